@@ -1,0 +1,17 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "motion/Context.h"
+
+namespace pm {
+
+// LimitBits(3..7) of one status-register reading: 1 for an active input
+// (its line held low). Each input is read from its own bit: bits 3 to 6 are
+// active at 0, bit 7 (Busy, inverted by the port) at 1.
+std::array<std::int16_t, 8> DecodeStatus(int reading);
+
+// The 100 ms switch poll: one status read, LimitBits(3..7), lamps LE(3..7).
+void Timer1_Timer(Context& c);
+
+}  // namespace pm

@@ -1,0 +1,48 @@
+#include "motion/Clock.h"
+
+#include <algorithm>
+
+namespace pm {
+
+void Clock::SpinDelay(std::int64_t counts) {
+    if (counts <= 0) return;
+    waitUntilNs(nowNs() + counts * countNs_);
+}
+
+void Clock::PaceStep(std::int64_t stepNs, std::int64_t counts) {
+    const std::int64_t period = counts > 0 ? counts * countNs_ : 0;
+    std::int64_t next = stepNs + period;  // a fresh deadline
+    if (paceValid_ && stepNs - deadline_ <= tolerance_) {
+        // The step came on time: keep the absolute rhythm, but never let the
+        // next step come sooner than one period less the tolerance.
+        next = std::max(deadline_ + period, stepNs + period - tolerance_);
+    }
+    waitUntilNs(next);
+    deadline_ = std::max(next, nowNs());
+    paceValid_ = true;
+}
+
+void Clock::takeTick() {
+    const std::int64_t now = nowNs();
+    nextTickNs_ = (now / kTickNs + 1) * kTickNs;
+}
+
+RealClock::RealClock() : start_(std::chrono::steady_clock::now()) {
+    // The real clock lets a step come this much early rather than stretch
+    // the rhythm by the time a pass spends before its write.
+    setStepTolerance(20'000);
+}
+
+std::int64_t RealClock::nowNs() const {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now() - start_)
+        .count();
+}
+
+void RealClock::waitUntilNs(std::int64_t t) {
+    while (nowNs() < t) {
+        // busy-wait: the motors' timing must not depend on the scheduler
+    }
+}
+
+}  // namespace pm

@@ -1,0 +1,79 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+
+namespace pm {
+
+// Time for the motors and the switch poll. One count of SpinDelay lasts
+// countNs() nanoseconds (100 by default).
+class Clock {
+public:
+    static constexpr std::int64_t kTickNs = 100'000'000;  // the 100 ms poll
+
+    Clock() = default;
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
+    virtual ~Clock() = default;
+
+    virtual std::int64_t nowNs() const = 0;
+    // Returns once the clock has reached t (at once when it already has).
+    virtual void waitUntilNs(std::int64_t t) = 0;
+
+    std::int64_t countNs() const { return countNs_; }
+    void setCountNs(std::int64_t ns) { countNs_ = ns > 0 ? ns : 1; }
+
+    // A pause of n counts; none for n <= 0. Never yields to the event pump.
+    void SpinDelay(std::int64_t counts);
+
+    // Ends one pass of an XY walk whose step was taken at stepNs: waits so
+    // that the passes follow one another every `counts` counts on absolute
+    // deadlines, whatever the pass spent drawing, pumping and writing. A pass
+    // that overran starts a fresh deadline instead of catching up, so two
+    // steps never come closer than one period less stepTolerance().
+    void PaceStep(std::int64_t stepNs, std::int64_t counts);
+    // Forget the last deadline (the next pass starts a fresh one).
+    void resetPace() { paceValid_ = false; }
+    // How much earlier than one period after its step a deadline may fall.
+    std::int64_t stepTolerance() const { return tolerance_; }
+    void setStepTolerance(std::int64_t ns) { tolerance_ = ns; }
+
+    // The 100 ms switch poll, for front ends whose pump is not a toolkit's:
+    // due when the time has reached the next tick's due time; taking it sets
+    // the next due time to the first multiple of 100 ms after now.
+    bool tickDue() const { return nowNs() >= nextTickNs_; }
+    void takeTick();
+
+private:
+    std::int64_t countNs_ = 100;
+    std::int64_t deadline_ = 0;
+    bool paceValid_ = false;
+    std::int64_t tolerance_ = 0;
+    std::int64_t nextTickNs_ = kTickNs;
+};
+
+// Busy-waits on std::chrono::steady_clock; never sleeps. Time counts from
+// the clock's creation.
+class RealClock final : public Clock {
+public:
+    RealClock();
+    std::int64_t nowNs() const override;
+    void waitUntilNs(std::int64_t t) override;
+
+private:
+    std::chrono::steady_clock::time_point start_;
+};
+
+// Simulated time: starts at 0 and only waiting advances it, at once, so a
+// whole job runs at CPU speed with exact, repeatable timestamps.
+class VirtualClock final : public Clock {
+public:
+    std::int64_t nowNs() const override { return now_; }
+    void waitUntilNs(std::int64_t t) override {
+        if (t > now_) now_ = t;
+    }
+
+private:
+    std::int64_t now_ = 0;
+};
+
+}  // namespace pm

@@ -1,0 +1,41 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace pm {
+
+// The operations that move the machine or read the plot file. While one
+// runs, the others refuse to start.
+enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog };
+
+// Every variable of the machine, one copy, owned by whoever owns the window
+// (or the headless runner). Flags follow the window's convention: -1 true, 0 false.
+struct MachineState {
+    double CurrentX = 0;
+    double CurrentY = 0;
+    double TargetX = 0;
+    double TargetY = 0;
+    std::array<int, 9> PhaseTableX{};  // index 8 is never filled
+    std::array<int, 9> PhaseTableY{};
+    std::string PlotFileName;
+    std::string MoveMode;  // "M" travel, "D" mill, "" until the first pen statement
+    std::int16_t PortBase = 0;
+    std::int16_t CancelRequested = 0;
+    std::int16_t ZStepCount = 0;
+    std::array<std::int16_t, 8> LimitBits{};
+
+    // Set by a lift that ran with the motors on, cleared by the lower that
+    // follows it: the tool is lowered only after it has been lifted.
+    bool ToolRaised = false;
+    // The operation running now, if any.
+    Operation Running = Operation::None;
+};
+
+// The machine part of Form_Load: the drive tables and the port address.
+void LoadMachineState(MachineState& st);
+
+inline constexpr std::uint32_t kGreen = 65280;     // travel, tool raised
+inline constexpr std::uint32_t kBlue = 16711680;   // milling, tool lowered
+
+}  // namespace pm

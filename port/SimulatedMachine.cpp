@@ -1,0 +1,115 @@
+#include "port/SimulatedMachine.h"
+
+namespace pm {
+
+namespace {
+
+// The half-step cycle of one axis nibble: index i is one half-step past i-1.
+constexpr std::array<int, 8> kHalfStepNibbles{9, 8, 12, 4, 6, 2, 3, 1};
+// The four Z phases as the control register holds them; one forward is one
+// full step up.
+constexpr std::array<int, 4> kZPhases{10, 9, 15, 3};
+
+std::optional<int> indexOf(const int* table, int n, int value) {
+    for (int i = 0; i < n; ++i) {
+        if (table[i] == value) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+SimulatedMachine::SimulatedMachine() : SimulatedMachine(Setup{}) {}
+
+SimulatedMachine::SimulatedMachine(const Setup& s)
+    : pos_{s.x, s.y, s.z}, zTop_(s.zTop), xHome_(s.xHome), yHome_(s.yHome) {}
+
+void SimulatedMachine::setHome(Axis a, long long at) {
+    if (a == Axis::X) xHome_ = at;
+    if (a == Axis::Y) yHome_ = at;
+    if (a == Axis::Z) zTop_ = at;
+}
+
+bool SimulatedMachine::xHomeClosed() const { return !broken_[0] && pos_[0] <= xHome_; }
+bool SimulatedMachine::yHomeClosed() const { return !broken_[1] && pos_[1] <= yHome_; }
+bool SimulatedMachine::zTopClosed() const { return !broken_[2] && pos_[2] >= zTop_; }
+
+void SimulatedMachine::driveHalfStep(int axis, int nibble) {
+    if (nibble == 0) {  // released: keeps its place and its last phase
+        energised_[axis] = false;
+        return;
+    }
+    const auto idx = indexOf(kHalfStepNibbles.data(), 8, nibble);
+    if (!everEnergised_[axis]) {
+        everEnergised_[axis] = true;
+        energised_[axis] = true;
+        if (idx) phase_[axis] = *idx;  // takes the first pattern as its phase
+        else ++missed_[axis];
+        return;
+    }
+    energised_[axis] = true;
+    if (!idx) {
+        ++missed_[axis];
+        return;
+    }
+    const int d = ((*idx - phase_[axis]) % 8 + 8) % 8;
+    if (d == 4) {  // the opposite phase: the rotor cannot tell which way
+        ++missed_[axis];
+        return;
+    }
+    const int delta = d < 4 ? d : d - 8;
+    if (delta > 1 || delta < -1) ++rough_[axis];
+    pos_[axis] += delta;
+    phase_[axis] = *idx;
+}
+
+void SimulatedMachine::driveZ(int value) {
+    const auto idx = indexOf(kZPhases.data(), 4, value);
+    if (!idx) {  // 11 drives no line, other values two opposite lines
+        energised_[2] = false;
+        return;
+    }
+    if (!everEnergised_[2]) {
+        everEnergised_[2] = true;
+        energised_[2] = true;
+        phase_[2] = *idx;
+        return;
+    }
+    energised_[2] = true;
+    const int d = ((*idx - phase_[2]) % 4 + 4) % 4;
+    if (d == 2) {
+        ++missed_[2];
+        return;
+    }
+    pos_[2] += d == 1 ? 1 : d == 3 ? -1 : 0;
+    phase_[2] = *idx;
+}
+
+void SimulatedMachine::vbOut(std::int16_t address, std::int16_t value) {
+    const int v = value & 0xFF;
+    if (address == kDataReg) {
+        data_ = v;
+        driveHalfStep(0, v & 0x0F);
+        driveHalfStep(1, (v >> 4) & 0x0F);
+    } else if (address == kControlReg) {
+        control_ = v;
+        driveZ(v & 0x0F);
+    }
+}
+
+std::int16_t SimulatedMachine::vbInp(std::int16_t address) {
+    if (address == kStatusReg) {
+        int s = lowBitsZero_ ? 0 : 0x07;
+        if (!yHomeClosed()) s |= 0x08;
+        if (!xHomeClosed()) s |= 0x10;
+        if (!zTopClosed()) s |= 0x20;
+        if (!pin10Active_) s |= 0x40;
+        if (pin11Active_) s |= 0x80;
+        return static_cast<std::int16_t>(s);
+    }
+    if (address == kDataReg) return static_cast<std::int16_t>(data_);
+    if (address == kControlReg) return static_cast<std::int16_t>(control_);
+    return 0xFF;
+}
+
+}  // namespace pm

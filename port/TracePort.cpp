@@ -1,0 +1,40 @@
+#include "port/TracePort.h"
+
+namespace pm {
+
+void TracePort::vbOut(std::int16_t address, std::int16_t value) {
+    inner_.vbOut(address, value);
+    log_.push_back({now_(), 'W', address, value});
+}
+
+std::int16_t TracePort::vbInp(std::int16_t address) {
+    const std::int16_t v = inner_.vbInp(address);
+    if (recordReads_) log_.push_back({now_(), 'R', address, v});
+    return v;
+}
+
+std::vector<int> TracePort::writes(std::int16_t address) const {
+    std::vector<int> out;
+    for (const auto& a : log_) {
+        if (a.kind == 'W' && a.address == address) out.push_back(a.value);
+    }
+    return out;
+}
+
+std::string TracePort::text() const {
+    std::string s;
+    s.reserve(log_.size() * 24);
+    for (const auto& a : log_) {
+        s += std::to_string(a.tNs);
+        s += ' ';
+        s += a.kind;
+        s += ' ';
+        s += std::to_string(a.address);
+        s += ' ';
+        s += std::to_string(a.value);
+        s += '\n';
+    }
+    return s;
+}
+
+}  // namespace pm
