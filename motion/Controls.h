@@ -52,6 +52,12 @@ public:
     // A modal message box with one OK button.
     virtual void MsgBox(const std::string& text, const std::string& title) = 0;
 
+    // How far the running job has read its plot file.
+    virtual void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) {
+        (void)bytesRead;
+        (void)fileSize;
+    }
+
     // Lets the window process pending events: clicks, slider changes, the
     // Timer1 tick. They run to completion before it returns.
     virtual void DoEvents() = 0;
