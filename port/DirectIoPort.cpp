@@ -1,7 +1,9 @@
 #include "port/DirectIoPort.h"
 
+#include <array>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 
 namespace pm {
 namespace {
@@ -29,9 +31,11 @@ DirectIoPort::~DirectIoPort() {
 }
 
 std::string DirectIoPort::baseText() const {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%X", base_);
-    return buf;
+    std::array<char, 8> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), base_, 16).ptr;
+    std::string text(digits.data(), end);
+    for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return "0x" + text;
 }
 
 std::string DirectIoPort::describe() const {

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <set>
@@ -76,9 +77,8 @@ public:
     }
 
     int count(const std::string& fn) const {
-        int n = 0;
-        for (const auto& c : calls) n += c.fn == fn ? 1 : 0;
-        return n;
+        return static_cast<int>(
+            std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.fn == fn; }));
     }
 
 private:

@@ -9,7 +9,9 @@ namespace pm {
 namespace {
 
 struct Mapping {
+    // cppcheck-suppress unusedStructMember ; names the case
     const char* what;
+    // cppcheck-suppress unusedStructMember ; read through GetParam()
     unsigned base;
 };
 

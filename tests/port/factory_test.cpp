@@ -13,6 +13,7 @@ namespace pm {
 namespace {
 
 struct Named {
+    // cppcheck-suppress unusedStructMember ; names the case
     const char* what;
     const char* name;
     const char* describe;  // null: the name is refused

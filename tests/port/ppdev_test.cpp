@@ -49,6 +49,7 @@ TEST_F(PpdevFixture, NothingOpenedUntilTheFirstAccess) {
 }
 
 struct Access {
+    // cppcheck-suppress unusedStructMember ; names the case
     const char* what;
     char kind;  // 'W' or 'R'
     std::int16_t address;
@@ -104,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.what); });
 
 struct OpenFailure {
+    // cppcheck-suppress unusedStructMember ; names the case
     const char* what;
     int err;
     const char* words;  // a part of the message
