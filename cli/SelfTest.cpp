@@ -61,7 +61,7 @@ std::string Hex(int v) {
 std::string Switches(int reading) {
     const auto active = DecodeStatus(reading);
     std::string s = "status " + Hex(reading) + ":";
-    for (const auto& in : kInputs) {
+    for (const SwitchInput& in : kInputs) {
         s += ' ';
         s += in.name;
         s += " (pino " + std::to_string(in.pin) + ") ";
@@ -103,7 +103,7 @@ int RunSelfTest(Port& port, Clock& clock, std::ostream& out, std::ostream& err,
 
     bool stopped = false;
     std::string axis = kLines.front().axis;
-    for (const auto& line : kLines) {
+    for (const CoilLine& line : kLines) {
         if (axis != line.axis) {
             ReleaseAll(port);
             axis = line.axis;
