@@ -55,6 +55,8 @@ TEST_F(SelfTestFixture, EachLineAloneInConnectorOrderThenAllOff) {
     EXPECT_FALSE(sim.energised(SimulatedMachine::Axis::X));
     EXPECT_FALSE(sim.energised(SimulatedMachine::Axis::Z));
     EXPECT_GT(sim.z(), 0) << "the Z lines in turn lift the tool";
+    EXPECT_LT(sim.x(), 2000) << "X turns towards home";
+    EXPECT_LT(sim.y(), 1500) << "Y turns towards home";
 }
 
 TEST_F(SelfTestFixture, ShowsEachSwitch) {
