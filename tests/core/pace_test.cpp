@@ -88,6 +88,53 @@ TEST(MoveToTarget, APassAfterAStallStartsAFreshDeadline) {
     }
 }
 
+// The dot of each pass takes the given time before the step is written (a
+// slow redraw). A step that late by no more than the tolerance keeps the
+// passes on their grid; a later one moves the grid. Either way no step comes
+// sooner than one period less the tolerance, which never exceeds a hundredth
+// of the period.
+TEST(MoveToTarget, ALateStepWithinTheToleranceKeepsTheRhythm) {
+    const struct {
+        int speed;
+        std::int64_t tolerance;
+        std::vector<std::int64_t> dotNs;  // by pass, cycled
+        bool everyGapExact;
+        std::int64_t endPastGrid;  // the walk's end past 11 periods
+    } cases[] = {
+        {20, 10'000, {4'000}, true, 4'000},
+        {20, 10'000, {0, 8'000}, false, 0},
+        {20, 10'000, {0, 0, 50'000, 0, 0, 0, 0, 0, 0, 0, 0}, false, 50'000},
+        {1, 10'000, {0, 8'000}, false, 5 * 8'000},  // 1 us allowed at 100 us
+        {1, 10'000, {500}, true, 500},
+    };
+    for (const auto& k : cases) {
+        Rig r;
+        r.clock.setStepTolerance(k.tolerance);
+        r.ui.check1 = true;
+        r.ui.slider2 = k.speed;
+        r.st.MoveMode = "M";
+        std::size_t pass = 0;
+        r.ui.onDot = [&](float, float, std::uint32_t) {
+            r.clock.waitUntilNs(r.clock.nowNs() + k.dotNs[pass++ % k.dotNs.size()]);
+        };
+        r.moveTo(10, 0);
+        const std::int64_t period = k.speed * 100'000LL;
+        const std::int64_t allowed = std::min(k.tolerance, period / 100);
+        SCOPED_TRACE(testing::Message() << "speed " << k.speed << ", dot times of case " << &k - cases);
+        const auto g = gaps(r.dataWriteTimes());
+        for (std::size_t i = 0; i < g.size(); ++i) {
+            EXPECT_GE(g[i], period - allowed);
+            // The first pass's fresh deadline counts from its own step, so
+            // the grid starts one dot time after that step.
+            const std::int64_t exact = i == 0 ? period + k.dotNs[1 % k.dotNs.size()] : period;
+            if (k.everyGapExact) {
+                EXPECT_EQ(g[i], exact);
+            }
+        }
+        EXPECT_EQ(r.clock.nowNs(), 11 * period + k.endPastGrid);
+    }
+}
+
 TEST(MoveToTarget, StepsKeepTheirRhythmAcrossSinglePassMoves) {
     // The job calls the move once a character; the passes keep one rhythm.
     Rig r;
