@@ -132,14 +132,16 @@ PlotRun RunScan(Context& c) {
 
 void Command5_Click(Context& c) { (void)RunScan(c); }
 
-void Command2_Click(Context& c) {
+void Command2_Click(Context& c) { (void)RunGoToLimit(c); }
+
+GoToLimitEnd RunGoToLimit(Context& c) {
     MachineState& s = c.st;
-    if (!BeginOperation(c, Operation::GoToLimit)) return;
+    if (!BeginOperation(c, Operation::GoToLimit)) return GoToLimitEnd::Refused;
     const double dx = LeadingNumber(c.ui.Text(3));
     if (dx == 0) {
         EndOperation(c);
         c.ui.MsgBox(kZeroDivisorMessage, kMsgTitle);
-        return;
+        return GoToLimitEnd::ZeroDivisor;
     }
     const double x = std::floor(LeadingNumber(c.ui.Text(1)) / dx);
     const double dy = LeadingNumber(c.ui.Text(3));
@@ -147,12 +149,13 @@ void Command2_Click(Context& c) {
     if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY)) {
         EndOperation(c);
         c.ui.MsgBox(kLimitOutOfReachMessage, kMsgTitle);
-        return;
+        return GoToLimitEnd::OutOfReach;
     }
     s.TargetX = x;
     s.TargetY = y;
     MoveToTarget(c);
     EndOperation(c);
+    return GoToLimitEnd::Moved;
 }
 
 }  // namespace pm

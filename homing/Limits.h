@@ -12,6 +12,16 @@ void Command2_Click(Context& c);
 // Command5_Click, telling how the scan ended.
 PlotRun RunScan(Context& c);
 
+// How "Ir para o Limite" ended.
+enum class GoToLimitEnd {
+    Moved,        // the move ran (or stopped at once on a pending cancel)
+    Refused,      // another operation was running, or the port is missing
+    ZeroDivisor,  // Text3 reads as 0: message, no move
+    OutOfReach,   // the limit is not a number or too far: message, no move
+};
+// Command2_Click, telling how it ended.
+GoToLimitEnd RunGoToLimit(Context& c);
+
 // The message when "Ir para o Limite" finds a divisor that reads as 0.
 extern const char* const kZeroDivisorMessage;
 // The message when the limit is not a number or too far to be meant.
