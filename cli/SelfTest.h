@@ -26,4 +26,11 @@ struct SelfTestOptions {
 int RunSelfTest(Port& port, Clock& clock, std::ostream& out, std::ostream& err,
                 const SelfTestOptions& options);
 
+namespace cli {
+// portmill-cli selftest [--port NAME] [--hold MS] [--watch S] [--clock real|virtual]:
+// the wiring check above on the real clock, Ctrl-C ending it with the coils
+// released.
+int SelfTestCommand(int argc, char** argv);
+}  // namespace cli
+
 }  // namespace pm

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Runner.h"
+#include "cli/SelfTest.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ constexpr Command kCommands[] = {
     {"run", pm::cli::RunCommand},
     {"scan", pm::cli::ScanCommand},
     {"goto", pm::cli::GotoCommand},
+    {"selftest", pm::cli::SelfTestCommand},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <ostream>
 
 #include "FakeSysCalls.h"
 #include "port/DirectIoPort.h"
@@ -14,6 +15,9 @@ struct Mapping {
     // cppcheck-suppress unusedStructMember ; read through GetParam()
     unsigned base;
 };
+
+// Names the case in test listings.
+void PrintTo(const Mapping& c, std::ostream* os) { *os << c.what; }
 
 class DirectIoMapping : public ::testing::TestWithParam<Mapping> {};
 

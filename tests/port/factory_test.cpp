@@ -4,6 +4,7 @@
 #include <linux/ppdev.h>
 
 #include <cerrno>
+#include <ostream>
 
 #include "FakeSysCalls.h"
 #include "port/PortFactory.h"
@@ -18,6 +19,9 @@ struct Named {
     const char* name;
     const char* describe;  // null: the name is refused
 };
+
+// Names the case in test listings.
+void PrintTo(const Named& c, std::ostream* os) { *os << c.what; }
 
 class PortNames : public ::testing::TestWithParam<Named> {};
 

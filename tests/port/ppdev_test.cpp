@@ -5,6 +5,7 @@
 #include <linux/ppdev.h>
 
 #include <cerrno>
+#include <ostream>
 #include <optional>
 
 #include "FakeSysCalls.h"
@@ -59,6 +60,9 @@ struct Access {
     std::int16_t read;                    // what vbInp returns
 };
 
+// Names the case in test listings.
+void PrintTo(const Access& c, std::ostream* os) { *os << c.what; }
+
 class RegisterMapping : public PpdevFixture, public ::testing::WithParamInterface<Access> {};
 
 TEST_P(RegisterMapping, BecomesTheIoctl) {
@@ -111,6 +115,9 @@ struct OpenFailure {
     const char* words;  // a part of the message
     bool absent;
 };
+
+// Names the case in test listings.
+void PrintTo(const OpenFailure& c, std::ostream* os) { *os << c.what; }
 
 class FailedOpen : public PpdevFixture, public ::testing::WithParamInterface<OpenFailure> {};
 
