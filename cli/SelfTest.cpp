@@ -48,8 +48,8 @@ constexpr std::array<SwitchInput, 5> kInputs{{
     {4, "X casa", 13},
     {3, "Y casa", 15},
     {5, "Z topo", 12},
-    {6, "livre", 10},
-    {7, "livre", 11},
+    {6, "entrada livre", 10},
+    {7, "entrada livre", 11},
 }};
 
 std::string Hex(int v) {
@@ -65,7 +65,11 @@ std::string Switches(int reading) {
         s += ' ';
         s += in.name;
         s += " (pino " + std::to_string(in.pin) + ") ";
-        s += active[in.bit] != 0 ? "fechada" : "aberta";
+        if (in.bit <= 5) {
+            s += active[in.bit] != 0 ? "fechada" : "aberta";
+        } else {
+            s += active[in.bit] != 0 ? "ativa" : "inativa";
+        }
         s += in.bit == 7 ? "." : ",";
     }
     return s;
@@ -128,8 +132,8 @@ int RunSelfTest(Port& port, Clock& clock, std::ostream& out, std::ostream& err,
             last = now;
             out << (clock.nowNs() - start) / 1'000'000 << " ms: " << Switches(now) << '\n';
         });
-        out << "Fim do teste." << '\n';
     }
+    if (!stopped) out << "Fim do teste." << '\n';
 
     if (const std::string fault = port.fault(); !fault.empty()) {
         err << fault << '\n';
