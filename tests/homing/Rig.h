@@ -1,7 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "homing/SwitchPoll.h"
 #include "motion/HeadlessControls.h"
@@ -72,6 +75,14 @@ struct Rig {
     ProbePort probe{trace};
     HeadlessControls ui{clock};
     Context c{st, probe, ui, clock};
+};
+
+// Names a parameterised case after its table row.
+struct RowName {
+    template <class Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+        return info.param.name;
+    }
 };
 
 }  // namespace pm::test

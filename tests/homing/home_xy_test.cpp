@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct HomeXYCase {
     long long xHome, yHome;  // where its switches close
     std::vector<int> firstWrites;  // data-register writes the homing must begin with
 };
+void PrintTo(const HomeXYCase& row, std::ostream* os) { *os << row.name; }
+
 
 class HomeXY : public ::testing::TestWithParam<HomeXYCase> {};
 
@@ -106,12 +109,14 @@ INSTANTIATE_TEST_SUITE_P(
         HomeXYCase{"OnlyYClosed", 10, 0, 0, 0, {145, 147, 146, 150, 148, 156, 152, 153, 145}},
         // X held on its index 0 (9): only the high nibble changes.
         HomeXYCase{"OnlyXClosed", 0, 10, 0, 0, {25, 57, 41, 105, 73, 201, 137, 153, 25}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 struct LostSwitchCase {
     const char* name;
     bool xBroken, yBroken;
 };
+void PrintTo(const LostSwitchCase& row, std::ostream* os) { *os << row.name; }
+
 
 class HomeXYLostSwitch : public ::testing::TestWithParam<LostSwitchCase> {};
 
@@ -158,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HomeXYLostSwitch,
                          ::testing::Values(LostSwitchCase{"X", true, false},
                                            LostSwitchCase{"Y", false, true},
                                            LostSwitchCase{"Both", true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName());
 
 TEST(HomeXYMessage, NamesTheAxesWhoseSwitchWasNotFound) {
     const std::string x = HomeSwitchNotFound(true, false);

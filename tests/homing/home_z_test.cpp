@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct HomeZCase {
     long long zTop;
     long long cycles;  // cycles written before it stops
 };
+void PrintTo(const HomeZCase& row, std::ostream* os) { *os << row.name; }
+
 
 class HomeZ : public ::testing::TestWithParam<HomeZCase> {};
 
@@ -84,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         HomeZCase{"ClockPollSwitchClosesAtOnce", Poll::OnTheClock, 3, 33},
         HomeZCase{"PollEveryPump", Poll::AtEveryPump, 160, 42},
         HomeZCase{"PollEveryPumpOneCycleToTheTop", Poll::AtEveryPump, 3, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(HomeZShown, WritesNothingWhenLE5IsAlreadyShown) {
     Rig r;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct JogCase {
     // Every write, in order: register and value.
     std::vector<std::pair<int, int>> writes;
 };
+void PrintTo(const JogCase& row, std::ostream* os) { *os << row.name; }
+
 
 class Jog : public ::testing::TestWithParam<JogCase> {};
 
@@ -67,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                       JogCase{"DownKeyPressMotorsOff", &Command9_KeyPress, false, kDown},
                       JogCase{"DownKeyUp", &Command9_KeyUp, true, kZOff},
                       JogCase{"DownKeyUpMotorsOff", &Command9_KeyUp, false, kZOff}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 struct HeldKeyCase {
     const char* name;
@@ -75,6 +78,8 @@ struct HeldKeyCase {
     void (*release)(Context&);
     long long zPerCycle;
 };
+void PrintTo(const HeldKeyCase& row, std::ostream* os) { *os << row.name; }
+
 
 class HeldKey : public ::testing::TestWithParam<HeldKeyCase> {};
 
@@ -105,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, HeldKey,
     ::testing::Values(HeldKeyCase{"Up", &Command8_KeyPress, &Command8_KeyUp, 4},
                       HeldKeyCase{"Down", &Command9_KeyPress, &Command9_KeyUp, -4}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(JogDownClick, SwitchesEveryCoilOff) {
     Rig r({.x = 3, .y = 3});
