@@ -1,10 +1,12 @@
 // Costs and timing of the XY walk: the price of one pass on the simulated
 // machine, and how close the real clock keeps the step period.
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -83,7 +85,13 @@ void periodAccuracy(int speed, long steps) {
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(steps);
     st.TargetY = st.TargetX / 3;
+    // The share of a core the walk got: the busy-wait keeps time only while
+    // the scheduler lets it run, so a loaded machine shows here first.
+    const std::clock_t cpu0 = std::clock();
+    const std::int64_t wall0 = clock.nowNs();
     MoveToTarget(c);
+    const double cpuShare = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC /
+                            (static_cast<double>(clock.nowNs() - wall0) / 1e9);
 
     const double period = static_cast<double>(speed) * static_cast<double>(kSpeedCounts) *
                           static_cast<double>(clock.countNs());
@@ -101,7 +109,10 @@ void periodAccuracy(int speed, long steps) {
     const double n = static_cast<double>(err.size());
     const std::string at = "speed " + std::to_string(speed) + " (" +
                            std::to_string(static_cast<long>(period / 1000)) + " µs)";
-    const std::string over = "over " + std::to_string(err.size()) + " steps, real clock, pump every pass";
+    char share[32];
+    std::snprintf(share, sizeof share, "%.0f", cpuShare * 100);
+    const std::string over = "over " + std::to_string(err.size()) +
+                             " steps, real clock, pump every pass; the walk had " + share + "% of a core";
     row("step period mean error, " + at, (sum / n - period) / period * 100.0, "%", over);
     row("step period abs error p50, " + at, percentile(err, 50), "µs", over);
     row("step period abs error p99, " + at, percentile(err, 99), "µs", over);
