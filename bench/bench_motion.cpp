@@ -29,8 +29,8 @@ class TimingPort final : public Port {
 public:
     TimingPort(const Clock& clock, std::size_t expected) : clock_(clock) { times_.reserve(expected); }
     void vbOut(std::int16_t address, std::int16_t value) override {
-        if (address == kDataReg) times_.push_back(clock_.nowNs());
         sim_.vbOut(address, value);
+        if (address == kDataReg) times_.push_back(clock_.nowNs());  // when the write returned
     }
     std::int16_t vbInp(std::int16_t address) override { return sim_.vbInp(address); }
     std::string describe() const override { return sim_.describe(); }
