@@ -66,7 +66,7 @@ double passCost(long passes) {
 }
 
 double percentile(const std::vector<double>& sorted, double p) {
-    const auto i = static_cast<std::size_t>(p / 100.0 * static_cast<double>(sorted.size() - 1) + 0.5);
+    const auto i = static_cast<std::size_t>(std::lround(p / 100.0 * static_cast<double>(sorted.size() - 1)));
     return sorted[std::min(i, sorted.size() - 1)];
 }
 
@@ -97,6 +97,7 @@ void periodAccuracy(int speed, long steps) {
                           static_cast<double>(clock.countNs());
     const auto& t = port.times();
     std::vector<double> err;
+    err.reserve(t.size());
     double sum = 0;
     double shortest = 1e300;
     for (std::size_t i = 1; i < t.size(); ++i) {
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
 
     const long passes = quick ? 200'000 : 2'000'000;
     std::vector<double> costs;
+    costs.reserve(3);
     for (int i = 0; i < 3; ++i) costs.push_back(passCost(passes));
     std::sort(costs.begin(), costs.end());
     row("MoveToTarget cost per pass, speed 0", costs[1], "ns",
