@@ -60,17 +60,18 @@ struct JobRun {
     std::int64_t ns = 0;
 };
 
-JobRun RunTheJob(const std::string& path, const std::string& divisor = "1", int speed = 0,
-                 bool motors = true) {
+JobRun RunTheJob(const std::string& path, const EstimateSettings& set = {"1", 0, 5, true, {}}) {
     JobRun r;
+    r.setup = set.machine;
     MachineState st;
     LoadMachineState(st);
     SimulatedMachine machine(r.setup);
     VirtualClock clock;
     HeadlessControls ui(clock);
-    ui.check1 = motors;
-    ui.slider2 = speed;
-    ui.text[3] = divisor;
+    ui.check1 = set.motors;
+    ui.slider1 = set.scale;
+    ui.slider2 = set.speed;
+    ui.text[3] = set.divisor;
     ui.caption = path;
     Context c{st, machine, ui, clock};
     std::size_t seen = 0;
@@ -168,9 +169,9 @@ TEST_P(EstimateMatchesJob, SameDurationAsTheJob) {
     const std::string path = WriteTemp(std::string(t.name) + ".red", t.file);
     const JobEstimate est = EstimateJob(path, t.settings);
     ASSERT_TRUE(est.ok) << est.error;
-    const JobRun run = RunTheJob(path, t.settings.divisor, t.settings.speed, t.settings.motors);
+    const JobRun run = RunTheJob(path, t.settings);
     EXPECT_EQ(est.durationNs, run.ns);
-    EXPECT_GT(est.durationNs, 0);
+    EXPECT_EQ(est.statements, 6u);
 }
 
 const std::string kSquare = "PU0,0;PD400,0;PD400,400;PD0,400;PD0,0;PU;";
