@@ -334,7 +334,7 @@ void Converter::updateScaling() {
     if (sc_.empty()) return;
     if (!ipSet_) {
         if (!scaleNoted_) {
-            sum_.notes.push_back("SC sem IP: a escala foi ignorada, coordenadas em unidades do arquivo.");
+            sum_.notes.emplace_back("SC sem IP: a escala foi ignorada, coordenadas em unidades do arquivo.");
             scaleNoted_ = true;
         }
         return;
