@@ -2,6 +2,8 @@
 
 #include <map>
 #include <ostream>
+#include <random>
+#include <regex>
 #include <string>
 #include <string_view>
 
@@ -181,6 +183,32 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"scaled_out_of_range", "IP0,0,1000000000,1000;SC0,1,0,1;PU5,0;",
                 "Coordenada fora do alcance"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Whatever bytes come in, the converter either refuses the file or writes
+// nothing but well-formed statements.
+TEST(ConvertHpgl, AnyBytesGiveWellFormedStatementsOrARefusal) {
+    const std::regex statement(R"((P[UD](-?[0-9]+(\.[0-9]+)?,-?[0-9]+(\.[0-9]+)?)?;)*)");
+    const std::vector<std::string> tokens = {
+        "PU", "PD", "PA", "PR", "pd", "CI", "AA", "AR", "LB", "DT", "IN", "SP", "SC", "IP", "DF",
+        "0", "12", "-7", "3.5", "+.25", "99999", ",", ",", " ", ";", ";", "\r\n", "\t", "\x03",
+        "\"", "*", "\0"s, "\x1a", "-", "."};
+    std::mt19937 rng(20240611);
+    std::uniform_int_distribution<std::size_t> pick(0, tokens.size() - 1);
+    int converted = 0;
+    for (int n = 0; n < 3000; ++n) {
+        std::string in;
+        const auto len = std::uniform_int_distribution<int>(0, 40)(rng);
+        for (int k = 0; k < len; ++k) in += tokens[pick(rng)];
+        const HpglResult r = ConvertHpgl(in);
+        if (!r.ok) {
+            EXPECT_FALSE(r.error.empty());
+            continue;
+        }
+        ++converted;
+        EXPECT_TRUE(std::regex_match(r.text, statement)) << r.text;
+    }
+    EXPECT_GT(converted, 1000);
+}
 
 TEST(PlotNumbers, ShortestDecimalWithoutExponent) {
     EXPECT_EQ(FormatPlotNumber(400), "400");
