@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "cli/ImportCommands.h"
 #include "cli/Runner.h"
 
 namespace {
@@ -17,6 +18,8 @@ constexpr Command kCommands[] = {
     {"run", pm::cli::RunCommand},
     {"scan", pm::cli::ScanCommand},
     {"goto", pm::cli::GotoCommand},
+    {"convert", pm::cli::ConvertCommand},
+    {"estimate", pm::cli::EstimateCommand},
 };
 
 }  // namespace
