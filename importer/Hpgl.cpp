@@ -39,6 +39,14 @@ char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 // Bytes that may stand between statements and between parameters.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0'; }
 
+// Appends a number as the plot form writes it (see FormatPlotNumber).
+void appendNumber(std::string& out, double v) {
+    std::array<char, 400> buf{};
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v + 0.0,
+                                   std::chars_format::fixed);
+    out.append(buf.data(), res.ptr);
+}
+
 double snap(double v) { return std::nearbyint(v * kGrid) / kGrid + 0.0; }
 
 std::string position(std::size_t at) { return std::to_string(at + 1); }
@@ -414,9 +422,9 @@ void Converter::point(double px, double py, std::size_t start) {
         return;
     }
     out_ += penDown_ ? "PD" : "PU";
-    out_ += FormatPlotNumber(px);
+    appendNumber(out_, px);
     out_ += ',';
-    out_ += FormatPlotNumber(py);
+    appendNumber(out_, py);
     out_ += ';';
     lastHead_ = penDown_;
     penPending_ = false;
@@ -499,10 +507,9 @@ void Extent::add(double x, double y) {
 }
 
 std::string FormatPlotNumber(double v) {
-    std::array<char, 400> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v + 0.0,
-                                   std::chars_format::fixed);
-    return std::string(buf.data(), res.ptr);
+    std::string s;
+    appendNumber(s, v);
+    return s;
 }
 
 HpglResult ConvertHpgl(std::string_view input) { return Converter(input).run(); }
