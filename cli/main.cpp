@@ -18,6 +18,8 @@ constexpr Command kCommands[] = {
     {"run", pm::cli::RunCommand},
     {"scan", pm::cli::ScanCommand},
     {"goto", pm::cli::GotoCommand},
+    {"home-xy", pm::cli::HomeXYCommand},
+    {"home-z", pm::cli::HomeZCommand},
     {"convert", pm::cli::ConvertCommand},
     {"estimate", pm::cli::EstimateCommand},
 };

@@ -149,6 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"SimStartBad", {"run", "f", "--sim-start", "1,2"}, 2, "X,Y,Z"},
         StatusCase{"UnknownPort", {"run", "f", "--port", "lpt9"}, 2, "lpt9"},
         StatusCase{"EmptyFileName", {"run", ""}, 2, "Falta Abrir Arquivo"},
+        StatusCase{"TopSwitchNeverCloses",
+                   {"run", PM_SAMPLES "/quadrado.red", "--motors", "on", "--sim-ztop", "1000000"},
+                   1, "chave do topo"},
         StatusCase{"GotoZeroDivisor", {"goto", "1", "1", "--divisor", "0"}, 2, "Dividir"}),
     [](const auto& info) { return info.param.name; });
 
