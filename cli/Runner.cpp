@@ -119,6 +119,8 @@ const char* UsageText() {
            "  portmill-cli goto X Y [options]    # \"Ir para o Limite\" with Text1 = X, Text2 = Y\n"
            "  portmill-cli home-xy [options]     # \"Home XY\"\n"
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
+           "  portmill-cli convert IN OUT        # HPGL file IN to the plot form in OUT\n"
+           "  portmill-cli estimate FILE [options]  # the job's duration on FILE at these settings\n"
            "options:\n"
            "  --divisor TEXT     Text3, default 3.55        --speed N   Slider2 (0..40), default 20\n"
            "  --scale N          Slider1 (-3..10), default 5 --motors on|off   Check1, default off\n"

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "cli/ImportCommands.h"
 #include "cli/Runner.h"
 
 namespace {
@@ -19,6 +20,8 @@ constexpr Command kCommands[] = {
     {"goto", pm::cli::GotoCommand},
     {"home-xy", pm::cli::HomeXYCommand},
     {"home-z", pm::cli::HomeZCommand},
+    {"convert", pm::cli::ConvertCommand},
+    {"estimate", pm::cli::EstimateCommand},
 };
 
 }  // namespace
