@@ -117,6 +117,10 @@ const char* UsageText() {
            "  portmill-cli run FILE [options]    # \"Fresar\" on FILE, to the end of the file\n"
            "  portmill-cli scan FILE [options]   # \"Calcular Limites\" on FILE\n"
            "  portmill-cli goto X Y [options]    # \"Ir para o Limite\" with Text1 = X, Text2 = Y\n"
+           "  portmill-cli home-xy [options]     # \"Home XY\"\n"
+           "  portmill-cli home-z [options]      # \"Home Z\"\n"
+           "  portmill-cli convert IN OUT        # HPGL file IN to the plot form in OUT\n"
+           "  portmill-cli estimate FILE [options]  # the job's duration on FILE at these settings\n"
            "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
            "                                     # wiring check: each coil line alone, the switches\n"
            "options:\n"
@@ -125,7 +129,8 @@ const char* UsageText() {
            "  --port NAME        auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
            "  --clock virtual|real, default virtual (selftest: real)\n"
            "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
-           "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n";
+           "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n"
+           "  --sim-broken AXES  home-xy, home-z: switches that never close (x, y, z)\n";
 }
 
 int UsageError(const std::string& error) {
