@@ -63,14 +63,6 @@ INSTANTIATE_TEST_SUITE_P(Bases, DirectIoMapping,
                                            Mapping{"Mono", 0x3BC}, Mapping{"PciCard", 0xD010}),
                          [](const auto& info) { return std::string(info.param.what); });
 
-TEST(DirectIo, DefaultBaseIsTheFirstPort) {
-    FakeSysCalls sys;
-    DirectIoPort port(DirectIoPort::kDefaultBase, sys);
-    EXPECT_EQ(port.describe(), "E/S direta 0x378");
-    port.vbOut(kDataReg, 1);
-    EXPECT_EQ(sys.calls.back().request, 888u);
-}
-
 TEST(DirectIo, RefusedAccessFaultsOnceAndIdles) {
     FakeSysCalls sys;
     sys.iopermError = EPERM;
