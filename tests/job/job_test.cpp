@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,9 @@ struct StatementCase {
     std::size_t entries;
     std::uint64_t ignored;
 };
+
+// Names the case in the test log.
+void PrintTo(const StatementCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class JobStatements : public ::testing::TestWithParam<StatementCase> {};
 
@@ -288,6 +292,9 @@ struct CancelCase {
     double currentX, currentY;  // where the program believes it is after
     std::uint64_t bytes;        // characters read
 };
+
+// Names the case in the test log.
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class JobCancel : public ::testing::TestWithParam<CancelCase> {};
 
