@@ -29,7 +29,7 @@ struct Driver {
 };
 
 void DrawDriver(QPainter& g, const Driver& d, const pm::wiring::Line* lines, int n, int connX,
-                int connTop, QColor wire) {
+                int busX, int connTop, QColor wire) {
     const int left = 760;
     const int width = 240;
     const int height = 40 + 4 * 34;
@@ -54,9 +54,10 @@ void DrawDriver(QPainter& g, const Driver& d, const pm::wiring::Line* lines, int
         // input from the connector
         const int pinY = connTop + 40 + (lines[k].pin - 1) * kRow;
         g.setPen(QPen(wire, 2));
-        g.drawLine(connX, pinY, connX + 60 + k * 10, pinY);
-        g.drawLine(connX + 60 + k * 10, pinY, connX + 60 + k * 10, y);
-        g.drawLine(connX + 60 + k * 10, y, left, y);
+        const int bus = busX + k * 10;
+        g.drawLine(connX, pinY, bus, pinY);
+        g.drawLine(bus, pinY, bus, y);
+        g.drawLine(bus, y, left, y);
         g.setPen(Qt::black);
         g.setFont(Font(12));
         g.drawText(left + 8, y + 5, QStringLiteral("IN%1  \u2190 pino %2").arg(k + 1).arg(lines[k].pin));
@@ -119,25 +120,29 @@ int main(int argc, char* argv[]) {
     const QColor yWire(0, 0, 190);
     const QColor zWire(190, 90, 0);
     DrawDriver(g, {"Driver X", "ULN2003 ou equivalente", 70}, pm::wiring::kDataLines.data(), 4,
-               connX, connTop, xWire);
+               connX, connX + 80, connTop, xWire);
     DrawDriver(g, {"Driver Y", "ULN2003 ou equivalente", 290}, pm::wiring::kDataLines.data() + 4, 4,
-               connX + 40, connTop, yWire);
+               connX, connX + 130, connTop, yWire);
     DrawDriver(g, {"Driver Z", "ULN2003 ou equivalente", 510}, pm::wiring::kControlLines.data(), 4,
-               connX + 80, connTop, zWire);
+               connX, connX + 180, connTop, zWire);
 
     // Switches: each input pulled up to +5 V, closed to ground when active.
-    const int swTop = 780;
+    const int swTop = 800;
     g.setPen(Qt::black);
     g.setFont(Font(15, true));
-    g.drawText(420, swTop - 20, QStringLiteral("Chaves (ativas quando fechadas ao terra)"));
+    g.drawText(440, swTop + 150, QStringLiteral("Chaves (ativas quando fechadas ao terra)"));
     g.setFont(Font(12));
     int sx = 440;
+    int idx = 0;
     for (const auto& l : pm::wiring::kStatusLines) {
         const int pinY = connTop + 40 + (l.pin - 1) * kRow;
+        const int bus = connX + 14 + idx * 8;
+        const int level = swTop - 30 + idx * 8;
         g.setPen(QPen(QColor(120, 0, 120), 2));
-        g.drawLine(connX, pinY, connX + 30, pinY);
-        g.drawLine(connX + 30, pinY, connX + 30, swTop + 20);
-        g.drawLine(connX + 30, swTop + 20 + (sx - 440) / 180 * 0, sx, swTop + 20);
+        g.drawLine(connX, pinY, bus, pinY);
+        g.drawLine(bus, pinY, bus, level);
+        g.drawLine(bus, level, sx, level);
+        g.drawLine(sx, level, sx, swTop + 20);
         g.setPen(QPen(Qt::black, 2));
         g.drawEllipse(QPoint(sx, swTop + 20), 3, 3);
         g.drawLine(sx, swTop + 20, sx + 30, swTop + 8);
@@ -152,6 +157,7 @@ int main(int argc, char* argv[]) {
         g.drawText(QRect(sx - 40, swTop + 106, 160, 18), Qt::AlignCenter,
                    QStringLiteral("4k7 ao +5 V"));
         sx += 180;
+        ++idx;
     }
     g.setFont(Font(12));
     g.drawText(QRect(20, kH - 40, kW - 40, 30), Qt::AlignLeft | Qt::AlignVCenter,
