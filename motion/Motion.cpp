@@ -66,11 +66,14 @@ void MoveToTarget(Context& c) {
 
         const int ix = PhaseIndex(x);
         const int iy = PhaseIndex(y);
-        const std::int64_t stepNs = c.clock.nowNs();
         if (c.ui.Check1()) {
             c.port.vbOut(kDataReg,
                          static_cast<std::int16_t>(s.PhaseTableX[ix] + s.PhaseTableY[iy]));
         }
+        // The step took effect when the write returned; pacing from here
+        // means a write held up (the thread descheduled in it) makes the
+        // next step later, never sooner.
+        const std::int64_t stepNs = c.clock.nowNs();
 
         c.ui.DoEvents();
 
@@ -109,6 +112,11 @@ void RaiseTool(Context& c) {
         if (c.ui.LampVisible(5)) return;
         if (s.CancelRequested == -1) return;
         if (s.ZStepCount == INT16_MAX) {
+            // The switch never closed: the tool's height is unknown, so no
+            // lower may replay this count, and the job must not go on to
+            // mill with it.
+            s.ToolRaised = false;
+            s.CancelRequested = -1;
             c.ui.MsgBox(kZTopNotFound, kMsgTitle);
             return;
         }

@@ -30,6 +30,12 @@ void SimulatedMachine::setHome(Axis a, long long at) {
     if (a == Axis::Z) zTop_ = at;
 }
 
+long long SimulatedMachine::homeAt(Axis a) const {
+    if (a == Axis::X) return xHome_;
+    if (a == Axis::Y) return yHome_;
+    return zTop_;
+}
+
 bool SimulatedMachine::xHomeClosed() const { return !broken_[0] && pos_[0] <= xHome_; }
 bool SimulatedMachine::yHomeClosed() const { return !broken_[1] && pos_[1] <= yHome_; }
 bool SimulatedMachine::zTopClosed() const { return !broken_[2] && pos_[2] >= zTop_; }
@@ -40,16 +46,16 @@ void SimulatedMachine::driveHalfStep(int axis, int nibble) {
         return;
     }
     const auto idx = indexOf(kHalfStepNibbles.data(), 8, nibble);
-    if (!everEnergised_[axis]) {
-        everEnergised_[axis] = true;
-        energised_[axis] = true;
-        if (idx) phase_[axis] = *idx;  // takes the first pattern as its phase
-        else ++missed_[axis];
-        return;
-    }
     energised_[axis] = true;
     if (!idx) {
+        // Not a phase: the rotor does not move, and a rotor that has never
+        // been driven still has no phase of its own.
         ++missed_[axis];
+        return;
+    }
+    if (!everEnergised_[axis]) {  // takes the first phase it is given
+        everEnergised_[axis] = true;
+        phase_[axis] = *idx;
         return;
     }
     const int d = ((*idx - phase_[axis]) % 8 + 8) % 8;
