@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/Canvas.h"
@@ -117,7 +118,7 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
 
     refresh_.setSingleShot(true);
     refresh_.setInterval(16);  // about 60 refreshes a second at most
-    connect(&refresh_, &QTimer::timeout, this, &Form1::refreshNow);
+    connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(false); });
 
     Form_Load();
 
@@ -140,7 +141,7 @@ void Form1::BuildControls() {
 
     // Left column.
     model_ = new StatementModel(this);
-    List1_ = Named(new QListView(inner), "List1");
+    List1_ = Named(new StatementView(inner), "List1");
     List1_->setModel(model_);
     List1_->setUniformItemSizes(true);
     List1_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -483,14 +484,26 @@ void Form1::ScheduleRefresh() {
     refresh_.start();
 }
 
-void Form1::refreshNow() {
+void Form1::refreshNow() { Refresh(true); }
+
+void Form1::Refresh(bool force) {
     refreshPending_ = false;
     refresh_.stop();
     Picture1_->update(Picture1_->contentsRect());
-    if (model_->publish()) {
-        const QModelIndex last = model_->index(model_->rowCount() - 1);
-        List1_->setCurrentIndex(last);
-        List1_->scrollTo(last);
+    // A view lays out all its rows again when rows arrive, which grows with
+    // the list: the rows go over at most once per fifty times that cost, so
+    // a long job's list never takes more than a few percent of its time.
+    const std::int64_t now = clock_->nowNs();
+    const std::int64_t wait = std::max<std::int64_t>(16'000'000, 50 * List1_->layoutNs());
+    if (force || now - lastPublishNs_ >= wait || now < lastPublishNs_) {
+        if (model_->publish()) {
+            lastPublishNs_ = now;
+            const QModelIndex last = model_->index(model_->rowCount() - 1);
+            List1_->setCurrentIndex(last);
+            List1_->scrollTo(last);
+        }
+    } else if (model_->hasUnpublished()) {
+        ScheduleRefresh();  // the newest rows follow a little later
     }
     if (progressSize_ > 0) {
         const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);

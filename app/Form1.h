@@ -27,6 +27,7 @@ class Canvas;
 class KeyButton;
 class LinkLabel;
 class StatementModel;
+class StatementView;
 
 // The one window. It owns the machine state, the port and the clock, shows
 // every control at its place, and is the controls seam the core works on.
@@ -78,6 +79,8 @@ public:
     // Brings the screen up to date at once: the canvas and the list (the
     // newest entry selected), which otherwise refresh about 60 times a second.
     void refreshNow();
+    // How far the running job has read its file, as the core last said.
+    unsigned long long jobBytesRead() const { return progressRead_; }
     // Event-loop runs done by DoEvents() and calls it skipped.
     long long pumpsRun() const { return pumpsRun_; }
     long long pumpsSkipped() const { return pumpsSkipped_; }
@@ -102,6 +105,7 @@ private:
     void Form_Load();
     void ApplyEnabled();
     void ScheduleRefresh();
+    void Refresh(bool force);
     void UpdatePortStatus();
 
     // Handlers of this window.
@@ -135,9 +139,10 @@ private:
     long long pumpsSkipped_ = 0;
     QTimer refresh_;
     bool refreshPending_ = false;
+    std::int64_t lastPublishNs_ = 0;
 
     // Controls, by their names.
-    QListView* List1_ = nullptr;
+    StatementView* List1_ = nullptr;
     StatementModel* model_ = nullptr;
     QToolButton* Cancel_ = nullptr;
     QCheckBox* Check1_ = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 #include <QAbstractListModel>
+#include <QElapsedTimer>
+#include <QListView>
 
 #include "motion/StatementList.h"
 
@@ -22,6 +24,7 @@ public:
     // Tells the view about the entries added since the last call. Returns
     // whether there were any.
     bool publish();
+    bool hasUnpublished() const { return list_.size() > static_cast<std::size_t>(shown_); }
 
     std::size_t size() const { return list_.size(); }
     std::string_view at(std::size_t i) const { return list_.at(i); }
@@ -34,6 +37,24 @@ public:
 private:
     StatementList list_;
     int shown_ = 0;  // rows the view knows of
+};
+
+// List1: a list view that keeps what its last full layout cost, so the
+// window can space the arrival of rows by it.
+class StatementView final : public QListView {
+    Q_OBJECT
+public:
+    using QListView::QListView;
+    void doItemsLayout() override {
+        QElapsedTimer t;
+        t.start();
+        QListView::doItemsLayout();
+        layoutNs_ = t.nsecsElapsed();
+    }
+    std::int64_t layoutNs() const { return layoutNs_; }
+
+private:
+    std::int64_t layoutNs_ = 0;
 };
 
 }  // namespace pm
