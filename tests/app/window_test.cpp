@@ -579,7 +579,7 @@ TEST_F(Window, AbrirPutsTheChoiceInTheCaption) {
                     QTimer::singleShot(5, *p);
                     return;
                 }
-                EXPECT_EQ(d->nameFilters(), QStringList{"*.red"});
+                EXPECT_EQ(d->nameFilters(), (QStringList{"*.red", "HPGL (*.plt *.hpgl *.hpg)"}));
                 if (pick.isEmpty()) {
                     d->reject();
                 } else {
