@@ -709,12 +709,12 @@ void Form1::closeEvent(QCloseEvent* e) {
 
 QString Form1::DataFile(const QString& name) {
     const QDir program(QCoreApplication::applicationDirPath());
-    const QString beside = program.filePath(name);
+    QString beside = program.filePath(name);
     if (QFileInfo::exists(beside)) return beside;
-    const QString installed =
+    QString installed =
         QDir::cleanPath(program.filePath(QStringLiteral("../share/portmill/") + name));
     if (QFileInfo::exists(installed)) return installed;
-    const QString here = QDir::current().filePath(name);
+    QString here = QDir::current().filePath(name);
     if (QFileInfo::exists(here)) return here;
     return beside;  // the program that opens it says what is missing
 }

@@ -19,7 +19,7 @@ constexpr const char* kDrawing = "IN;SP1;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;
 class Import : public Window {
 protected:
     QString write(const QString& name, const QByteArray& text) {
-        const QString p = dir_.filePath(name);
+        QString p = dir_.filePath(name);
         QFile f(p);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);

@@ -99,7 +99,7 @@ struct Rig {
     Rig& operator=(const Rig&) = delete;
 
     QString write(const QString& name, const QByteArray& text) {
-        const QString p = dir.filePath(name);
+        QString p = dir.filePath(name);
         QFile f(p);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
