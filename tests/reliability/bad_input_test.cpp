@@ -283,6 +283,10 @@ INSTANTIATE_TEST_SUITE_P(
 // "Abrir" and "Fresar" (or "Calcular Limites").
 enum class Spoil { Removed, Unreadable, Folder };
 
+void PrintTo(Spoil k, std::ostream* os) {
+    *os << (k == Spoil::Removed ? "removed" : k == Spoil::Unreadable ? "unreadable" : "folder");
+}
+
 class SpoiledFile : public ::testing::TestWithParam<Spoil> {
 protected:
     void SetUp() override {
