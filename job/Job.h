@@ -1,14 +1,38 @@
 #pragma once
+#include <cstdint>
 #include <string_view>
 
 #include "motion/Context.h"
 
 namespace pm {
 
+// How a run over the plot file (the job or the scan) ended.
+enum class PlotEnd {
+    NoFile,      // empty caption: "Falta Abrir Arquivo"
+    Refused,     // another operation was running, or the port is missing
+    OpenFailed,  // the file could not be opened (message shown)
+    ReadFailed,  // reading stopped half-way (message shown)
+    EndOfFile,
+    Cancelled,
+};
+
+struct PlotRun {
+    PlotEnd end = PlotEnd::Refused;
+    std::uint64_t statements = 0;      // statements handled (each ";")
+    std::uint64_t bytes = 0;           // characters read
+    std::uint64_t ignoredTargets = 0;  // pairs not finite or too far: no target
+};
+
 // "Fresar": runs the plot job on the file named by the window caption, one
 // character a pass, to the end of the file or to a cancel.
 void Command1_Click(Context& c);
 // "Cancelar": asks the running job, scan or move to stop.
 void Cancel_Click(Context& c);
+
+// Command1_Click, telling how the job ended.
+PlotRun RunJob(Context& c);
+
+// The title of the "Falta Abrir Arquivo" message box.
+inline constexpr const char* kNoFileMessage = "Falta Abrir Arquivo";
 
 }  // namespace pm

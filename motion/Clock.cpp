@@ -11,11 +11,15 @@ void Clock::SpinDelay(std::int64_t counts) {
 
 void Clock::PaceStep(std::int64_t stepNs, std::int64_t counts) {
     const std::int64_t period = counts > 0 ? counts * countNs_ : 0;
+    // A step may come this much early so that the rhythm holds: the set
+    // tolerance, but never more than a hundredth of the period, which a
+    // motor does not feel even at the highest speed.
+    const std::int64_t tolerance = std::min(tolerance_, period / 100);
     std::int64_t next = stepNs + period;  // a fresh deadline
-    if (paceValid_ && stepNs - deadline_ <= tolerance_) {
-        // The step came on time: keep the absolute rhythm, but never let the
-        // next step come sooner than one period less the tolerance.
-        next = std::max(deadline_ + period, stepNs + period - tolerance_);
+    if (paceValid_ && stepNs - deadline_ <= tolerance) {
+        // The step came on time: keep the absolute rhythm. The next step then
+        // comes no sooner than one period less the tolerance after this one.
+        next = deadline_ + period;
     }
     waitUntilNs(next);
     deadline_ = std::max(next, nowNs());

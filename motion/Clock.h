@@ -29,11 +29,13 @@ public:
     // that the passes follow one another every `counts` counts on absolute
     // deadlines, whatever the pass spent drawing, pumping and writing. A pass
     // that overran starts a fresh deadline instead of catching up, so two
-    // steps never come closer than one period less stepTolerance().
+    // steps never come closer than one period less the tolerance: the
+    // smaller of stepTolerance() and a hundredth of the period.
     void PaceStep(std::int64_t stepNs, std::int64_t counts);
     // Forget the last deadline (the next pass starts a fresh one).
     void resetPace() { paceValid_ = false; }
-    // How much earlier than one period after its step a deadline may fall.
+    // How much earlier than one period after its step a deadline may fall
+    // (at most; see PaceStep).
     std::int64_t stepTolerance() const { return tolerance_; }
     void setStepTolerance(std::int64_t ns) { tolerance_ = ns; }
 

@@ -112,6 +112,11 @@ void RaiseTool(Context& c) {
         if (c.ui.LampVisible(5)) return;
         if (s.CancelRequested == -1) return;
         if (s.ZStepCount == INT16_MAX) {
+            // The switch never closed: the tool's height is unknown, so no
+            // lower may replay this count, and the job must not go on to
+            // mill with it.
+            s.ToolRaised = false;
+            s.CancelRequested = -1;
             c.ui.MsgBox(kZTopNotFound, kMsgTitle);
             return;
         }

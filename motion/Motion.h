@@ -29,7 +29,9 @@ int DataByte(const MachineState& st, double x, double y);
 void MoveToTarget(Context& c);
 
 // Z lift until LE(5) shows (or Cancelar, or the count is full), counting the
-// cycles into ZStepCount. Nothing when Check1 is not ticked.
+// cycles into ZStepCount. Nothing when Check1 is not ticked. A full count
+// means the top switch was never seen: the lift says so in a message box and
+// cancels the running job, and no lower replays that count.
 void RaiseTool(Context& c);
 // Replays ZStepCount cycles downwards, once after each lift.
 void LowerTool(Context& c);

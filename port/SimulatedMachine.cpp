@@ -40,16 +40,16 @@ void SimulatedMachine::driveHalfStep(int axis, int nibble) {
         return;
     }
     const auto idx = indexOf(kHalfStepNibbles.data(), 8, nibble);
-    if (!everEnergised_[axis]) {
-        everEnergised_[axis] = true;
-        energised_[axis] = true;
-        if (idx) phase_[axis] = *idx;  // takes the first pattern as its phase
-        else ++missed_[axis];
-        return;
-    }
     energised_[axis] = true;
     if (!idx) {
+        // Not a phase: the rotor does not move, and a rotor that has never
+        // been driven still has no phase of its own.
         ++missed_[axis];
+        return;
+    }
+    if (!everEnergised_[axis]) {  // takes the first phase it is given
+        everEnergised_[axis] = true;
+        phase_[axis] = *idx;
         return;
     }
     const int d = ((*idx - phase_[axis]) % 8 + 8) % 8;

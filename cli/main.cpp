@@ -1,0 +1,39 @@
+// portmill-cli: the machine core without the window, on the simulated
+// machine and the virtual clock unless told otherwise.
+#include <cstring>
+#include <iostream>
+
+#include "cli/Runner.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);  // the words after the name
+};
+
+// One line a command; each lives in its own source file.
+constexpr Command kCommands[] = {
+    {"run", pm::cli::RunCommand},
+    {"scan", pm::cli::ScanCommand},
+    {"goto", pm::cli::GotoCommand},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << pm::cli::UsageText();
+        return pm::cli::kExitUsage;
+    }
+    const char* name = argv[1];
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
+        std::strcmp(name, "help") == 0) {
+        std::cout << pm::cli::UsageText();
+        return pm::cli::kExitOk;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(name, c.name) == 0) return c.run(argc - 2, argv + 2);
+    }
+    return pm::cli::UsageError(std::string("comando desconhecido: ") + name);
+}

@@ -1,0 +1,161 @@
+#include "homing/Limits.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "job/LeadingNumber.h"
+#include "job/PlotFile.h"
+#include "job/Statement.h"
+#include "motion/Motion.h"
+
+namespace pm {
+
+const char* const kZeroDivisorMessage =
+    "O valor em \"Dividir cordenadas por:\" é zero ou não é um número: "
+    "corrija-o antes de ir para o limite.";
+const char* const kLimitOutOfReachMessage =
+    "O limite em X ou Y não é um número ou está longe demais para esta máquina: "
+    "a máquina não foi movida.";
+
+namespace {
+
+// The integer part, rounded down, in decimal digits ("281", "0").
+std::string WholeNumberText(double v) {
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.0f", std::floor(v));
+    return buf;
+}
+
+struct Extent {
+    double x = 0;
+    double y = 0;
+};
+
+// Handles one statement of the scan: the same cutting as the job, the pair
+// taken in file units as the target, and the extent grown by it.
+void HandleScanStatement(Context& c, std::string_view text, Extent& largest, PlotRun& run) {
+    MachineState& s = c.st;
+    const Statement st = CutStatement(text);
+    if (st.penUp) s.MoveMode = "M";
+    if (st.penDown) s.MoveMode = "D";
+    if (!st.hasPair) return;
+    const double x = LeadingNumber(st.xText);
+    const double y = LeadingNumber(st.yText);
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        ++run.ignoredTargets;
+        return;
+    }
+    s.TargetX = x;
+    s.TargetY = y;
+    if (x > largest.x) largest.x = x;
+    if (y > largest.y) largest.y = y;
+}
+
+}  // namespace
+
+PlotRun RunScan(Context& c) {
+    MachineState& s = c.st;
+    PlotRun run;
+    if (c.ui.Caption().empty()) {
+        c.ui.MsgBox(kNoFileMessage, kMsgTitle);
+        run.end = PlotEnd::NoFile;
+        return run;
+    }
+    if (!BeginOperation(c, Operation::Scan)) return run;
+
+    s.PlotFileName = c.ui.Caption();
+    c.ui.SetCommand1Enabled(false);
+    c.ui.SetMotorJogEnabled(false);
+    s.CancelRequested = 0;
+
+    PlotFile file;
+    if (!file.open(s.PlotFileName)) {
+        c.ui.SetCommand1Enabled(true);
+        c.ui.SetMotorJogEnabled(true);
+        EndOperation(c);
+        c.ui.MsgBox(OpenFailedMessage(s.PlotFileName, file), kMsgTitle);
+        run.end = PlotEnd::OpenFailed;
+        return run;
+    }
+    s.CurrentX = 0;
+    s.CurrentY = 0;
+    Extent largest;
+
+    std::string statement;
+    for (;;) {
+        if (file.atEnd()) {
+            run.bytes = file.bytesRead();
+            const bool failed = file.failed();
+            file.close();
+            c.ui.SetCommand1Enabled(true);
+            c.ui.SetMotorJogEnabled(true);
+            EndOperation(c);
+            if (failed) {
+                // A half-read file has no extent to show.
+                c.ui.MsgBox(ReadFailedMessage(s.PlotFileName, file), kMsgTitle);
+                run.end = PlotEnd::ReadFailed;
+                return run;
+            }
+            // The extent in plot-file units: "Ir para o Limite" divides it
+            // by the divisor once, as it does whatever the operator typed.
+            c.ui.SetText(1, WholeNumberText(largest.x));
+            c.ui.SetText(2, WholeNumberText(largest.y));
+            run.end = PlotEnd::EndOfFile;
+            return run;
+        }
+
+        c.ui.DoEvents();
+
+        if (s.CancelRequested == -1) {
+            run.bytes = file.bytesRead();
+            file.close();
+            c.ui.SetCommand1Enabled(true);
+            c.ui.SetMotorJogEnabled(true);
+            EndOperation(c);
+            run.end = PlotEnd::Cancelled;
+            return run;
+        }
+
+        const char ch = file.get();
+        statement += ch;
+        if (ch == ';') {
+            HandleScanStatement(c, statement, largest, run);
+            ++run.statements;
+            if (statement.capacity() > PlotFile::kBufferSize) statement = std::string();
+            statement.clear();
+        }
+
+        c.ui.DoEvents();
+    }
+}
+
+void Command5_Click(Context& c) { (void)RunScan(c); }
+
+void Command2_Click(Context& c) { (void)RunGoToLimit(c); }
+
+GoToLimitEnd RunGoToLimit(Context& c) {
+    MachineState& s = c.st;
+    if (!BeginOperation(c, Operation::GoToLimit)) return GoToLimitEnd::Refused;
+    const double dx = LeadingNumber(c.ui.Text(3));
+    if (dx == 0) {
+        EndOperation(c);
+        c.ui.MsgBox(kZeroDivisorMessage, kMsgTitle);
+        return GoToLimitEnd::ZeroDivisor;
+    }
+    const double x = std::floor(LeadingNumber(c.ui.Text(1)) / dx);
+    const double dy = LeadingNumber(c.ui.Text(3));
+    const double y = std::floor(LeadingNumber(c.ui.Text(2)) / dy);
+    if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY)) {
+        EndOperation(c);
+        c.ui.MsgBox(kLimitOutOfReachMessage, kMsgTitle);
+        return GoToLimitEnd::OutOfReach;
+    }
+    s.TargetX = x;
+    s.TargetY = y;
+    MoveToTarget(c);
+    EndOperation(c);
+    return GoToLimitEnd::Moved;
+}
+
+}  // namespace pm

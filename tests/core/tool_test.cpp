@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "Rig.h"
+
+namespace pm::test {
+namespace {
+
+using Axis = SimulatedMachine::Axis;
+
+std::vector<int> repeated(const std::array<int, 4>& cycle, int times) {
+    std::vector<int> v;
+    for (int i = 0; i < times; ++i) v.insert(v.end(), cycle.begin(), cycle.end());
+    return v;
+}
+
+// The poll runs every 100 ms and a lift cycle lasts 4 ms (four writes of
+// 10000 counts), so the pump before cycle k polls when k = 26, 51, 76...
+TEST(RaiseTool, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
+    const struct {
+        long long z, top;
+        bool lampShownBefore;  // an earlier poll already showed LE(5)
+        int cycles;
+    } cases[] = {
+        {0, 160, false, 51},   // 25 cycles = 100 steps at the first poll, 200 at the second
+        {0, 99, false, 26},    // closes exactly as the first poll reads it
+        {0, 100, false, 51},   // one step short at the first poll
+        {200, 160, false, 26}, // already closed, but no poll has shown it yet
+        {200, 160, true, 0},   // shown before the lift: nothing at all
+        {-400, 160, false, 151},
+    };
+    for (const auto& k : cases) {
+        Rig r({.z = k.z, .zTop = k.top});
+        r.ui.check1 = true;
+        if (k.lampShownBefore) Timer1_Timer(r.c);
+        r.st.ZStepCount = 999;
+        int countAtSeeingPoll = -1;
+        r.ui.onTick = [&] {
+            Timer1_Timer(r.c);
+            if (r.ui.lamp[5] && countAtSeeingPoll < 0) countAtSeeingPoll = r.st.ZStepCount;
+        };
+        r.trace.clear();
+        RaiseTool(r.c);
+
+        SCOPED_TRACE(testing::Message() << "z " << k.z << " top " << k.top);
+        EXPECT_EQ(r.st.ZStepCount, k.cycles);
+        const auto writes = r.trace.writes(kControlReg);
+        EXPECT_EQ(writes, repeated(ZPhasesUp, k.cycles));
+        // The rotor takes the first write as its phase; every later one is a
+        // full step up.
+        EXPECT_EQ(r.sim.z(), k.z + (k.cycles > 0 ? 4LL * k.cycles - 1 : 0));
+        EXPECT_EQ(r.sim.missedSteps(), 0);
+        if (k.cycles > 0 && !k.lampShownBefore) {
+            EXPECT_EQ(countAtSeeingPoll + 1, k.cycles);
+        }
+        EXPECT_EQ(r.clock.nowNs(), k.cycles * 4'000'000LL);
+        EXPECT_EQ(r.sim.controlRegister(), k.cycles > 0 ? 3 : kZRelease);
+    }
+}
+
+TEST(RaiseTool, LowerReplaysTheCountAndBringsZBack) {
+    for (const long long start : {0LL, 37LL, -1000LL}) {
+        Rig r({.z = start});
+        r.ui.check1 = true;
+        RaiseTool(r.c);
+        const int n = r.st.ZStepCount;
+        ASSERT_GT(n, 0);
+        const long long pumps = r.ui.pumpCount;
+        r.trace.clear();
+        LowerTool(r.c);
+        SCOPED_TRACE(testing::Message() << "start " << start);
+        EXPECT_EQ(r.trace.writes(kControlReg), repeated(ZPhasesDown, n));
+        EXPECT_EQ(r.trace.accesses().size(), 4U * n);  // no poll read: the lower does not pump
+        EXPECT_EQ(r.ui.pumpCount, pumps);
+        EXPECT_EQ(r.st.ZStepCount, n);
+        // The lift rose 4n - 1 steps and the lower's first 3 repeats the
+        // phase the lift ended on, so the lower comes down as far.
+        EXPECT_EQ(r.sim.z(), start);
+        EXPECT_EQ(r.sim.missedSteps(), 0);
+        EXPECT_EQ(r.sim.controlRegister(), 10);
+    }
+}
+
+TEST(RaiseTool, MotorsOffLiftAndLowerWriteNothingAndKeepTheCount) {
+    Rig r;
+    r.st.ZStepCount = 7;
+    RaiseTool(r.c);
+    LowerTool(r.c);
+    EXPECT_TRUE(r.trace.accesses().empty());
+    EXPECT_EQ(r.st.ZStepCount, 7);
+    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_EQ(r.clock.nowNs(), 0);
+}
+
+TEST(LowerTool, LowersOnlyAfterALift) {
+    const struct {
+        const char* name;
+        void (*sequence)(Rig&);
+        int expectedDownCycles;
+    } cases[] = {
+        {"no lift since start", [](Rig& r) { LowerTool(r.c); }, 0},
+        {"lift, lower, lower",
+         [](Rig& r) {
+             RaiseTool(r.c);
+             LowerTool(r.c);
+             r.trace.clear();
+             LowerTool(r.c);
+         },
+         0},
+        {"lift, lower, then the end of the job",
+         [](Rig& r) {
+             RaiseTool(r.c);
+             LowerTool(r.c);
+             r.trace.clear();
+             FinishJob(r.c);
+         },
+         0},
+        {"lift, then the end of the job",
+         [](Rig& r) {
+             RaiseTool(r.c);
+             r.trace.clear();
+             FinishJob(r.c);
+         },
+         51},
+        {"lift with motors on, lower with motors off, then on",
+         [](Rig& r) {
+             RaiseTool(r.c);
+             r.ui.check1 = false;
+             LowerTool(r.c);
+             r.ui.check1 = true;
+             r.trace.clear();
+             LowerTool(r.c);
+         },
+         51},
+        {"lift with motors on, a lift with motors off, lower",
+         [](Rig& r) {
+             RaiseTool(r.c);
+             r.ui.check1 = false;
+             RaiseTool(r.c);
+             r.ui.check1 = true;
+             r.trace.clear();
+             LowerTool(r.c);
+         },
+         51},
+    };
+    for (const auto& k : cases) {
+        Rig r;
+        r.ui.check1 = true;
+        r.st.ZStepCount = 12;  // a count left over, never to be replayed unlifted
+        k.sequence(r);
+        SCOPED_TRACE(k.name);
+        auto writes = r.trace.writes(kControlReg);
+        if (!writes.empty() && writes.back() == kZRelease) writes.pop_back();
+        EXPECT_EQ(writes, repeated(ZPhasesDown, k.expectedDownCycles));
+        if (k.expectedDownCycles > 0) {
+            EXPECT_EQ(r.sim.z(), 0);
+        }
+    }
+}
+
+TEST(FinishJob, ReleasesEveryCoilWhateverTheMotorSwitch) {
+    for (const bool motors : {false, true}) {
+        Rig r;
+        r.ui.check1 = motors;
+        r.ui.command1Enabled = false;
+        r.trace.clear();
+        FinishJob(r.c);
+        const auto& a = r.trace.accesses();
+        ASSERT_EQ(a.size(), 2U);
+        EXPECT_EQ(a[0].address, kDataReg);
+        EXPECT_EQ(a[0].value, 0);
+        EXPECT_EQ(a[1].address, kControlReg);
+        EXPECT_EQ(a[1].value, kZRelease);
+        EXPECT_TRUE(r.ui.command1Enabled);
+    }
+    Rig r;
+    r.trace.clear();
+    ReleaseMotors(r.c);
+    ASSERT_EQ(r.trace.accesses().size(), 2U);
+    EXPECT_EQ(r.trace.writes(kDataReg), std::vector<int>{0});
+    EXPECT_EQ(r.trace.writes(kControlReg), std::vector<int>{kZRelease});
+}
+
+TEST(RaiseTool, CancelEndsTheLiftKeepingTheCyclesSoFar) {
+    Rig r;
+    r.ui.check1 = true;
+    r.ui.onPump = [&] {
+        if (r.ui.pumpCount == 5) r.st.CancelRequested = -1;
+    };
+    RaiseTool(r.c);
+    // The pass whose pump saw the cancel still writes its cycle.
+    EXPECT_EQ(r.st.ZStepCount, 5);
+    EXPECT_EQ(r.trace.writes(kControlReg), repeated(ZPhasesUp, 5));
+    EXPECT_TRUE(r.ui.messages.empty());
+    r.st.CancelRequested = 0;
+    LowerTool(r.c);
+    EXPECT_EQ(r.sim.z(), 0);
+
+    Rig before;
+    before.ui.check1 = true;
+    before.st.ZStepCount = 9;
+    before.st.CancelRequested = -1;
+    RaiseTool(before.c);
+    EXPECT_EQ(before.st.ZStepCount, 0);
+    EXPECT_TRUE(before.trace.accesses().empty());
+}
+
+TEST(RaiseTool, StopsAtAFullCountWhenTheTopSwitchIsNeverSeen) {
+    Rig r;
+    r.ui.check1 = true;
+    r.sim.setSwitchBroken(Axis::Z, true);
+    RaiseTool(r.c);
+    EXPECT_EQ(r.st.ZStepCount, 32767);
+    EXPECT_EQ(r.trace.writes(kControlReg).size(), 4U * 32767);
+    ASSERT_EQ(r.ui.messages.size(), 1U);
+    EXPECT_EQ(r.ui.messages[0], kZTopNotFound);
+    // The job stops, and no lower replays a count that measured nothing.
+    EXPECT_EQ(r.st.CancelRequested, -1);
+    r.trace.clear();
+    LowerTool(r.c);
+    FinishJob(r.c);
+    EXPECT_EQ(r.trace.writes(kControlReg), std::vector<int>{kZRelease});
+}
+
+}  // namespace
+}  // namespace pm::test

@@ -1,0 +1,161 @@
+// Runs the built portmill-cli as a user would and checks what it prints,
+// the records it writes and its exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/job/Rig.h"
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Quote(const std::string& word) {
+    std::string q = "'";
+    for (const char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return q + "'";
+}
+
+Result Cli(const std::vector<std::string>& words) {
+    const std::string errPath = pm::testing::WritePlotFile("", "stderr.txt");
+    std::string command = Quote(PM_CLI);
+    for (const auto& w : words) command += " " + Quote(w);
+    command += " 2>" + Quote(errPath);
+    Result r;
+    std::FILE* p = ::popen(command.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int raw = ::pclose(p);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.err = Slurp(errPath);
+    return r;
+}
+
+std::string Sample(const std::string& name) { return std::string(PM_SAMPLES) + "/" + name; }
+
+TEST(Cli, RunOfTheSquarePrintsItsLastLine) {
+    const std::string dots = pm::testing::WritePlotFile("", "dots.txt");
+    const std::string list = pm::testing::WritePlotFile("", "list.txt");
+    const Result r = Cli({"run", Sample("quadrado.red"), "--dots", dots, "--list", list});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // 45 characters; the four sides of 1000 / 3.55 walk 282 passes each in
+    // the pass of their ";", the other 41 passes a single point: 1169
+    // passes of 2 ms at speed 20. No dot before the first pen statement.
+    EXPECT_EQ(r.out,
+              "CurrentX=0 CurrentY=0 TargetX=0 TargetY=0 MoveMode=M ZStepCount=0 Text1= Text2= "
+              "Text3=3.55 statements=6 elapsed_ns=2338000000 sim=2000,1500,0 missed=0\n");
+    EXPECT_EQ(Slurp(list), "PU0,0;\nPD1000,0;\nPD1000,1000;\nPD0,1000;\nPD0,0;\nPU;\n");
+    const std::string d = Slurp(dots);
+    EXPECT_EQ(std::count(d.begin(), d.end(), '\n'), 1164);
+    EXPECT_EQ(d.substr(0, 13), "0 5700 65280\n");
+    // The last walked point of the first side, 281 / 5 in single precision,
+    // then the passes that follow stand on the exact target 1000 / 3.55 / 5.
+    EXPECT_NE(d.find("\n56.2000008 5700 16711680\n56.338028 5700 16711680\n"), std::string::npos);
+}
+
+TEST(Cli, RunWithMotorsLiftsOnTheSimulatedMachine) {
+    const std::string trace = pm::testing::WritePlotFile("", "trace.txt");
+    const Result r = Cli({"run", Sample("quadrado.red"), "--motors", "on", "--speed=0",
+                          "--sim-start", "10,20,5", "--sim-ztop", "13", "--trace", trace});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" sim=10,20,5 missed=0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" elapsed_ns="), std::string::npos);
+    const std::string t = Slurp(trace);
+    EXPECT_EQ(t.substr(0, 11), "0 W 888 153");
+    EXPECT_NE(t.find(" R 889 "), std::string::npos);  // the poll reads the switches
+    EXPECT_NE(t.find(" W 890 10\n"), std::string::npos);
+}
+
+TEST(Cli, ScanThenGotoReachTheCorner) {
+    const Result scan = Cli({"scan", Sample("casa.red")});
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_NE(scan.out.find(" Text1=1200 Text2=1500 Text3=3.55 statements=13 elapsed_ns=0 "),
+              std::string::npos)
+        << scan.out;
+    const Result go = Cli({"goto", "1200", "1500", "--motors", "on"});
+    EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(go.out.substr(0, 51), "CurrentX=338 CurrentY=422 TargetX=338 TargetY=422 M");
+    EXPECT_NE(go.out.find(" sim=2338,1922,0 missed=0\n"), std::string::npos) << go.out;
+}
+
+TEST(Cli, NegativeLimitsAreArgumentsNotOptions) {
+    const Result r = Cli({"goto", "-10", "-20", "--divisor", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 53), "CurrentX=-10 CurrentY=-20 TargetX=-10 TargetY=-20 Mov");
+}
+
+TEST(Cli, ListRecordShowsLineBreaksEscaped) {
+    const std::string file = pm::testing::WritePlotFile("PU0,0;\r\nPD5,5;");
+    const std::string list = pm::testing::WritePlotFile("", "list.txt");
+    const Result r = Cli({"run", file, "--list", list, "--divisor", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(list), "PU0,0;\n\\r\\nPD5,5;\n");
+    EXPECT_NE(r.out.find("MoveMode=M "), std::string::npos);
+}
+
+struct StatusCase {
+    std::string name;
+    std::vector<std::string> words;
+    int status;
+    std::string message;  // part of what standard error says
+};
+
+class CliStatus : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(CliStatus, ExitsWithItsStatusAndSaysWhy) {
+    const auto& p = GetParam();
+    const Result r = Cli(p.words);
+    EXPECT_EQ(r.status, p.status) << r.err;
+    EXPECT_NE(r.err.find(p.message), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CliStatus,
+    ::testing::Values(
+        StatusCase{"MissingFile", {"run", "/nonexistent/plot.red"}, 1, "não existe"},
+        StatusCase{"ScanMissingFile", {"scan", "/nonexistent/plot.red"}, 1, "plot.red"},
+        StatusCase{"FolderAsFile", {"run", "/"}, 1, "pasta"},
+        StatusCase{"UnwritableRecord", {"run", PM_SAMPLES "/quadrado.red", "--dots", "/nonexistent/d"}, 1, "/nonexistent/d"},
+        StatusCase{"NoCommand", {}, 2, "usage"},
+        StatusCase{"UnknownCommand", {"mill"}, 2, "mill"},
+        StatusCase{"NoFile", {"run"}, 2, "FILE"},
+        StatusCase{"TwoFiles", {"scan", "a", "b"}, 2, "FILE"},
+        StatusCase{"GotoOneNumber", {"goto", "1"}, 2, "X e Y"},
+        StatusCase{"UnknownOption", {"run", "f", "--fast"}, 2, "--fast"},
+        StatusCase{"MissingValue", {"run", "f", "--speed"}, 2, "--speed"},
+        StatusCase{"SpeedOutOfRange", {"run", "f", "--speed", "41"}, 2, "0 a 40"},
+        StatusCase{"ScaleNotANumber", {"run", "f", "--scale", "x"}, 2, "-3 a 10"},
+        StatusCase{"MotorsYes", {"run", "f", "--motors", "yes"}, 2, "on ou off"},
+        StatusCase{"ClockBad", {"run", "f", "--clock", "fast"}, 2, "virtual ou real"},
+        StatusCase{"SimStartBad", {"run", "f", "--sim-start", "1,2"}, 2, "X,Y,Z"},
+        StatusCase{"UnknownPort", {"run", "f", "--port", "lpt9"}, 2, "lpt9"},
+        StatusCase{"EmptyFileName", {"run", ""}, 2, "Falta Abrir Arquivo"},
+        StatusCase{"GotoZeroDivisor", {"goto", "1", "1", "--divisor", "0"}, 2, "Dividir"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Cli, HelpGoesToStandardOutput) {
+    const Result r = Cli({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("portmill-cli run FILE"), std::string::npos);
+}
+
+}  // namespace
