@@ -15,9 +15,10 @@ int PlotStatus(PlotEnd end, int recordStatus) {
         case PlotEnd::NoFile: return kExitUsage;
         case PlotEnd::Refused:
         case PlotEnd::OpenFailed:
-        case PlotEnd::ReadFailed: return kExitFile;
-        case PlotEnd::EndOfFile:
-        case PlotEnd::Cancelled: break;
+        case PlotEnd::ReadFailed:
+        // Nobody presses "Cancelar" here: the lift gave up on the top switch.
+        case PlotEnd::Cancelled: return kExitFile;
+        case PlotEnd::EndOfFile: break;
     }
     return recordStatus;
 }

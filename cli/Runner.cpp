@@ -117,12 +117,17 @@ const char* UsageText() {
            "  portmill-cli run FILE [options]    # \"Fresar\" on FILE, to the end of the file\n"
            "  portmill-cli scan FILE [options]   # \"Calcular Limites\" on FILE\n"
            "  portmill-cli goto X Y [options]    # \"Ir para o Limite\" with Text1 = X, Text2 = Y\n"
+           "  portmill-cli home-xy [options]     # \"Home XY\"\n"
+           "  portmill-cli home-z [options]      # \"Home Z\"\n"
+           "  portmill-cli convert IN OUT        # HPGL file IN to the plot form in OUT\n"
+           "  portmill-cli estimate FILE [options]  # the job's duration on FILE at these settings\n"
            "options:\n"
            "  --divisor TEXT     Text3, default 3.55        --speed N   Slider2 (0..40), default 20\n"
            "  --scale N          Slider1 (-3..10), default 5 --motors on|off   Check1, default off\n"
            "  --port NAME        default sim                --clock virtual|real, default virtual\n"
            "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
-           "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n";
+           "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n"
+           "  --sim-broken AXES  home-xy, home-z: switches that never close (x, y, z)\n";
 }
 
 int UsageError(const std::string& error) {

@@ -107,5 +107,8 @@ private:
 int RunCommand(int argc, char** argv);
 int ScanCommand(int argc, char** argv);
 int GotoCommand(int argc, char** argv);
+// HomingCommands.cpp
+int HomeXYCommand(int argc, char** argv);
+int HomeZCommand(int argc, char** argv);
 
 }  // namespace pm::cli

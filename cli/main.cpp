@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "cli/ImportCommands.h"
 #include "cli/Runner.h"
 
 namespace {
@@ -17,6 +18,10 @@ constexpr Command kCommands[] = {
     {"run", pm::cli::RunCommand},
     {"scan", pm::cli::ScanCommand},
     {"goto", pm::cli::GotoCommand},
+    {"home-xy", pm::cli::HomeXYCommand},
+    {"home-z", pm::cli::HomeZCommand},
+    {"convert", pm::cli::ConvertCommand},
+    {"estimate", pm::cli::EstimateCommand},
 };
 
 }  // namespace

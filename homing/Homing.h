@@ -1,12 +1,27 @@
 #pragma once
+#include <cstdint>
+#include <string>
+
 #include "motion/Context.h"
 
 namespace pm {
 
+// Half-steps an axis may take in one Home XY: its counter starts here and
+// the drive tables have no pattern below 0.
+inline constexpr std::int32_t kHomeSteps = 400000;
+// Counts of the pause after each Home XY pass.
+inline constexpr long kHomePause = 5000;
+
 // "Home XY": X and Y together towards their home switches, reading the
 // status register itself; no event pump; every coil released at the end.
+// An axis whose switch is still open after kHomeSteps half-steps stops the
+// homing: every coil off, then a message naming the axis.
 void Command4_Click(Context& c);
-// "Home Z": the Z lift until LE(5) shows, one pump per cycle.
+// "Home Z": the Z lift until LE(5) shows, one pump per cycle. "Cancelar"
+// stops it, and so does the count of a lift running full.
 void Command3_Click(Context& c);
+
+// The message of a Home XY that gave up on the named axes.
+std::string HomeSwitchNotFound(bool x, bool y);
 
 }  // namespace pm

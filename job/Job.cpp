@@ -10,7 +10,7 @@
 namespace pm {
 namespace {
 
-constexpr std::uint64_t kProgressEvery = 64 * 1024;
+constexpr std::uint64_t kProgressEvery = std::uint64_t{64} * 1024;
 
 // Handles one statement of the job, its ";" included.
 void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {

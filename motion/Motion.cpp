@@ -69,11 +69,14 @@ void MoveToTarget(Context& c) {
 
         const int ix = PhaseIndex(x);
         const int iy = PhaseIndex(y);
-        const std::int64_t stepNs = c.clock.nowNs();
         if (c.ui.Check1()) {
             c.port.vbOut(kDataReg,
                          static_cast<std::int16_t>(s.PhaseTableX[ix] + s.PhaseTableY[iy]));
         }
+        // The step took effect when the write returned; pacing from here
+        // means a write held up (the thread descheduled in it) makes the
+        // next step later, never sooner.
+        const std::int64_t stepNs = c.clock.nowNs();
 
         c.ui.DoEvents();
 

@@ -95,17 +95,17 @@ TEST(MoveToTarget, APassAfterAStallStartsAFreshDeadline) {
 // of the period.
 TEST(MoveToTarget, ALateStepWithinTheToleranceKeepsTheRhythm) {
     const struct {
-        int speed;
-        std::int64_t tolerance;
         std::vector<std::int64_t> dotNs;  // by pass, cycled
-        bool everyGapExact;
+        std::int64_t tolerance;
         std::int64_t endPastGrid;  // the walk's end past 11 periods
+        int speed;
+        bool everyGapExact;
     } cases[] = {
-        {20, 10'000, {4'000}, true, 4'000},
-        {20, 10'000, {0, 8'000}, false, 0},
-        {20, 10'000, {0, 0, 50'000, 0, 0, 0, 0, 0, 0, 0, 0}, false, 50'000},
-        {1, 10'000, {0, 8'000}, false, 5 * 8'000},  // 1 us allowed at 100 us
-        {1, 10'000, {500}, true, 500},
+        {{4'000}, 10'000, 4'000, 20, true},
+        {{0, 8'000}, 10'000, 0, 20, false},
+        {{0, 0, 50'000, 0, 0, 0, 0, 0, 0, 0, 0}, 10'000, 50'000, 20, false},
+        {{0, 8'000}, 10'000, 5 * 8'000, 1, false},  // 1 us allowed at 100 us
+        {{500}, 10'000, 500, 1, true},
     };
     for (const auto& k : cases) {
         Rig r;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -43,7 +44,7 @@ TEST(PhaseIndex, DataByteJoinsTheTwoNibbles) {
     for (int i = 0; i < 8; ++i) {
         const int a = st.PhaseTableX[i];
         const int b = st.PhaseTableX[(i + 1) % 8];
-        EXPECT_EQ(__builtin_popcount(static_cast<unsigned>(a ^ b)), 1) << "index " << i;
+        EXPECT_EQ(std::popcount(static_cast<unsigned>(a ^ b)), 1) << "index " << i;
         EXPECT_EQ(st.PhaseTableY[i], a * 16);
     }
 }

@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"MissingFile", {"run", "/nonexistent/plot.red"}, 1, "não existe"},
         StatusCase{"ScanMissingFile", {"scan", "/nonexistent/plot.red"}, 1, "plot.red"},
         StatusCase{"FolderAsFile", {"run", "/"}, 1, "pasta"},
-        StatusCase{"UnwritableRecord", {"run", PM_SAMPLES "/quadrado.red", "--dots", "/nonexistent/d"}, 1, "/nonexistent/d"},
+        StatusCase{"UnwritableRecord", {"run", Sample("quadrado.red"), "--dots", "/nonexistent/d"}, 1, "/nonexistent/d"},
         StatusCase{"NoCommand", {}, 2, "usage"},
         StatusCase{"UnknownCommand", {"mill"}, 2, "mill"},
         StatusCase{"NoFile", {"run"}, 2, "FILE"},
@@ -149,6 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"SimStartBad", {"run", "f", "--sim-start", "1,2"}, 2, "X,Y,Z"},
         StatusCase{"UnknownPort", {"run", "f", "--port", "lpt9"}, 2, "lpt9"},
         StatusCase{"EmptyFileName", {"run", ""}, 2, "Falta Abrir Arquivo"},
+        StatusCase{"TopSwitchNeverCloses",
+                   {"run", Sample("quadrado.red"), "--motors", "on", "--sim-ztop", "1000000"},
+                   1, "chave do topo"},
         StatusCase{"GotoZeroDivisor", {"goto", "1", "1", "--divisor", "0"}, 2, "Dividir"}),
     [](const auto& info) { return info.param.name; });
 

@@ -51,7 +51,7 @@ TEST_P(Scan, WritesTheExtentInFileUnitsAndLeavesTheLastPair) {
     EXPECT_TRUE(r.ui.command1Enabled);
     EXPECT_TRUE(r.ui.motorJogEnabled);
     EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_EQ(r.ui.pumpCount, static_cast<long long>(2 * p.file.size()));
+    EXPECT_EQ(r.ui.pumpCount, 2 * static_cast<long long>(p.file.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -102,7 +102,7 @@ TEST(ScanRun, CancelInTheLastPumpStillWritesTheLimits) {
     const std::string file = "PD1000,710;";
     r.ui.caption = WritePlotFile(file);
     r.ui.onPump = [&] {
-        if (r.ui.pumpCount == static_cast<long long>(2 * file.size())) Cancel_Click(r.c);
+        if (r.ui.pumpCount == 2 * static_cast<long long>(file.size())) Cancel_Click(r.c);
     };
     EXPECT_EQ(RunScan(r.c).end, PlotEnd::EndOfFile);
     EXPECT_EQ(r.ui.text[1], "1000");

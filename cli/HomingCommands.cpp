@@ -1,0 +1,63 @@
+// home-xy and home-z: "Home XY" and "Home Z" without the window.
+#include <string>
+
+#include "cli/Runner.h"
+#include "homing/Homing.h"
+
+namespace pm::cli {
+namespace {
+
+using Axis = SimulatedMachine::Axis;
+
+// Switches of the simulated machine that never close, as letters x, y, z.
+bool BreakSwitches(const std::string& axes, Session& session, std::string& error) {
+    if (session.sim() == nullptr) {
+        error = "--sim-broken vale só para a máquina simulada (--port sim)";
+        return false;
+    }
+    for (const char ch : axes) {
+        if (ch == 'x' || ch == 'X') {
+            session.sim()->setSwitchBroken(Axis::X, true);
+        } else if (ch == 'y' || ch == 'Y') {
+            session.sim()->setSwitchBroken(Axis::Y, true);
+        } else if (ch == 'z' || ch == 'Z') {
+            session.sim()->setSwitchBroken(Axis::Z, true);
+        } else if (ch != ',') {
+            error = "--sim-broken espera eixos entre x, y e z, não \"" + axes + "\"";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs one homing handler on the machine the options set up. A homing that
+// answers with a message box (a switch not found, a port that cannot be
+// driven) ends with kExitFile.
+int HomingCommand(const char* name, int argc, char** argv, void (*click)(Context&)) {
+    CommandLine line;
+    std::string error;
+    if (!ParseCommandLine(argc, argv, line, error, {"--sim-broken"})) return UsageError(error);
+    if (!line.args.empty()) return UsageError(std::string(name) + " não leva argumentos");
+    Session session(line.options);
+    int status = kExitOk;
+    if (!session.open(error, status)) return SetupError(error, status);
+    const auto broken = line.extra.find("--sim-broken");
+    if (broken != line.extra.end() && !BreakSwitches(broken->second, session, error)) {
+        return UsageError(error);
+    }
+    click(session.context());
+    const int recordStatus = session.finish(0);
+    return session.ui().messages.empty() ? recordStatus : kExitFile;
+}
+
+}  // namespace
+
+int HomeXYCommand(int argc, char** argv) {
+    return HomingCommand("home-xy", argc, argv, Command4_Click);
+}
+
+int HomeZCommand(int argc, char** argv) {
+    return HomingCommand("home-z", argc, argv, Command3_Click);
+}
+
+}  // namespace pm::cli

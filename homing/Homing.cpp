@@ -1,0 +1,89 @@
+#include "homing/Homing.h"
+
+#include "motion/Motion.h"
+
+namespace pm {
+
+namespace {
+
+constexpr int kYHomeBit = 8;   // status bit 3: 1 while the Y switch is open
+constexpr int kXHomeBit = 16;  // status bit 4: 1 while the X switch is open
+// Home XY drives two Z lines at once, which holds the Z motor without
+// turning it.
+constexpr std::int16_t kHomeXYControl = 1;
+
+}  // namespace
+
+std::string HomeSwitchNotFound(bool x, bool y) {
+    const std::string steps = std::to_string(kHomeSteps);
+    if (x && y) {
+        return "As chaves de origem dos eixos X e Y não foram encontradas: os eixos andaram " +
+               steps +
+               " meios-passos sem que as chaves fechassem. Os motores foram desligados. "
+               "Verifique as chaves e as suas ligações.";
+    }
+    return std::string("A chave de origem do eixo ") + (x ? "X" : "Y") +
+           " não foi encontrada: o eixo andou " + steps +
+           " meios-passos sem que a chave fechasse. Os motores foram desligados. "
+           "Verifique a chave e a sua ligação.";
+}
+
+void Command4_Click(Context& c) {
+    if (!BeginOperation(c, Operation::HomeXY)) return;
+    c.ui.SetWaitCursor(true);
+
+    std::int32_t countX = kHomeSteps;
+    std::int32_t countY = kHomeSteps;
+    bool lostX = false;
+    bool lostY = false;
+    c.port.vbOut(kControlReg, kHomeXYControl);
+    bool open = true;
+    do {
+        const bool stepY = (c.port.vbInp(kStatusReg) & kYHomeBit) != 0;
+        const bool stepX = (c.port.vbInp(kStatusReg) & kXHomeBit) != 0;
+        // A counter at 0 has walked the whole allowance: one more half-step
+        // would need a pattern below the start of the tables.
+        lostY = stepY && countY == 0;
+        lostX = stepX && countX == 0;
+        if (lostX || lostY) break;
+        if (stepY) --countY;
+        if (stepX) --countX;
+        c.port.vbOut(kDataReg, static_cast<std::int16_t>(c.st.PhaseTableX[countX % 8] +
+                                                         c.st.PhaseTableY[countY % 8]));
+        c.clock.SpinDelay(kHomePause);
+        const int first = c.port.vbInp(kStatusReg);
+        const int second = c.port.vbInp(kStatusReg);
+        open = (second & kXHomeBit) != 0 || (first & kYHomeBit) != 0;
+    } while (open);
+
+    ReleaseMotors(c);
+    c.ui.SetWaitCursor(false);
+    EndOperation(c);
+    if (lostX || lostY) c.ui.MsgBox(HomeSwitchNotFound(lostX, lostY), kMsgTitle);
+}
+
+void Command3_Click(Context& c) {
+    if (!BeginOperation(c, Operation::HomeZ)) return;
+    // A cancel left over from an earlier job or scan would stop this homing
+    // before its first cycle; only a "Cancelar" pressed while it runs should.
+    c.st.CancelRequested = 0;
+
+    bool full = false;
+    for (std::int16_t cycles = 0;; ++cycles) {
+        // The switch is tested before the pump of the same pass, so the lift
+        // goes one cycle past the poll that sees the top switch.
+        if (c.ui.LampVisible(5)) break;
+        if (c.st.CancelRequested == -1) break;
+        if (cycles == INT16_MAX) {
+            full = true;
+            break;
+        }
+        c.ui.DoEvents();
+        ZCycle(c, ZPhasesUp, kJogPause);
+    }
+    // Nothing is released: the last phase, 3, holds the tool at the top.
+    EndOperation(c);
+    if (full) c.ui.MsgBox(kZTopNotFound, kMsgTitle);
+}
+
+}  // namespace pm

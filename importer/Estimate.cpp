@@ -1,0 +1,78 @@
+#include "importer/Estimate.h"
+
+#include <cstdio>
+
+#include "homing/SwitchPoll.h"
+#include "job/Job.h"
+#include "job/LeadingNumber.h"
+#include "job/Statement.h"
+#include "motion/HeadlessControls.h"
+#include "motion/MachineState.h"
+
+namespace pm {
+
+JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
+                        const std::atomic<bool>* cancel) {
+    JobEstimate est;
+    MachineState st;
+    LoadMachineState(st);
+    SimulatedMachine machine(settings.machine);
+    VirtualClock clock;
+    HeadlessControls ui(clock);
+    ui.check1 = settings.motors;
+    ui.slider1 = settings.scale;
+    ui.slider2 = settings.speed;
+    ui.text[3] = settings.divisor;
+    ui.caption = plotFile;
+    Context c{st, machine, ui, clock};
+
+    // The points visited: the target of every statement that carries a pair,
+    // seen at the first pump after the statement was listed.
+    std::size_t seen = 0;
+    const auto sample = [&] {
+        if (ui.list.size() == seen) return;
+        seen = ui.list.size();
+        if (CutStatement(ui.list.at(seen - 1)).hasPair) est.extentSteps.add(st.TargetX, st.TargetY);
+    };
+    ui.onTick = [&] { Timer1_Timer(c); };
+    ui.onPump = [&] {
+        sample();
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = -1;
+    };
+    ui.onMessage = [&](const std::string& m) {
+        if (est.error.empty()) est.error = m;
+    };
+
+    const PlotRun run = RunJob(c);
+    sample();
+
+    est.durationNs = clock.nowNs();
+    est.statements = run.statements;
+    est.cancelled = run.end == PlotEnd::Cancelled;
+    est.ok = run.end == PlotEnd::EndOfFile && est.error.empty();
+    if (!est.extentSteps.empty) {
+        // The job has put "1" in the box if the divisor read as 0.
+        const double d = LeadingNumber(ui.text[3]);
+        const Extent& s = est.extentSteps;
+        est.extentUnits.add(s.minX * d, s.minY * d);
+        est.extentUnits.add(s.maxX * d, s.maxY * d);
+    }
+    return est;
+}
+
+std::string FormatDuration(std::int64_t ns) {
+    char buf[64];
+    if (ns < 60'000'000'000LL) {
+        std::snprintf(buf, sizeof buf, "%.1f s", static_cast<double>(ns) / 1e9);
+        return buf;
+    }
+    const long long s = (ns + 500'000'000LL) / 1'000'000'000LL;
+    if (s < 3600) {
+        std::snprintf(buf, sizeof buf, "%lld min %02lld s", s / 60, s % 60);
+    } else {
+        std::snprintf(buf, sizeof buf, "%lld h %02lld min %02lld s", s / 3600, s / 60 % 60, s % 60);
+    }
+    return buf;
+}
+
+}  // namespace pm

@@ -1,0 +1,45 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "importer/Hpgl.h"
+#include "port/SimulatedMachine.h"
+
+namespace pm {
+
+// The window's settings a job's duration depends on.
+struct EstimateSettings {
+    std::string divisor = "3.55";  // Text3
+    int speed = 20;                // Slider2
+    int scale = 5;                 // Slider1
+    bool motors = false;           // Check1, "Ativar Motores"
+    // Where the simulated machine stands: with the motors on, each lift runs
+    // until the Z top switch closes, so its length depends on the machine.
+    SimulatedMachine::Setup machine{};
+};
+
+struct JobEstimate {
+    bool ok = false;          // the job ran to the end of its file
+    bool cancelled = false;   // the cancel flag stopped it
+    std::int64_t durationNs = 0;  // the job's duration at these settings
+    unsigned long long statements = 0;
+    // The points the job visits, in half-steps (its targets), and the same
+    // in plot units (the half-steps times the divisor the job used).
+    Extent extentSteps;
+    Extent extentUnits;
+    std::string error;        // the message box the job showed, if any
+};
+
+// A dry run of "Fresar" on plotFile: the same job on a virtual clock, a
+// simulated machine and headless controls, with a machine state of its own,
+// so it may run on any thread. When cancel is given and becomes true, the job
+// is cancelled at its next event pump and the result says so.
+JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
+                        const std::atomic<bool>* cancel = nullptr);
+
+// "1 h 02 min 03 s", "4 min 05 s", "12.3 s": a duration for the operator.
+std::string FormatDuration(std::int64_t ns);
+
+}  // namespace pm

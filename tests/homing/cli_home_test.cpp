@@ -1,0 +1,112 @@
+// Runs portmill-cli home-xy and home-z as a user would.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string TempPath(const std::string& name) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string test = info->name();  // "Test/Row" for a table's rows
+    std::replace(test.begin(), test.end(), '/', '_');
+    return ::testing::TempDir() + "portmill_home_" + test + "_" + name;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Result Cli(const std::vector<std::string>& words) {
+    const std::string errPath = TempPath("stderr.txt");
+    std::string command = std::string("'") + PM_CLI + "'";
+    for (const auto& w : words) command += " '" + w + "'";
+    command += " 2>'" + errPath + "'";
+    Result r;
+    std::FILE* p = ::popen(command.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int raw = ::pclose(p);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.err = Slurp(errPath);
+    return r;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct CliCase {
+    const char* name;
+    std::vector<std::string> words;
+    int status;
+    std::vector<std::string> lastLine;  // parts of the last line
+    std::string err;                    // part of standard error
+};
+
+void PrintTo(const CliCase& row, std::ostream* os) { *os << row.name; }
+
+class HomingCli : public ::testing::TestWithParam<CliCase> {};
+
+TEST_P(HomingCli, EndsWithTheMachineWhereTheSwitchesAre) {
+    const CliCase& k = GetParam();
+    const Result r = Cli(k.words);
+    EXPECT_EQ(r.status, k.status) << r.err;
+    for (const auto& part : k.lastLine) EXPECT_TRUE(Has(r.out, part)) << r.out;
+    EXPECT_TRUE(Has(r.err, k.err)) << r.err;
+    if (k.status == 0) {
+        EXPECT_TRUE(r.err.empty()) << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, HomingCli,
+    ::testing::Values(
+        // 2001 passes of 5000 counts: the first only energises the motors.
+        CliCase{"HomeXYFromTheStart", {"home-xy"}, 0,
+                {"elapsed_ns=1000500000 sim=0,0,0 missed=0\n", "CurrentX=0 CurrentY=0 "}, ""},
+        CliCase{"HomeXYFromElsewhere", {"home-xy", "--sim-start", "7,3,5"}, 0,
+                {"elapsed_ns=4000000 sim=0,0,5 missed=0\n"}, ""},
+        // The poll at 201.6 ms sees the switch that closed at 131.2 ms; one
+        // more cycle follows: 64 cycles of 3.2 ms.
+        CliCase{"HomeZ", {"home-z"}, 0, {"elapsed_ns=204800000 sim=2000,1500,255 missed=0\n"}, ""},
+        CliCase{"HomeZLowTop", {"home-z", "--sim-ztop", "3"}, 0, {"sim=2000,1500,131 "}, ""},
+        CliCase{"HomeXYLostX", {"home-xy", "--sim-broken", "x"}, 1,
+                {"sim=-397999,0,0 missed=0\n"}, "eixo X não foi encontrada"},
+        CliCase{"HomeZLostZ", {"home-z", "--sim-broken", "z"}, 1,
+                {"sim=2000,1500,131067 "}, "A chave do topo do eixo Z"},
+        CliCase{"ArgumentRefused", {"home-xy", "extra"}, 2, {}, "não leva argumentos"},
+        CliCase{"BrokenAxisUnknown", {"home-z", "--sim-broken", "w"}, 2, {}, "--sim-broken"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HomingCliTrace, HomeXYWritesTheControlRegisterFirstAndReleasesLast) {
+    const std::string trace = TempPath("trace.txt");
+    const Result r = Cli({"home-xy", "--sim-start", "1,1,0", "--trace", trace});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Two passes, four status reads each; 0x7F while open, 0x67 when both
+    // switches are closed.
+    EXPECT_EQ(Slurp(trace),
+              "0 W 890 1\n"
+              "0 R 889 127\n0 R 889 127\n0 W 888 17\n500000 R 889 127\n500000 R 889 127\n"
+              "500000 R 889 127\n500000 R 889 127\n500000 W 888 51\n"
+              "1000000 R 889 103\n1000000 R 889 103\n"
+              "1000000 W 888 0\n1000000 W 890 11\n");
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Rig.h"
+#include "homing/Homing.h"
+#include "jog/Jog.h"
+
+namespace pm::test {
+namespace {
+
+using Axis = SimulatedMachine::Axis;
+
+// Whether the written values are whole cycles of 10, 9, 15, 3.
+bool WholeUpCycles(const std::vector<int>& w) {
+    if (w.size() % 4 != 0) return false;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        if (w[i] != ZPhasesUp[i % 4]) return false;
+    }
+    return true;
+}
+
+enum class Poll { OnTheClock, AtEveryPump };
+
+struct HomeZCase {
+    const char* name;
+    Poll poll;
+    long long zTop;
+    long long cycles;  // cycles written before it stops
+};
+void PrintTo(const HomeZCase& row, std::ostream* os) { *os << row.name; }
+
+
+class HomeZ : public ::testing::TestWithParam<HomeZCase> {};
+
+TEST_P(HomeZ, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
+    const HomeZCase& k = GetParam();
+    Rig r({.z = 0, .zTop = k.zTop});
+    r.markPositions();
+    long long seenAt = -1;  // cycles written when a poll first showed LE(5)
+    const auto poll = [&] {
+        Timer1_Timer(r.c);
+        if (r.ui.lamp[5] && seenAt < 0) {
+            seenAt = static_cast<long long>(r.controlWrites().size()) / 4;
+        }
+    };
+    if (k.poll == Poll::OnTheClock) {
+        r.ui.onTick = poll;
+    } else {
+        r.ui.onTick = nullptr;
+        r.ui.onPump = poll;
+    }
+
+    Command3_Click(r.c);
+
+    const std::vector<int> w = r.controlWrites();
+    EXPECT_TRUE(WholeUpCycles(w));
+    const long long cycles = static_cast<long long>(w.size()) / 4;
+    EXPECT_EQ(cycles, k.cycles);
+    EXPECT_EQ(cycles, seenAt + 1);
+    EXPECT_EQ(r.ui.pumpCount, cycles);
+    // The first pattern only energises the motor; every later one is a step.
+    EXPECT_EQ(r.sim.z(), 4 * cycles - 1);
+    EXPECT_TRUE(r.sim.zTopClosed());
+    EXPECT_EQ(r.sim.missedSteps(), 0);
+    // Nothing released: 3 holds the tool at the top, X and Y untouched.
+    EXPECT_EQ(r.sim.controlRegister(), 3);
+    EXPECT_TRUE(r.sim.energised(Axis::Z));
+    EXPECT_TRUE(r.dataWrites().empty());
+    for (const std::int64_t gap : r.gaps(kControlReg)) {
+        EXPECT_EQ(gap, kJogPause * r.clock.countNs());
+    }
+    EXPECT_EQ(r.st.Running, Operation::None);
+    EXPECT_EQ(r.ui.running, Operation::None);
+    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_TRUE(r.positionsKept());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HomeZ,
+    ::testing::Values(
+        // A cycle is 4 x 8000 counts of 100 ns, 3.2 ms: the 100 ms poll runs
+        // in the pumps at 102.4 ms (cycle 33) and 201.6 ms (cycle 64).
+        HomeZCase{"ClockPollSwitchCloses131ms", Poll::OnTheClock, 160, 64},
+        HomeZCase{"ClockPollSwitchClosesAtOnce", Poll::OnTheClock, 3, 33},
+        HomeZCase{"PollEveryPump", Poll::AtEveryPump, 160, 42},
+        HomeZCase{"PollEveryPumpOneCycleToTheTop", Poll::AtEveryPump, 3, 2}),
+    RowName());
+
+TEST(HomeZShown, WritesNothingWhenLE5IsAlreadyShown) {
+    Rig r;
+    r.ui.lamp[5] = true;
+    r.markPositions();
+    Command3_Click(r.c);
+    EXPECT_TRUE(r.trace.accesses().empty());
+    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_EQ(r.st.Running, Operation::None);
+    EXPECT_TRUE(r.positionsKept());
+}
+
+class HomeZCancel : public ::testing::TestWithParam<int> {};
+
+TEST_P(HomeZCancel, CancelarInThePumpStopsAfterThatPassCycle) {
+    const int atPump = GetParam();
+    Rig r({.zTop = 1'000'000});
+    r.markPositions();
+    r.ui.onPump = [&] {
+        if (r.ui.pumpCount == atPump) r.st.CancelRequested = -1;
+    };
+
+    Command3_Click(r.c);
+
+    const std::vector<int> w = r.controlWrites();
+    EXPECT_TRUE(WholeUpCycles(w));
+    EXPECT_EQ(static_cast<long long>(w.size()), 4LL * atPump);
+    EXPECT_EQ(r.sim.controlRegister(), 3);
+    EXPECT_TRUE(r.dataWrites().empty());
+    // The request stays set, as a cancelled job leaves it.
+    EXPECT_EQ(r.st.CancelRequested, -1);
+    EXPECT_EQ(r.st.Running, Operation::None);
+    EXPECT_TRUE(r.positionsKept());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pumps, HomeZCancel, ::testing::Values(1, 2, 37));
+
+TEST(HomeZCancelLeftOver, ACancelFromBeforeTheClickDoesNotStopIt) {
+    Rig r({.zTop = 20});
+    r.st.CancelRequested = -1;
+    Command3_Click(r.c);
+    EXPECT_TRUE(r.sim.zTopClosed());
+    EXPECT_EQ(r.st.CancelRequested, 0);
+}
+
+TEST(HomeZLostSwitch, StopsWithTheTopSwitchMessageWhenTheCountIsFull) {
+    Rig r;
+    r.trace.setRecordReads(false);
+    r.sim.setSwitchBroken(Axis::Z, true);
+    r.markPositions();
+
+    Command3_Click(r.c);
+
+    const std::vector<int> w = r.controlWrites();
+    EXPECT_EQ(w.size(), 4u * 32767u);
+    EXPECT_TRUE(WholeUpCycles(w));
+    ASSERT_EQ(r.ui.messages.size(), 1u);
+    EXPECT_EQ(r.ui.messages[0], kZTopNotFound);
+    EXPECT_EQ(r.sim.controlRegister(), 3);
+    EXPECT_EQ(r.st.Running, Operation::None);
+    EXPECT_TRUE(r.positionsKept());
+}
+
+TEST(HomeZNested, OtherMotionsRefuseWhileItRuns) {
+    Rig r({.zTop = 40});
+    std::vector<Operation> runningInPump;
+    r.ui.onPump = [&] {
+        runningInPump.push_back(r.ui.running);
+        if (r.ui.pumpCount != 3) return;
+        Command4_Click(r.c);
+        Command3_Click(r.c);
+        Command8_Click(r.c);
+        Command8_KeyPress(r.c);
+        Command8_KeyUp(r.c);
+        Command9_Click(r.c);
+        Command9_KeyPress(r.c);
+        Command9_KeyUp(r.c);
+    };
+
+    Command3_Click(r.c);
+
+    EXPECT_TRUE(WholeUpCycles(r.controlWrites()));
+    EXPECT_TRUE(r.dataWrites().empty());
+    EXPECT_TRUE(r.sim.zTopClosed());
+    EXPECT_EQ(r.sim.missedSteps(), 0);
+    for (const Operation op : runningInPump) EXPECT_EQ(op, Operation::HomeZ);
+    EXPECT_TRUE(r.ui.messages.empty());
+}
+
+TEST(HomingRefused, NeitherStartsWhileAnotherOperationRuns) {
+    for (const auto click : {&Command3_Click, &Command4_Click}) {
+        Rig r;
+        r.st.Running = Operation::Job;
+        click(r.c);
+        EXPECT_TRUE(r.trace.accesses().empty());
+        EXPECT_EQ(r.st.Running, Operation::Job);  // still the job's
+        EXPECT_FALSE(r.ui.waitCursor);
+    }
+}
+
+}  // namespace
+}  // namespace pm::test

@@ -1,0 +1,158 @@
+// portmill-cli convert and estimate, run as a user runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string TempPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("pm_importer_cli_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Write(const std::string& name, const std::string& text) {
+    const std::string path = TempPath(name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+std::string Quote(const std::string& word) {
+    std::string q = "'";
+    for (const char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return q + "'";
+}
+
+Result Cli(const std::vector<std::string>& words) {
+    const std::string errPath = TempPath("stderr.txt");
+    std::string command = Quote(PM_CLI);
+    for (const auto& w : words) command += " " + Quote(w);
+    command += " 2>" + Quote(errPath);
+    Result r;
+    std::FILE* p = ::popen(command.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int raw = ::pclose(p);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.err = Slurp(errPath);
+    return r;
+}
+
+// The number of the word "key=<n>" in a text.
+long long Field(const std::string& text, const std::string& key) {
+    std::istringstream words(text);
+    std::string w;
+    while (words >> w)
+        if (w.rfind(key + "=", 0) == 0) return std::stoll(w.substr(key.size() + 1));
+    return -1;
+}
+
+const std::string kSample = std::string(PM_SAMPLES) + "/desenho.plt";
+
+TEST(CliConvert, SampleDrawingWithItsSummary) {
+    const std::string out = TempPath("desenho.red");
+    std::filesystem::remove(out);
+    const Result r = Cli({"convert", kSample, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Declarações escritas: 43\nComandos descartados: SP 2\nExtensão: X 0 a 400, Y 0 a 400\n");
+    const std::string red = Slurp(out);
+    EXPECT_EQ(red.substr(0, 38), "PU0,0;PD400,0;PD400,400;PD0,400;PD0,0;");
+    EXPECT_EQ(red.find_first_of("\r\n "), std::string::npos);
+}
+
+struct Failure {
+    const char* name;
+    std::vector<std::string> words;
+    int status;
+    const char* says;
+};
+
+void PrintTo(const Failure& f, std::ostream* os) { *os << f.name; }
+
+class CliFails : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(CliFails, WithItsStatusAndReason) {
+    const Failure& f = GetParam();
+    const Result r = Cli(f.words);
+    EXPECT_EQ(r.status, f.status);
+    EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CliFails,
+    ::testing::Values(
+        Failure{"convert_printer_job", {"convert", Write("pjl.plt", "@PJL ENTER LANGUAGE=HPGL2\nIN;"), TempPath("x.red")}, 1, "@PJL"},
+        Failure{"convert_missing_input", {"convert", "/nonexistent/a.plt", TempPath("x.red")}, 1, "Não foi possível abrir"},
+        Failure{"convert_unwritable_output", {"convert", kSample, "/nonexistent/dir/a.red"}, 1, "Não foi possível gravar"},
+        Failure{"convert_one_word", {"convert", kSample}, 2, "convert espera"},
+        Failure{"convert_option", {"convert", kSample, "--speed"}, 2, "não aceita opções"},
+        Failure{"estimate_missing_file", {"estimate", "/nonexistent/a.red"}, 1, "/nonexistent/a.red"},
+        Failure{"estimate_real_clock", {"estimate", kSample, "--clock", "real"}, 2, "relógio virtual"},
+        Failure{"estimate_bad_speed", {"estimate", kSample, "--speed", "99"}, 2, "--speed"},
+        Failure{"estimate_no_file", {"estimate"}, 2, "estimate espera"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliConvert, RefusedFileWritesNothing) {
+    const std::string out = TempPath("refused.red");
+    std::filesystem::remove(out);
+    const Result r = Cli({"convert", Write("pe.plt", "IN;PU0,0;PE<=5?;"), out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+class CliEstimate : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+// The estimate is the duration the run command reports for the same job.
+TEST_P(CliEstimate, EqualsTheRunsElapsedTime) {
+    const std::string red = TempPath("estimate.red");
+    ASSERT_EQ(Cli({"convert", kSample, red}).status, 0);
+    std::vector<std::string> estimate{"estimate", red};
+    std::vector<std::string> run{"run", red};
+    for (const auto& w : GetParam()) {
+        estimate.push_back(w);
+        run.push_back(w);
+    }
+    const Result e = Cli(estimate);
+    const Result r = Cli(run);
+    ASSERT_EQ(e.status, 0) << e.err;
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Field(e.out, "duration_ns"), Field(r.out, "elapsed_ns")) << e.out << r.out;
+    EXPECT_GT(Field(e.out, "duration_ns"), 0);
+    EXPECT_EQ(Field(e.out, "statements"), Field(r.out, "statements"));
+    EXPECT_NE(e.out.find("Extensão: X 0 a 400, Y 0 a 400 (unidades do arquivo)"), std::string::npos)
+        << e.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliEstimate,
+    ::testing::Values(std::vector<std::string>{},
+                      std::vector<std::string>{"--speed", "3", "--divisor", "1"},
+                      std::vector<std::string>{"--motors", "on", "--speed", "1"},
+                      std::vector<std::string>{"--motors", "on", "--speed", "0", "--sim-start", "0,0,5",
+                                               "--sim-ztop", "40"}));
+
+}  // namespace
