@@ -16,6 +16,7 @@
 
 #include "homing/Limits.h"
 #include "homing/SwitchPoll.h"
+#include "importer/Hpgl.h"
 #include "job/Job.h"
 #include "motion/Context.h"
 #include "motion/HeadlessControls.h"
@@ -385,6 +386,17 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadLimit,
                                            LimitCase{"10", "1e-300"}, LimitCase{"1e999", "1"},
                                            LimitCase{"-1e999", "1"},
                                            LimitCase{"&HFFFFFFFFFFFF", "1"}));
+
+// HPGL scaling whose type is far outside any int: the scaling is read as
+// the default type, not converted out of range.
+TEST(BadHpgl, ScalingTypeOutOfRange) {
+    for (const std::string& type : {"104888888888"s, "-104888888888"s, "2147483648"s}) {
+        const HpglResult r = ConvertHpgl("IN;IP0,0,4000,4000;SC0,100,0,100,"s + type +
+                                         ";PU0,0;PD100,100;");
+        EXPECT_TRUE(r.ok) << type << ": " << r.error;
+        EXPECT_EQ(r.summary.statements, 2) << type;
+    }
+}
 
 }  // namespace
 }  // namespace pm
