@@ -121,10 +121,13 @@ const char* UsageText() {
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
            "  portmill-cli convert IN OUT        # HPGL file IN to the plot form in OUT\n"
            "  portmill-cli estimate FILE [options]  # the job's duration on FILE at these settings\n"
+           "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
+           "                                     # wiring check: each coil line alone, the switches\n"
            "options:\n"
            "  --divisor TEXT     Text3, default 3.55        --speed N   Slider2 (0..40), default 20\n"
            "  --scale N          Slider1 (-3..10), default 5 --motors on|off   Check1, default off\n"
-           "  --port NAME        default sim                --clock virtual|real, default virtual\n"
+           "  --port NAME        auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
+           "  --clock virtual|real, default virtual (selftest: real)\n"
            "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
            "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n"
            "  --sim-broken AXES  home-xy, home-z: switches that never close (x, y, z)\n";
@@ -233,6 +236,13 @@ bool Session::open(std::string& error, int& status) {
             sim_->setPosition(SimulatedMachine::Axis::Z, (*options_.simStart)[2]);
         }
         if (options_.simZTop) sim_->setZTop(*options_.simZTop);
+    }
+    // A real port opens at its first access: look now, so that a port that
+    // cannot be driven stops the command before it starts.
+    if (const std::string fault = CheckPort(*port_); !fault.empty()) {
+        error = fault;
+        status = kExitFile;
+        return false;
     }
 
     status = kExitFile;

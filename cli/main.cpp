@@ -5,6 +5,7 @@
 
 #include "cli/ImportCommands.h"
 #include "cli/Runner.h"
+#include "cli/SelfTest.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr Command kCommands[] = {
     {"home-z", pm::cli::HomeZCommand},
     {"convert", pm::cli::ConvertCommand},
     {"estimate", pm::cli::EstimateCommand},
+    {"selftest", pm::cli::SelfTestCommand},
 };
 
 }  // namespace

@@ -1,13 +1,76 @@
 #include "port/PortFactory.h"
 
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+#include "port/DirectIoPort.h"
+#include "port/PpdevPort.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
+namespace {
+
+constexpr std::string_view kPpdevPrefix = "ppdev:";
+constexpr std::string_view kIoPrefix = "io:";
+constexpr int kAutoPorts = 8;
+
+// "0x378" (hexadecimal) or "888" (decimal).
+std::optional<unsigned> ParseBase(std::string_view text) {
+    int radix = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        radix = 16;
+    }
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, radix);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return value;
+}
+
+std::unique_ptr<Port> AutoPort(SysCalls& sys) {
+    std::unique_ptr<PpdevPort> refused;
+    for (int n = 0; n < kAutoPorts; ++n) {
+        auto port = std::make_unique<PpdevPort>("/dev/parport" + std::to_string(n), sys);
+        if (port->open()) return port;
+        // Keep the first port that is there but would not open: if no other
+        // one works, its message tells the operator what to fix.
+        if (!port->absent() && !refused) refused = std::move(port);
+    }
+    if (refused) return refused;
+    return std::make_unique<SimulatedMachine>();
+}
+
+}  // namespace
+
+std::unique_ptr<Port> OpenPort(const std::string& name, std::string* error, SysCalls& sys) {
+    const std::string_view n = name;
+    if (n == "sim") return std::make_unique<SimulatedMachine>();
+    if (n == "auto") return AutoPort(sys);
+    if (n == "ppdev") return std::make_unique<PpdevPort>("/dev/parport0", sys);
+    if (n.starts_with(kPpdevPrefix) && n.size() > kPpdevPrefix.size()) {
+        return std::make_unique<PpdevPort>(std::string(n.substr(kPpdevPrefix.size())), sys);
+    }
+    if (n == "io") return std::make_unique<DirectIoPort>(DirectIoPort::kDefaultBase, sys);
+    if (n.starts_with(kIoPrefix)) {
+        const auto base = ParseBase(n.substr(kIoPrefix.size()));
+        if (base && *base > 0 && *base <= DirectIoPort::kMaxBase) {
+            return std::make_unique<DirectIoPort>(*base, sys);
+        }
+        if (error) *error = "endereço de E/S inválido: " + name + " (use io:0xNNN)";
+        return nullptr;
+    }
+    if (error) *error = "porta desconhecida: " + name + " (use " + kPortNames + ")";
+    return nullptr;
+}
 
 std::unique_ptr<Port> OpenPort(const std::string& name, std::string* error) {
-    if (name == "sim") return std::make_unique<SimulatedMachine>();
-    if (error) *error = "porta desconhecida: " + name;
-    return nullptr;
+    return OpenPort(name, error, RealSysCalls());
+}
+
+std::string CheckPort(Port& port) {
+    if (port.fault().empty()) port.vbInp(kStatusReg);
+    return port.fault();
 }
 
 }  // namespace pm

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,9 @@ struct StatusCase {
     int status;
     std::string message;  // part of what standard error says
 };
+
+// Names the case in the test log.
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class CliStatus : public ::testing::TestWithParam<StatusCase> {};
 

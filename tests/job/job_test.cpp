@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -126,6 +128,9 @@ struct StatementCase {
     std::uint64_t ignored;
 };
 
+// Names the case in the test log.
+void PrintTo(const StatementCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
+
 class JobStatements : public ::testing::TestWithParam<StatementCase> {};
 
 TEST_P(JobStatements, SetModeAndTarget) {
@@ -190,6 +195,44 @@ TEST(Job, BinaryBytesAreListedAndIgnored) {
     EXPECT_EQ(r.ui.list.size(), 3U);
 }
 
+// Random statements with random bodies: the job and the scan end, and
+// leave the window usable, whatever they read.
+TEST(Job, RandomTextNeverBreaksTheJobOrTheScan) {
+    const std::string body = "0123456789,,.-+&HhO \r\n\t\xff";
+    const std::vector<std::string> heads{"PU", "PD", "PA", "PD", "PA", "pu", "IN", ""};
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::size_t n) {
+        seed = seed * 1664525U + 1013904223U;  // a fixed sequence
+        return (seed >> 8) % n;
+    };
+    std::string text;
+    while (text.size() < 60000) {
+        text += heads[next(heads.size())];
+        const std::size_t length = next(10);
+        for (std::size_t i = 0; i < length; ++i) text += body[next(body.size())];
+        if (next(10) != 0) text += ';';
+    }
+    Rig r;
+    r.ui.check1 = true;
+    r.ui.slider2 = 0;
+    r.ui.text[3] = "1e5";
+    r.ui.caption = WritePlotFile(text);
+    // Should a move run away, it is cut short the way the operator would.
+    r.ui.onPump = [&] {
+        if (r.ui.pumpCount == 5'000'000) Cancel_Click(r.c);
+    };
+    const PlotRun job = RunJob(r.c);
+    EXPECT_EQ(job.end, PlotEnd::EndOfFile);
+    EXPECT_GT(job.statements, 5000U);
+    EXPECT_TRUE(std::isfinite(r.st.CurrentX) && std::isfinite(r.st.CurrentY));
+    EXPECT_EQ(r.sim.missedSteps(), 0);
+    EXPECT_EQ(r.ui.running, Operation::None);
+    EXPECT_TRUE(r.ui.command1Enabled);
+    r.ui.onPump = nullptr;
+    EXPECT_EQ(RunScan(r.c).end, PlotEnd::EndOfFile);
+    EXPECT_EQ(r.ui.running, Operation::None);
+}
+
 // A job start takes the present place as the origin and stays there: the
 // first pass of a job never walks to what an earlier operation left.
 TEST(Job, SecondJobStartsAtTheOrigin) {
@@ -249,6 +292,9 @@ struct CancelCase {
     double currentX, currentY;  // where the program believes it is after
     std::uint64_t bytes;        // characters read
 };
+
+// Names the case in the test log.
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class JobCancel : public ::testing::TestWithParam<CancelCase> {};
 

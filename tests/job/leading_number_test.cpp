@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "job/LeadingNumber.h"
@@ -16,6 +17,9 @@ struct NumberCase {
     std::string text;
     double value;
 };
+
+// Shows the case's text, escaped, in the test log.
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
 
 class LeadingNumberTable : public ::testing::TestWithParam<NumberCase> {};
 
@@ -76,6 +80,9 @@ struct CutCase {
     bool penUp, penDown, hasPair;
     std::string x, y;
 };
+
+// Shows the case's text, escaped, in the test log.
+void PrintTo(const CutCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
 
 class CutStatementTable : public ::testing::TestWithParam<CutCase> {};
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct ScanCase {
     double targetX, targetY;  // in file units
     std::string mode;
 };
+
+// Names the case in the test log.
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class Scan : public ::testing::TestWithParam<ScanCase> {};
 
@@ -126,6 +130,9 @@ struct GotoCase {
     double targetX, targetY;
     bool refused;
 };
+
+// Names the case in the test log.
+void PrintTo(const GotoCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class GoToLimit : public ::testing::TestWithParam<GotoCase> {};
 

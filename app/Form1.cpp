@@ -1,0 +1,604 @@
+#include "app/Form1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/Canvas.h"
+#include "app/Contact.h"
+#include "app/Pictures.h"
+#include "app/StatementModel.h"
+#include "app/Widgets.h"
+#include "homing/Homing.h"
+#include "homing/Limits.h"
+#include "homing/SwitchPoll.h"
+#include "job/Job.h"
+#include "jog/Jog.h"
+
+namespace pm {
+namespace {
+
+// The layout is given in twips; at 96 dpi a pixel is 15 of them.
+constexpr int Px(int twips) { return twips / 15; }
+
+void Place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+// A label sized to its text.
+void PlaceAuto(QWidget* w, int left, int top) {
+    w->move(Px(left), Px(top));
+    w->adjustSize();
+}
+
+// "MS Sans Serif" where the desktop has it, else its sans font.
+QFont WindowFont(double points, bool bold) {
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
+                   QStringLiteral("Sans Serif")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+template <typename W>
+W* Named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QLabel* RedSign(QWidget* parent, const char* name, const char* text, int left, int top) {
+    auto* l = Named(new QLabel(QString::fromLatin1(text), parent), name);
+    l->setFont(WindowFont(12, true));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    l->setPalette(p);
+    PlaceAuto(l, left, top);
+    return l;
+}
+
+// A graphical button: a picture over its caption on its own face colour.
+template <typename B>
+B* Graphical(QWidget* parent, const char* name, const QPixmap& picture, const QString& caption) {
+    auto* b = Named(new B(parent), name);
+    b->setIcon(QIcon(picture));
+    b->setIconSize(QSize(32, 32));
+    b->setText(caption);
+    b->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly
+                                            : Qt::ToolButtonTextUnderIcon);
+    b->setFocusPolicy(Qt::StrongFocus);
+    return b;
+}
+
+void Paint(QWidget* w, QColor face) {
+    // Disabled, the button keeps the plain grey face, so a locked pad shows.
+    QPalette p = w->palette();
+    p.setColor(QPalette::Active, QPalette::Button, face);
+    p.setColor(QPalette::Inactive, QPalette::Button, face);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+// The text of a number as the pointer read-out writes it: whole numbers
+// without a point, others with up to seven significant digits.
+QString Number(double v) { return QString::number(v, 'g', 7); }
+
+}  // namespace
+
+Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
+    : Form1(std::move(port), std::move(clock), Options{}) {}
+
+Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options)
+    : port_(std::move(port)),
+      clock_(std::move(clock)),
+      ctx_{st_, *port_, *this, *clock_},
+      options_(options) {
+    setFont(WindowFont(8, false));
+    setWindowIcon(QIcon(pictures::PointingHand()));
+    BuildControls();
+    BuildMenu();
+
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(16);  // about 60 refreshes a second at most
+    connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(false); });
+
+    Form_Load();
+
+    Timer1_ = Named(new QTimer(this), "Timer1");
+    Timer1_->setInterval(100);
+    connect(Timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    if (options_.startTimer) Timer1_->start();
+
+    setFixedSize(sizeHint());
+}
+
+Form1::~Form1() {
+    if (waitCursor_) QGuiApplication::restoreOverrideCursor();
+}
+
+void Form1::BuildControls() {
+    auto* inner = Named(new QWidget(this), "inner");
+    inner->setFixedSize(792, 536);  // 11880 x 8040 twips
+    setCentralWidget(inner);
+
+    // Left column.
+    model_ = new StatementModel(this);
+    List1_ = Named(new StatementView(inner), "List1");
+    List1_->setModel(model_);
+    List1_->setUniformItemSizes(true);
+    List1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Place(List1_, 60, 120, 1815, 2205);
+
+    Cancel_ = Graphical<QToolButton>(inner, "Cancel", pictures::StopSign(),
+                                     QStringLiteral("Cancelar"));
+    Cancel_->setFont(WindowFont(12, true));
+    Place(Cancel_, 120, 2460, 1575, 1035);
+    connect(Cancel_, &QToolButton::clicked, this, [this] { Cancel_Click(ctx_); });
+    // Esc stops a job, a scan or a move as "Cancelar" does.
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(esc, &QShortcut::activated, Cancel_, &QToolButton::click);
+
+    Check1_ = Named(new QCheckBox(QStringLiteral("Ativar Motores"), inner), "Check1");
+    Place(Check1_, 120, 3720, 1575, 255);
+
+    RedSign(inner, "Label7", "+", 60, 4020);
+    Label8_ = Named(new QLabel(QStringLiteral("Screen Scale "), inner), "Label8");
+    PlaceAuto(Label8_, 420, 4080);
+    RedSign(inner, "Label14", "-", 1740, 4260);
+    Slider1_ = Named(new QSlider(Qt::Horizontal, inner), "Slider1");
+    Slider1_->setRange(-3, 10);
+    Slider1_->setSingleStep(1);
+    Slider1_->setPageStep(5);
+    Place(Slider1_, 240, 4380, 1455, 255);
+    connect(Slider1_, &QSlider::valueChanged, this, &Form1::Slider1_Change);
+    connect(Slider1_, &QSlider::sliderReleased, this, &Form1::Slider1_Change);
+
+    RedSign(inner, "Label13", "+", 60, 4680);
+    auto* label2 = Named(new QLabel(QStringLiteral("Velocidade:"), inner), "Label2");
+    Place(label2, 360, 4740, 1095, 255);
+    RedSign(inner, "Label15", "-", 1740, 4740);
+    Slider2_ = Named(new QSlider(Qt::Horizontal, inner), "Slider2");
+    Slider2_->setRange(0, 40);
+    Slider2_->setSingleStep(1);
+    Slider2_->setPageStep(5);
+    Place(Slider2_, 180, 5160, 1455, 255);
+
+    Command1_ = Graphical<QToolButton>(inner, "Command1", pictures::LightningBolt(),
+                                       QStringLiteral("Fresar"));
+    Command1_->setFont(WindowFont(12, true));
+    Place(Command1_, 120, 5820, 1695, 1095);
+    connect(Command1_, &QToolButton::clicked, this, [this] { Command1_Click(ctx_); });
+
+    // Top strip and canvas.
+    Label9_ = Named(new QLabel(QStringLiteral("Label9"), inner), "Label9");
+    Label9_->setFont(WindowFont(12, true));
+    Place(Label9_, 1980, 60, 1455, 255);
+    Label10_ = Named(new QLabel(QStringLiteral("Label10"), inner), "Label10");
+    Label10_->setFont(WindowFont(12, true));
+    Place(Label10_, 3840, 60, 1095, 255);
+
+    auto linkColour = [](QLabel* l) {
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, QColor(0, 0, 255));
+        l->setPalette(p);
+    };
+    Label5_ = Named(new LinkLabel(QString::fromLatin1(contact::kPage), inner), "Label5");
+    linkColour(Label5_);
+    Label5_->setCursor(pictures::HandCursor());
+    PlaceAuto(Label5_, 5400, 120);
+    Label5_->onClick = [this] { Label5_Click(); };
+    Label6_ = Named(new LinkLabel(QString::fromLatin1(contact::kMail), inner), "Label6");
+    linkColour(Label6_);
+    Label6_->setCursor(pictures::EnvelopeCursor());
+    PlaceAuto(Label6_, 8100, 120);
+    Label6_->onClick = [this] { Label6_Click(); };
+
+    Picture1_ = Named(new Canvas(inner), "Picture1");
+    Place(Picture1_, 1920, 360, 9855, 5775);
+    Picture1_->setFocusPolicy(Qt::NoFocus);
+    Picture1_->onMouseMove = [this](double x, double y) { Picture1_MouseMove(x, y); };
+    Picture1_->onDirty = [this] { ScheduleRefresh(); };
+
+    // Bottom row.
+    auto* label1 = Named(new QLabel(QStringLiteral("Dividir cordenadas por:"), inner), "Label1");
+    Place(label1, 180, 7140, 2535, 255);
+    Text3_ = Named(new QLineEdit(QStringLiteral("3.55"), inner), "Text3");
+    Place(Text3_, 180, 7560, 2475, 315);
+
+    Frame2_ = Named(new QGroupBox(QStringLiteral(" Limites "), inner), "Frame2");
+    Place(Frame2_, 2880, 6180, 3735, 1755);
+    auto* label3 = Named(new QLabel(QStringLiteral("Y"), Frame2_), "Label3");
+    label3->setFont(WindowFont(12, true));
+    PlaceAuto(label3, 180, 480);
+    Text2_ = Named(new QLineEdit(Frame2_), "Text2");
+    Place(Text2_, 480, 480, 1575, 375);
+    auto* label4 = Named(new QLabel(QStringLiteral("X"), Frame2_), "Label4");
+    label4->setFont(WindowFont(12, true));
+    PlaceAuto(label4, 240, 1260);
+    Text1_ = Named(new QLineEdit(Frame2_), "Text1");
+    Place(Text1_, 540, 1200, 1515, 345);
+    Command5_ = Named(new QPushButton(QStringLiteral("Calcular Limites"), Frame2_), "Command5");
+    Place(Command5_, 2160, 420, 1455, 495);
+    connect(Command5_, &QPushButton::clicked, this, [this] { Command5_Click(ctx_); });
+    Command2_ = Named(new QPushButton(QStringLiteral("Ir para o Limite"), Frame2_), "Command2");
+    Place(Command2_, 2220, 1140, 1395, 435);
+    connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(ctx_); });
+
+    Frame1_ = Named(new QGroupBox(QStringLiteral("Home Status"), inner), "Frame1");
+    Place(Frame1_, 6840, 6180, 1755, 1815);
+    PlaceAuto(Named(new QLabel(QStringLiteral("Y"), Frame1_), "Label19"), 360, 300);
+    PlaceAuto(Named(new QLabel(QStringLiteral("X"), Frame1_), "Label20"), 840, 300);
+    PlaceAuto(Named(new QLabel(QStringLiteral("Z"), Frame1_), "Label21"), 1320, 300);
+
+    // The lamps are children of the window, drawn over the frame and over
+    // the lower edge of the canvas.
+    const QPixmap lamp = pictures::Lamp();
+    const std::array<std::array<int, 3>, 5> lamps{{
+        {3, 7020, 6720}, {4, 7500, 6720}, {5, 7980, 6720}, {7, 7140, 5700}, {6, 8100, 5700}}};
+    for (const auto& [i, left, top] : lamps) {
+        auto* l = new QLabel(inner);
+        l->setObjectName(QStringLiteral("LE(%1)").arg(i));
+        l->setPixmap(lamp);
+        l->setAutoFillBackground(true);
+        QPalette p = l->palette();
+        p.setColor(QPalette::Window, QColor(192, 192, 192));
+        l->setPalette(p);
+        Place(l, left, top, 480, 480);
+        LE_[static_cast<std::size_t>(i)] = l;
+    }
+
+    Command3_ = Named(new QPushButton(QStringLiteral("Home Z"), inner), "Command3");
+    Place(Command3_, 6960, 7200, 1575, 315);
+    connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(ctx_); });
+    Command4_ = Named(new QPushButton(QStringLiteral("Home XY"), inner), "Command4");
+    Place(Command4_, 6960, 7620, 1575, 315);
+    connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(ctx_); });
+
+    MotorJog_ = Named(new QGroupBox(QStringLiteral("Motor Jog"), inner), "MotorJog");
+    Place(MotorJog_, 8700, 6180, 3135, 1815);
+    const QColor purple(192, 0, 192);
+    const QColor orange(255, 128, 0);
+    struct Pad {
+        const char* name;
+        pictures::Arrow arrow;
+        int left, top;
+    };
+    const std::array<Pad, 4> xyPad{{{"Command13", pictures::Arrow::Up, 840, 300},
+                                     {"Command12", pictures::Arrow::Down, 840, 1140},
+                                     {"Command10", pictures::Arrow::Left, 120, 780},
+                                     {"Command11", pictures::Arrow::Right, 1560, 780}}};
+    std::array<QToolButton*, 4> xy{};
+    for (std::size_t k = 0; k < xyPad.size(); ++k) {
+        // The X and Y arrows have no action.
+        xy[k] = Graphical<QToolButton>(MotorJog_, xyPad[k].name,
+                                       pictures::JogArrow(xyPad[k].arrow), QString());
+        Paint(xy[k], purple);
+        Place(xy[k], xyPad[k].left, xyPad[k].top, 615, 495);
+    }
+    auto* label12 = Named(new QLabel(QStringLiteral("X  Y"), MotorJog_), "Label12");
+    label12->setFont(WindowFont(9.75, true));
+    PlaceAuto(label12, 960, 840);
+
+    Command8_ = Graphical<KeyButton>(MotorJog_, "Command8",
+                                     pictures::JogArrow(pictures::Arrow::Up), QString());
+    Paint(Command8_, orange);
+    Place(Command8_, 2400, 300, 615, 495);
+    connect(Command8_, &QToolButton::clicked, this, [this] { Command8_Click(ctx_); });
+    Command8_->onKeyPress = [this] { Command8_KeyPress(ctx_); };
+    Command8_->onKeyUp = [this] { Command8_KeyUp(ctx_); };
+    Command9_ = Graphical<KeyButton>(MotorJog_, "Command9",
+                                     pictures::JogArrow(pictures::Arrow::Down), QString());
+    Paint(Command9_, orange);
+    Place(Command9_, 2400, 1140, 615, 495);
+    connect(Command9_, &QToolButton::clicked, this, [this] { Command9_Click(ctx_); });
+    Command9_->onKeyPress = [this] { Command9_KeyPress(ctx_); };
+    Command9_->onKeyUp = [this] { Command9_KeyUp(ctx_); };
+    auto* label11 = Named(new QLabel(QStringLiteral("Z"), MotorJog_), "Label11");
+    label11->setFont(WindowFont(9.75, true));
+    PlaceAuto(label11, 2640, 840);
+
+    // Labels, frames, the canvas and the lamps take no focus.
+    for (std::size_t i = 3; i <= 7; ++i) LE_[i]->setFocusPolicy(Qt::NoFocus);
+    const std::array<QWidget*, 19> order{Command1_, Check1_, Cancel_, List1_,  Slider1_,
+                                         Slider2_,  Command9_, Command8_, xy[2],   xy[3],
+                                         xy[1],     xy[0],   Command3_, Command4_, Text3_,
+                                         Command2_, Command5_, Text2_,   Text1_};
+    for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
+
+    // Below the fixed inner area: what port is driven.
+    portStatus_ = Named(new QLabel(statusBar()), "portStatus");
+    progressStatus_ = Named(new QLabel(statusBar()), "progressStatus");
+    statusBar()->addWidget(portStatus_, 1);
+    statusBar()->addPermanentWidget(progressStatus_);
+    statusBar()->setSizeGripEnabled(false);
+    UpdatePortStatus();
+
+    dialogo_ = Named(new QFileDialog(this), "dialogo");
+    dialogo_->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialogo_->setAcceptMode(QFileDialog::AcceptOpen);
+    dialogo_->setFileMode(QFileDialog::ExistingFile);
+}
+
+void Form1::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    auto item = [&](const char* name, const char* caption, void (Form1::*handler)()) {
+        QAction* a = bar->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, handler);
+    };
+    item("Abrir", "Abrir", &Form1::Abrir_Click);
+    item("Exit", "Sair", &Form1::Exit_Click);
+    item("ajuda", "Ajuda", &Form1::ajuda_Click);
+    item("esquema", "Esquema", &Form1::esquema_Click);
+}
+
+void Form1::Form_Load() {
+    LoadMachineState(st_);  // drive tables and PortBase
+    Slider1_->setValue(5);  // refreshes Label8, so the scale is named from the start
+    Slider2_->setValue(20);
+    for (int i = 3; i <= 7; ++i) LE_[static_cast<std::size_t>(i)]->hide();
+}
+
+// ---- the controls seam ----
+
+bool Form1::Check1() { return Check1_->isChecked(); }
+int Form1::Slider1() { return Slider1_->value(); }
+int Form1::Slider2() { return Slider2_->value(); }
+
+std::string Form1::Text(int n) {
+    switch (n) {
+        case 1: return Text1_->text().toStdString();
+        case 2: return Text2_->text().toStdString();
+        case 3: return Text3_->text().toStdString();
+        default: return {};
+    }
+}
+
+void Form1::SetText(int n, const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    switch (n) {
+        case 1: Text1_->setText(t); break;
+        case 2: Text2_->setText(t); break;
+        case 3: Text3_->setText(t); break;
+        default: break;
+    }
+}
+
+void Form1::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
+}
+
+bool Form1::LampVisible(int i) {
+    return i >= 3 && i <= 7 && !LE_[static_cast<std::size_t>(i)]->isHidden();
+}
+
+void Form1::SetLampVisible(int i, bool visible) {
+    if (i >= 3 && i <= 7) LE_[static_cast<std::size_t>(i)]->setVisible(visible);
+}
+
+void Form1::PSet(float x, float y, std::uint32_t colour) { Picture1_->PSet(x, y, colour); }
+void Form1::ClearPreview() { Picture1_->Cls(); }
+
+void Form1::ListAdd(std::string_view entry) {
+    model_->add(entry);
+    ScheduleRefresh();
+}
+
+void Form1::ListClear() { model_->clear(); }
+
+void Form1::SetCommand1Enabled(bool enabled) {
+    command1Enabled_ = enabled;
+    ApplyEnabled();
+}
+
+void Form1::SetMotorJogEnabled(bool enabled) {
+    motorJogEnabled_ = enabled;
+    ApplyEnabled();
+}
+
+void Form1::SetOperationRunning(Operation op) {
+    running_ = op;
+    ApplyEnabled();
+}
+
+void Form1::ApplyEnabled() {
+    // While an operation runs, none of the buttons that start another one
+    // answers; "Cancelar", the sliders, the boxes and the menu stay usable.
+    const bool idle = running_ == Operation::None;
+    Command1_->setEnabled(command1Enabled_ && idle);
+    MotorJog_->setEnabled(motorJogEnabled_ && idle);
+    Command5_->setEnabled(idle);
+    Command2_->setEnabled(idle);
+    Command4_->setEnabled(idle);
+    Command3_->setEnabled(idle);
+}
+
+void Form1::SetWaitCursor(bool on) {
+    if (on == waitCursor_) return;
+    waitCursor_ = on;
+    // The pointer changes at once, without a trip through the event loop.
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void Form1::MsgBox(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("MsgBox"));
+    box.exec();
+}
+
+void Form1::SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) {
+    progressRead_ = bytesRead;
+    progressSize_ = fileSize;
+    ScheduleRefresh();
+}
+
+void Form1::DoEvents() {
+    // The core calls this once per character and per step. Running the event
+    // loop costs far more than a step, so it runs at most once a millisecond;
+    // an event then waits at most that long for its handler.
+    constexpr std::int64_t kPumpIntervalNs = 1'000'000;
+    const std::int64_t now = clock_->nowNs();
+    if (pumpedOnce_ && now - lastPumpNs_ < kPumpIntervalNs) {
+        ++pumpsSkipped_;
+        return;
+    }
+    pumpedOnce_ = true;
+    lastPumpNs_ = now;
+    ++pumpsRun_;
+    if (options_.clockTicks && clock_->tickDue()) {
+        clock_->takeTick();
+        Timer1_Timer();
+    }
+    if (onPump) onPump();
+    QCoreApplication::processEvents();
+}
+
+void Form1::ScheduleRefresh() {
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    refresh_.start();
+}
+
+void Form1::refreshNow() { Refresh(true); }
+
+void Form1::Refresh(bool force) {
+    refreshPending_ = false;
+    refresh_.stop();
+    Picture1_->update(Picture1_->contentsRect());
+    // A view lays out all its rows again when rows arrive, which grows with
+    // the list: the rows go over at most once per fifty times that cost, so
+    // a long job's list never takes more than a few percent of its time.
+    const std::int64_t now = clock_->nowNs();
+    const std::int64_t wait = std::max<std::int64_t>(16'000'000, 50 * List1_->layoutNs());
+    if (force || now - lastPublishNs_ >= wait || now < lastPublishNs_) {
+        if (model_->publish()) {
+            lastPublishNs_ = now;
+            const QModelIndex last = model_->index(model_->rowCount() - 1);
+            List1_->setCurrentIndex(last);
+            List1_->scrollTo(last);
+        }
+    } else if (model_->hasUnpublished()) {
+        ScheduleRefresh();  // the newest rows follow a little later
+    }
+    if (progressSize_ > 0) {
+        const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);
+        progressStatus_->setText(QStringLiteral("Lido: %1 %").arg(pct));
+    } else {
+        progressStatus_->clear();
+    }
+    UpdatePortStatus();
+}
+
+void Form1::UpdatePortStatus() {
+    const std::string fault = port_->fault();
+    QString text = QString::fromStdString(port_->describe());
+    if (!fault.empty() && !text.contains(QStringLiteral("ausente"))) {
+        text += QStringLiteral(" \u2014 porta ausente");
+    }
+    if (text == portStatus_->text()) return;
+    portStatus_->setText(text);
+    portStatus_->setToolTip(QString::fromStdString(fault));
+    QPalette p = portStatus_->palette();
+    p.setColor(QPalette::WindowText, fault.empty() ? palette().color(QPalette::WindowText)
+                                                   : QColor(200, 0, 0));
+    portStatus_->setPalette(p);
+}
+
+// ---- this window's handlers ----
+
+void Form1::Abrir_Click() {
+    const QString plt = QStringLiteral("c:\\plt");
+    if (QDir(plt).exists()) dialogo_->setDirectory(plt);
+    dialogo_->setNameFilter(QStringLiteral("*.red"));
+    if (dialogo_->exec() == QDialog::Accepted && !dialogo_->selectedFiles().isEmpty()) {
+        dialogoFileName_ = QFile::encodeName(dialogo_->selectedFiles().constFirst()).toStdString();
+    }
+    // However the dialog was closed: a dismissed one keeps its last name.
+    SetCaption(dialogoFileName_);
+}
+
+void Form1::Exit_Click() {
+    if (onExit) {
+        onExit();
+        return;
+    }
+    // At once, from inside whatever is running: nothing is unwound, nothing
+    // is written to the port, and the system closes the open files.
+    std::_Exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    Exit_Click();
+}
+
+QString Form1::DataFile(const QString& name) {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    if (QFileInfo::exists(beside)) return beside;
+    const QString here = QDir::current().filePath(name);
+    if (QFileInfo::exists(here)) return here;
+    return beside;  // the program that opens it says what is missing
+}
+
+void Form1::ajuda_Click() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("instru.txt"))));
+}
+
+void Form1::esquema_Click() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("esquema.jpg"))));
+}
+
+void Form1::Label5_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(contact::kPageUrl))); }
+
+void Form1::Label6_Click() {
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail)));
+}
+
+void Form1::Slider1_Change() { Label8_->setText(ScaleText(Slider1_->value())); Label8_->adjustSize(); }
+
+void Form1::Picture1_MouseMove(double x, double y) {
+    Label9_->setText(QStringLiteral("x= ") + Number(x));
+    Label10_->setText(QStringLiteral("y= ") + Number(y));
+}
+
+void Form1::Timer1_Timer() {
+    pm::Timer1_Timer(ctx_);
+    UpdatePortStatus();
+}
+
+QString Form1::ScaleText(int v) {
+    // A number's text keeps a place for its sign: a blank before 0 and up.
+    const QString value = v >= 0 ? QStringLiteral(" %1").arg(v) : QString::number(v);
+    QString caption;
+    if (v < 1) caption = QStringLiteral("Scale / ") + value;
+    if (v > 1) caption = QStringLiteral("Scale * ") + value;
+    if (v >= -1 && v <= 1) caption = QStringLiteral("Scale Normal");
+    return caption;
+}
+
+}  // namespace pm

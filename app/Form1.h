@@ -1,0 +1,178 @@
+#pragma once
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "motion/Clock.h"
+#include "motion/Context.h"
+#include "motion/Controls.h"
+#include "motion/MachineState.h"
+#include "port/Port.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QSlider;
+class QToolButton;
+class QPushButton;
+
+namespace pm {
+
+class Canvas;
+class KeyButton;
+class LinkLabel;
+class StatementModel;
+class StatementView;
+
+// The one window. It owns the machine state, the port and the clock, shows
+// every control at its place, and is the controls seam the core works on.
+// Each control carries its name as its objectName ("Command1", "LE(5)").
+class Form1 final : public QMainWindow, public Controls {
+    Q_OBJECT
+public:
+    struct Options {
+        // Timer1 runs as a 100 ms timer of the event loop. Tests turn it off
+        // and set clockTicks, so the poll follows the clock inside DoEvents().
+        bool startTimer = true;
+        bool clockTicks = false;
+    };
+
+    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
+    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options);
+    ~Form1() override;
+
+    // The controls seam.
+    bool Check1() override;
+    int Slider1() override;
+    int Slider2() override;
+    std::string Text(int n) override;
+    void SetText(int n, const std::string& text) override;
+    std::string Caption() override { return caption_; }
+    void SetCaption(const std::string& caption) override;
+    bool LampVisible(int i) override;
+    void SetLampVisible(int i, bool visible) override;
+    void PSet(float x, float y, std::uint32_t colour) override;
+    void ClearPreview() override;
+    void ListAdd(std::string_view entry) override;
+    void ListClear() override;
+    void SetCommand1Enabled(bool enabled) override;
+    void SetMotorJogEnabled(bool enabled) override;
+    void SetOperationRunning(Operation op) override;
+    void SetWaitCursor(bool on) override;
+    void MsgBox(const std::string& text, const std::string& title) override;
+    void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) override;
+    void DoEvents() override;
+
+    MachineState& state() { return st_; }
+    Port& port() { return *port_; }
+    Clock& clock() { return *clock_; }
+    Context& context() { return ctx_; }
+    const Canvas& canvas() const { return *Picture1_; }
+    const StatementModel& statements() const { return *model_; }
+    QFileDialog& dialogo() { return *dialogo_; }
+
+    // Brings the screen up to date at once: the canvas and the list (the
+    // newest entry selected), which otherwise refresh about 60 times a second.
+    void refreshNow();
+    // How far the running job has read its file, as the core last said.
+    unsigned long long jobBytesRead() const { return progressRead_; }
+    // Event-loop runs done by DoEvents() and calls it skipped.
+    long long pumpsRun() const { return pumpsRun_; }
+    long long pumpsSkipped() const { return pumpsSkipped_; }
+
+    // Test hooks: run at every DoEvents() that reaches the event loop, and
+    // in place of ending the process.
+    std::function<void()> onPump;
+    std::function<void()> onExit;
+
+    // Where the help text and the schematic are looked up: beside the program
+    // first, then in the current directory.
+    static QString DataFile(const QString& name);
+    // Label8's text for a value of Slider1.
+    static QString ScaleText(int v);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void Form_Load();
+    void ApplyEnabled();
+    void ScheduleRefresh();
+    void Refresh(bool force);
+    void UpdatePortStatus();
+
+    // Handlers of this window.
+    void Abrir_Click();
+    void Exit_Click();
+    void ajuda_Click();
+    void esquema_Click();
+    void Label5_Click();
+    void Label6_Click();
+    void Slider1_Change();
+    void Picture1_MouseMove(double x, double y);
+    void Timer1_Timer();
+
+    MachineState st_;
+    std::unique_ptr<Port> port_;
+    std::unique_ptr<Clock> clock_;
+    Context ctx_;
+    Options options_;
+
+    std::string caption_;
+    bool command1Enabled_ = true;
+    bool motorJogEnabled_ = true;
+    Operation running_ = Operation::None;
+    bool waitCursor_ = false;
+    unsigned long long progressRead_ = 0;
+    unsigned long long progressSize_ = 0;
+
+    std::int64_t lastPumpNs_ = 0;
+    bool pumpedOnce_ = false;
+    long long pumpsRun_ = 0;
+    long long pumpsSkipped_ = 0;
+    QTimer refresh_;
+    bool refreshPending_ = false;
+    std::int64_t lastPublishNs_ = 0;
+
+    // Controls, by their names.
+    StatementView* List1_ = nullptr;
+    StatementModel* model_ = nullptr;
+    QToolButton* Cancel_ = nullptr;
+    QCheckBox* Check1_ = nullptr;
+    QLabel* Label8_ = nullptr;
+    QSlider* Slider1_ = nullptr;
+    QSlider* Slider2_ = nullptr;
+    QToolButton* Command1_ = nullptr;
+    QLabel* Label9_ = nullptr;
+    QLabel* Label10_ = nullptr;
+    LinkLabel* Label5_ = nullptr;
+    LinkLabel* Label6_ = nullptr;
+    Canvas* Picture1_ = nullptr;
+    QLineEdit* Text1_ = nullptr;
+    QLineEdit* Text2_ = nullptr;
+    QLineEdit* Text3_ = nullptr;
+    QGroupBox* Frame1_ = nullptr;
+    QGroupBox* Frame2_ = nullptr;
+    QGroupBox* MotorJog_ = nullptr;
+    QPushButton* Command2_ = nullptr;
+    QPushButton* Command3_ = nullptr;
+    QPushButton* Command4_ = nullptr;
+    QPushButton* Command5_ = nullptr;
+    KeyButton* Command8_ = nullptr;
+    KeyButton* Command9_ = nullptr;
+    std::array<QLabel*, 8> LE_{};  // members 3 to 7
+    QLabel* portStatus_ = nullptr;
+    QLabel* progressStatus_ = nullptr;
+    QTimer* Timer1_ = nullptr;
+    QFileDialog* dialogo_ = nullptr;
+    std::string dialogoFileName_;
+};
+
+}  // namespace pm

@@ -1,0 +1,33 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QStyleFactory>
+#include <cstdio>
+
+#include "app/Form1.h"
+#include "port/PortFactory.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("portmill"));
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+
+    QCommandLineParser args;
+    args.setApplicationDescription(QStringLiteral("Comando de fresadora pela porta paralela"));
+    args.addHelpOption();
+    QCommandLineOption portOption(QStringLiteral("port"),
+                                  QStringLiteral("Porta a usar (sim, auto, ppdev:/dev/parportN, io:0xNNN)."),
+                                  QStringLiteral("nome"), QStringLiteral("sim"));
+    args.addOption(portOption);
+    args.process(app);
+
+    std::string error;
+    std::unique_ptr<pm::Port> port = pm::OpenPort(args.value(portOption).toStdString(), &error);
+    if (!port) {
+        std::fprintf(stderr, "portmill: %s\n", error.c_str());
+        return 2;
+    }
+
+    pm::Form1 form(std::move(port), std::make_unique<pm::RealClock>());
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,88 @@
+// Takes the window's picture for the documentation: runs a dry-run job of a
+// generated drawing on the simulated machine and, part-way through, has
+// ImageMagick's `import` grab the X screen. Run under xvfb-run.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStyleFactory>
+#include <QTimer>
+#include <QToolButton>
+#include <QSlider>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "app/Form1.h"
+#include "app/StatementModel.h"
+#include "port/SimulatedMachine.h"
+
+namespace {
+
+// A drawing in plot units (divisor 3.55): a frame, a rose and a star.
+QByteArray Drawing() {
+    QByteArray s;
+    auto pu = [&](double x, double y) { s += QStringLiteral("PU%1,%2;").arg(std::lround(x)).arg(std::lround(y)).toLatin1(); };
+    auto pd = [&](double x, double y) { s += QStringLiteral("PD%1,%2;").arg(std::lround(x)).arg(std::lround(y)).toLatin1(); };
+    const double k = 3.55;
+    pu(600 * k, 400 * k);
+    pd(9200 * k, 400 * k);
+    pd(9200 * k, 5300 * k);
+    pd(600 * k, 5300 * k);
+    pd(600 * k, 400 * k);
+    const double cx = 3000 * k, cy = 2850 * k, r = 2100 * k;
+    pu(cx + r, cy);
+    for (int i = 1; i <= 360; ++i) {
+        const double t = i * std::numbers::pi / 180;
+        const double rr = r * std::cos(4 * t);
+        pd(cx + rr * std::cos(t), cy + rr * std::sin(t));
+    }
+    const double sx = 6900 * k, sy = 2850 * k, sr = 2000 * k;
+    pu(sx, sy + sr);
+    for (int i = 1; i <= 5; ++i) {
+        const double t = std::numbers::pi / 2 + i * 4 * std::numbers::pi / 5;
+        pd(sx + sr * std::cos(t), sy + sr * std::sin(t));
+    }
+    pu(0, 0);
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("portmill"));
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshot.png");
+    const QString plot = QDir::temp().filePath(QStringLiteral("portmill-amostra.red"));
+    QFile f(plot);
+    if (!f.open(QIODevice::WriteOnly)) return 1;
+    const QByteArray drawing = Drawing();
+    f.write(drawing);
+    f.close();
+
+    auto machine = std::make_unique<pm::SimulatedMachine>();
+    machine->setSpareInputs(true, false);  // something on the spare input, to show a lamp
+    pm::Form1 form(std::move(machine), std::make_unique<pm::RealClock>());
+    form.move(0, 0);
+    form.show();
+    form.SetCaption(plot.toStdString());
+    form.findChild<QSlider*>(QStringLiteral("Slider1"))->setValue(1);
+    form.findChild<QSlider*>(QStringLiteral("Slider2"))->setValue(1);
+
+    bool shot = false;
+    form.onPump = [&] {
+        if (shot || form.statements().size() < 300) return;
+        shot = true;
+        form.refreshNow();
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        const int rc = QProcess::execute(QStringLiteral("import"),
+                                         {QStringLiteral("-window"), QStringLiteral("root"), out});
+        std::fprintf(stderr, "import: %d\n", rc);
+        std::_Exit(rc == 0 ? 0 : 1);
+    };
+    QTimer::singleShot(500, &form, [&] {
+        form.findChild<QToolButton*>(QStringLiteral("Command1"))->click();
+    });
+    return QApplication::exec();
+}

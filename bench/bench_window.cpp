@@ -1,0 +1,338 @@
+// The window's own cost: a long job with its dots and list, the limit scan,
+// the step period with the window's pump, start-up and memory. The window
+// runs under Xvfb with the xcb platform (the program starts itself under
+// xvfb-run when there is no display); each row stands beside the same work
+// done headless in the same run.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSlider>
+#include <QCheckBox>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+#include "homing/Limits.h"
+#include "homing/SwitchPoll.h"
+#include "job/Job.h"
+#include "motion/HeadlessControls.h"
+#include "motion/Motion.h"
+#include "port/SimulatedMachine.h"
+#include "port/TracePort.h"
+
+namespace {
+
+using namespace pm;
+using Ns = std::int64_t;
+
+void Row(const std::string& name, double value, const char* unit, const std::string& note) {
+    std::printf("| %s | %.6g | %s | %s |\n", name.c_str(), value, unit, note.c_str());
+    std::fflush(stdout);
+}
+
+Ns WallNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+long RssKiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Short milled strokes wandering over a small field, the pen lifted every
+// hundredth statement.
+std::uint64_t WriteDrawing(const std::string& path, std::uint64_t statements) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return 0;
+    std::uint64_t bytes = 0;
+    char buf[64];
+    for (std::uint64_t n = 0; n < statements; ++n) {
+        const long x = 1000 + static_cast<long>(n * 37 % 200);
+        const long y = 1000 + static_cast<long>(n * 53 % 200);
+        const int len = std::snprintf(buf, sizeof buf, "%s%ld,%ld;", n % 100 == 0 ? "PU" : "PD", x, y);
+        std::fwrite(buf, 1, static_cast<std::size_t>(len), f);
+        bytes += static_cast<std::uint64_t>(len);
+    }
+    std::fclose(f);
+    return bytes;
+}
+
+std::unique_ptr<Form1> MakeForm(std::unique_ptr<Port> port) {
+    auto form = std::make_unique<Form1>(std::move(port), std::make_unique<RealClock>());
+    form->show();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+    return form;
+}
+
+void SetSpeed(Form1& f, int slider2, bool motors) {
+    f.findChild<QSlider*>(QStringLiteral("Slider2"))->setValue(slider2);
+    f.findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(motors);
+}
+
+// A dry-run job at speed 0: time per character read, and how the last tenth
+// of the file compares with the first.
+void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t statements) {
+    // Headless, real clock.
+    double headlessUs = 0;
+    {
+        MachineState st;
+        SimulatedMachine port;
+        RealClock clock;
+        HeadlessControls ui(clock);
+        Context c{st, port, ui, clock};
+        LoadMachineState(st);
+        ui.onTick = [&] { Timer1_Timer(c); };
+        ui.slider2 = 0;
+        ui.caption = file;
+        const Ns t0 = WallNs();
+        Command1_Click(c);
+        headlessUs = static_cast<double>(WallNs() - t0) / 1e3 / static_cast<double>(bytes);
+    }
+
+    auto form = MakeForm(std::make_unique<SimulatedMachine>());
+    SetSpeed(*form, 0, false);
+    form->SetCaption(file);
+    std::vector<std::pair<Ns, unsigned long long>> samples;
+    samples.reserve(1 << 20);
+    form->onPump = [&] { samples.emplace_back(WallNs(), form->jobBytesRead()); };
+    const Ns t0 = WallNs();
+    Command1_Click(form->context());
+    const Ns t1 = WallNs();
+    form->onPump = nullptr;
+    const double us = static_cast<double>(t1 - t0) / 1e3 / static_cast<double>(bytes);
+    // Time to read the first and the last tenth of the file.
+    auto timeAt = [&](unsigned long long b) {
+        auto it = std::lower_bound(samples.begin(), samples.end(), b,
+                                   [](const auto& s, unsigned long long v) { return s.second < v; });
+        return it == samples.end() ? t1 : it->first;
+    };
+    const Ns first = timeAt(bytes / 10) - t0;
+    const Ns last = t1 - timeAt(bytes - bytes / 10);
+    const std::string n = std::to_string(statements);
+    Row("window job at speed 0, dots drawn: time per character (" + n + " statements)", us, "us",
+        "target <= 1; headless " + std::to_string(headlessUs).substr(0, 6) + " us");
+    Row("window job at speed 0: last tenth / first tenth of the file",
+        static_cast<double>(last) / static_cast<double>(std::max<Ns>(first, 1)), "x", "target <= 1.2");
+    Row("window resident memory after the job (" + n + " statements)", static_cast<double>(RssKiB()) / 1024.0,
+        "MB", "target <= 120 (at 1,000,000 statements)");
+}
+
+// "Calcular Limites" on a large file: total time, and the longest gap
+// between two runs of the event loop.
+void ScanRows(const std::string& file, std::uint64_t bytes) {
+    double headlessS = 0;
+    {
+        MachineState st;
+        SimulatedMachine port;
+        RealClock clock;
+        HeadlessControls ui(clock);
+        Context c{st, port, ui, clock};
+        LoadMachineState(st);
+        ui.caption = file;
+        const Ns t0 = WallNs();
+        Command5_Click(c);
+        headlessS = static_cast<double>(WallNs() - t0) / 1e9;
+    }
+    auto form = MakeForm(std::make_unique<SimulatedMachine>());
+    form->SetCaption(file);
+    Ns last = 0;
+    Ns gap = 0;
+    form->onPump = [&] {
+        const Ns now = WallNs();
+        if (last != 0) gap = std::max(gap, now - last);
+        last = now;
+    };
+    const Ns t0 = WallNs();
+    last = t0;
+    Command5_Click(form->context());
+    const Ns t1 = WallNs();
+    gap = std::max(gap, t1 - last);
+    const std::string mb = std::to_string(bytes / 1'000'000);
+    Row("window Calcular Limites on a " + mb + " MB file", static_cast<double>(t1 - t0) / 1e9, "s",
+        "target <= 1; headless " + std::to_string(headlessS).substr(0, 5) + " s");
+    Row("window Calcular Limites: longest gap between event-loop runs", static_cast<double>(gap) / 1e6,
+        "ms", "target <= 20");
+}
+
+struct PeriodStats {
+    double meanErrPct = 0, p99Us = 0, shortestUs = 0;
+};
+
+PeriodStats Periods(const TracePort& t, double setNs) {
+    std::vector<Ns> at;
+    for (const auto& a : t.accesses()) {
+        if (a.kind == 'W' && a.address == kDataReg) at.push_back(a.tNs);
+    }
+    PeriodStats s;
+    if (at.size() < 3) return s;
+    std::vector<double> err;
+    double sum = 0;
+    double shortest = 1e300;
+    for (std::size_t i = 1; i < at.size(); ++i) {
+        const double p = static_cast<double>(at[i] - at[i - 1]);
+        sum += p;
+        err.push_back(std::fabs(p - setNs));
+        shortest = std::min(shortest, p);
+    }
+    const double mean = sum / static_cast<double>(err.size());
+    std::sort(err.begin(), err.end());
+    s.meanErrPct = (mean - setNs) / setNs * 100;
+    s.p99Us = err[static_cast<std::size_t>(0.99 * static_cast<double>(err.size() - 1))] / 1e3;
+    s.shortestUs = (shortest - setNs) / 1e3;
+    return s;
+}
+
+// The step period of a move with the window's pump and dots, motors on.
+void PeriodRows(bool quick) {
+    for (const int speed : {1, 20}) {
+        const long steps = speed == 1 ? (quick ? 5'000 : 20'000) : (quick ? 500 : 5'000);
+        const double setNs = speed * 1000.0 * 100.0;
+        PeriodStats headless;
+        {
+            MachineState st;
+            SimulatedMachine sim;
+            RealClock clock;
+            TracePort port(sim, [&] { return clock.nowNs(); });
+            port.setRecordReads(false);
+            HeadlessControls ui(clock);
+            Context c{st, port, ui, clock};
+            LoadMachineState(st);
+            ui.onTick = [&] { Timer1_Timer(c); };
+            ui.check1 = true;
+            ui.slider2 = speed;
+            st.MoveMode = "D";
+            st.TargetX = static_cast<double>(steps);
+            st.TargetY = static_cast<double>(steps / 3);
+            MoveToTarget(c);
+            headless = Periods(port, setNs);
+        }
+        SimulatedMachine sim;
+        auto clockOwned = std::make_unique<RealClock>();
+        RealClock* clock = clockOwned.get();
+        auto trace = std::make_unique<TracePort>(sim, [clock] { return clock->nowNs(); });
+        trace->setRecordReads(false);
+        TracePort* t = trace.get();
+        Form1 form(std::move(trace), std::move(clockOwned));
+        form.show();
+        for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+        SetSpeed(form, speed, true);
+        form.findChild<QSlider*>(QStringLiteral("Slider1"))->setValue(1);
+        form.state().MoveMode = "D";
+        form.state().TargetX = static_cast<double>(steps);
+        form.state().TargetY = static_cast<double>(steps / 3);
+        MoveToTarget(form.context());
+        const PeriodStats w = Periods(*t, setNs);
+        const std::string sp = "speed " + std::to_string(speed) + ", " + std::to_string(steps) + " steps";
+        auto fmt = [](double v) { return std::to_string(v).substr(0, 7); };
+        Row("window step period, " + sp + ": mean error", w.meanErrPct, "%",
+            "target <= 0.1; headless " + fmt(headless.meanErrPct) + " %");
+        Row("window step period, " + sp + ": p99 absolute error", w.p99Us, "us",
+            "target <= 20; headless " + fmt(headless.p99Us) + " us");
+        Row("window step period, " + sp + ": shortest period minus the set one", w.shortestUs, "us",
+            "target >= -20; headless " + fmt(headless.shortestUs) + " us");
+    }
+}
+
+// Start-up: this program started again as a child that builds the window,
+// shows it and says so once it has been painted.
+int StartupChild(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    auto form = std::make_unique<Form1>(std::make_unique<SimulatedMachine>(), std::make_unique<RealClock>());
+    form->show();
+    QTimer::singleShot(0, [&] {
+        std::fputs("shown\n", stdout);
+        std::fflush(stdout);
+        // Idle for a while with the poll running, then report the memory.
+        QTimer::singleShot(1000, [&] {
+            std::printf("%ld\n", RssKiB());
+            std::fflush(stdout);
+            QCoreApplication::exit(0);
+        });
+    });
+    return QApplication::exec();
+}
+
+void StartupRows(const char* self) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    const Ns t0 = WallNs();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], 1);
+        ::close(fds[0]);
+        ::execl(self, self, "--startup-child", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(fds[1]);
+    std::FILE* in = ::fdopen(fds[0], "r");
+    char line[64] = {};
+    Ns shown = 0;
+    long rss = -1;
+    if (std::fgets(line, sizeof line, in) != nullptr) shown = WallNs();
+    if (std::fgets(line, sizeof line, in) != nullptr) rss = std::atol(line);
+    std::fclose(in);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Row("window start-up to shown (process start included)", static_cast<double>(shown - t0) / 1e6, "ms",
+        "target <= 500");
+    Row("window resident memory at idle", static_cast<double>(rss) / 1024.0, "MB", "target <= 60");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc > 1 && std::strcmp(argv[1], "--startup-child") == 0) return StartupChild(argc, argv);
+
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) quick = quick || std::strcmp(argv[i], "--quick") == 0;
+
+    // Under Xvfb with the xcb platform: start again inside xvfb-run when no
+    // display is there.
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("PM_BENCH_XVFB") == nullptr) {
+        ::setenv("PM_BENCH_XVFB", "1", 1);
+        std::vector<char*> args{const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
+                                const_cast<char*>("-s"), const_cast<char*>("-screen 0 1024x768x24")};
+        for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+        args.push_back(nullptr);
+        ::execvp("xvfb-run", args.data());
+        std::fprintf(stderr, "bench_window: xvfb-run not found; running offscreen\n");
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr) {
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+
+    StartupRows(argv[0]);
+
+    QApplication app(argc, argv);
+    const std::string dir = std::filesystem::temp_directory_path().string();
+    const std::uint64_t statements = quick ? 100'000 : 1'000'000;
+    const std::string job = dir + "/portmill-bench-window-job.red";
+    const std::uint64_t jobBytes = WriteDrawing(job, statements);
+    JobRows(job, jobBytes, statements);
+    std::filesystem::remove(job);
+
+    const std::string scan = dir + "/portmill-bench-window-scan.red";
+    const std::uint64_t scanBytes = WriteDrawing(scan, quick ? 100'000 : 1'000'000);
+    ScanRows(scan, scanBytes);
+    std::filesystem::remove(scan);
+
+    PeriodRows(quick);
+    return 0;
+}

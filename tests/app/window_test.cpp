@@ -1,0 +1,714 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <cmath>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "app/Canvas.h"
+#include "app/Form1.h"
+#include "app/StatementModel.h"
+#include "port/SimulatedMachine.h"
+#include "port/TracePort.h"
+
+namespace pm {
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "window_tests";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Records the addresses the desktop was asked to open.
+class UrlSink : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+// A port that cannot be driven.
+class MissingPort final : public Port {
+public:
+    void vbOut(std::int16_t, std::int16_t) override {}
+    std::int16_t vbInp(std::int16_t) override { return 0x7F; }
+    std::string fault() const override { return "Sem permissão para abrir /dev/parport0"; }
+    std::string describe() const override { return "Porta paralela /dev/parport0"; }
+};
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        auto clock = std::make_unique<VirtualClock>();
+        clock_ = clock.get();
+        auto trace = std::make_unique<TracePort>(sim_, [c = clock_] { return c->nowNs(); });
+        trace->setRecordReads(false);
+        trace_ = trace.get();
+        Form1::Options o;
+        o.startTimer = false;
+        o.clockTicks = true;
+        form_ = std::make_unique<Form1>(std::move(trace), std::move(clock), o);
+        form_->onExit = [this] { ++exits_; };
+        form_->show();
+    }
+
+    template <typename W = QWidget>
+    W* w(const char* name) {
+        auto* found = form_->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QAction* action(const char* name) { return w<QAction>(name); }
+    void click(const char* name) { w<QAbstractButton>(name)->click(); }
+
+    // Writes a plot file and makes it the chosen one.
+    void choose(const QByteArray& text) {
+        path_ = dir_.filePath(QStringLiteral("desenho.red"));
+        QFile f(path_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+        form_->SetCaption(QFile::encodeName(path_).toStdString());
+    }
+
+    // Closes the next message box when it shows, keeping its text.
+    void closeNextMessageBox() {
+        QTimer::singleShot(0, [this] { pollBox(); });
+    }
+    void pollBox() {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            messages_.push_back(box->text());
+            titles_.push_back(box->windowTitle());
+            icons_.push_back(box->icon());
+            buttons_.push_back(static_cast<int>(box->buttons().size()));
+            box->accept();
+            return;
+        }
+        QTimer::singleShot(5, [this] { pollBox(); });
+    }
+
+    SimulatedMachine sim_;
+    VirtualClock* clock_ = nullptr;
+    TracePort* trace_ = nullptr;
+    std::unique_ptr<Form1> form_;
+    QTemporaryDir dir_;
+    QString path_;
+    int exits_ = 0;
+    QStringList messages_, titles_;
+    std::vector<QMessageBox::Icon> icons_;
+    std::vector<int> buttons_;
+};
+
+TEST_F(Window, StartsAsTheLayoutSays) {
+    EXPECT_EQ(form_->Caption(), "");
+    EXPECT_EQ(form_->statements().size(), 0U);
+    EXPECT_EQ(w<QListView>("List1")->model()->rowCount(), 0);
+    EXPECT_EQ(w<QLineEdit>("Text1")->text(), "");
+    EXPECT_EQ(w<QLineEdit>("Text2")->text(), "");
+    EXPECT_EQ(w<QLineEdit>("Text3")->text(), "3.55");
+    EXPECT_FALSE(w<QCheckBox>("Check1")->isChecked());
+    EXPECT_EQ(w<QSlider>("Slider1")->value(), 5);
+    EXPECT_EQ(w<QSlider>("Slider2")->value(), 20);
+    EXPECT_EQ(w<QLabel>("Label9")->text(), "Label9");
+    EXPECT_EQ(w<QLabel>("Label10")->text(), "Label10");
+    EXPECT_EQ(w<QLabel>("Label8")->text(), "Scale *  5");
+    for (int i = 3; i <= 7; ++i) {
+        EXPECT_TRUE(w(QStringLiteral("LE(%1)").arg(i).toLatin1().constData())->isHidden()) << i;
+        EXPECT_FALSE(form_->LampVisible(i));
+    }
+    for (int i : {0, 1, 2, 8}) {
+        EXPECT_EQ(form_->findChild<QWidget*>(QStringLiteral("LE(%1)").arg(i)), nullptr) << i;
+    }
+    EXPECT_TRUE(w("Command1")->isEnabled());
+    EXPECT_TRUE(w("MotorJog")->isEnabled());
+    EXPECT_EQ(form_->state().PortBase, 888);
+    EXPECT_EQ(form_->state().PhaseTableY[7], 16);
+    EXPECT_TRUE(trace_->accesses().empty()) << "start-up touches no port";
+    EXPECT_EQ(w("inner")->size(), QSize(792, 536));
+    EXPECT_EQ(w<QLabel>("portStatus")->text(), QString::fromUtf8("Máquina simulada"));
+    EXPECT_TRUE(w<QLabel>("portStatus")->geometry().top() >= 0);
+
+    const QImage& img = form_->canvas().image();
+    EXPECT_EQ(img.size(), QSize(653, 381));
+    EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
+
+    QStringList menu;
+    for (QAction* a : form_->menuBar()->actions()) {
+        menu << a->text();
+        EXPECT_EQ(a->menu(), nullptr);
+        EXPECT_TRUE(a->shortcut().isEmpty());
+    }
+    EXPECT_EQ(menu, (QStringList{"Abrir", "Sair", "Ajuda", "Esquema"}));
+}
+
+TEST_F(Window, Timer1PollsEveryTenthOfASecondFromTheStart) {
+    auto clock = std::make_unique<VirtualClock>();
+    Form1 form(std::make_unique<SimulatedMachine>(), std::move(clock));
+    auto* t = form.findChild<QTimer*>(QStringLiteral("Timer1"));
+    ASSERT_NE(t, nullptr);
+    EXPECT_TRUE(t->isActive());
+    EXPECT_EQ(t->interval(), 100);
+}
+
+TEST_F(Window, ControlsSitWhereTheLayoutPutsThem) {
+    struct Row {
+        const char* name;
+        int left, top, width, height;  // twips; width 0: sized to its text
+    };
+    const Row rows[] = {
+        {"List1", 60, 120, 1815, 2205},     {"Cancel", 120, 2460, 1575, 1035},
+        {"Check1", 120, 3720, 1575, 255},   {"Slider1", 240, 4380, 1455, 255},
+        {"Label2", 360, 4740, 1095, 255},   {"Slider2", 180, 5160, 1455, 255},
+        {"Command1", 120, 5820, 1695, 1095}, {"Label9", 1980, 60, 1455, 255},
+        {"Label10", 3840, 60, 1095, 255},   {"Picture1", 1920, 360, 9855, 5775},
+        {"Label1", 180, 7140, 2535, 255},   {"Text3", 180, 7560, 2475, 315},
+        {"Frame2", 2880, 6180, 3735, 1755}, {"Text2", 480, 480, 1575, 375},
+        {"Text1", 540, 1200, 1515, 345},    {"Command5", 2160, 420, 1455, 495},
+        {"Command2", 2220, 1140, 1395, 435}, {"Frame1", 6840, 6180, 1755, 1815},
+        {"LE(3)", 7020, 6720, 480, 480},    {"LE(4)", 7500, 6720, 480, 480},
+        {"LE(5)", 7980, 6720, 480, 480},    {"LE(7)", 7140, 5700, 480, 480},
+        {"LE(6)", 8100, 5700, 480, 480},    {"Command3", 6960, 7200, 1575, 315},
+        {"Command4", 6960, 7620, 1575, 315}, {"MotorJog", 8700, 6180, 3135, 1815},
+        {"Command13", 840, 300, 615, 495},  {"Command12", 840, 1140, 615, 495},
+        {"Command10", 120, 780, 615, 495},  {"Command11", 1560, 780, 615, 495},
+        {"Command8", 2400, 300, 615, 495},  {"Command9", 2400, 1140, 615, 495},
+        {"Label7", 60, 4020, 0, 0},         {"Label8", 420, 4080, 0, 0},
+        {"Label14", 1740, 4260, 0, 0},      {"Label5", 5400, 120, 0, 0},
+        {"Label6", 8100, 120, 0, 0},        {"Label12", 960, 840, 0, 0},
+        {"Label11", 2640, 840, 0, 0},       {"Label19", 360, 300, 0, 0},
+    };
+    for (const Row& r : rows) {
+        QWidget* c = w(r.name);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->pos(), QPoint(r.left / 15, r.top / 15)) << r.name;
+        if (r.width > 0) {
+            EXPECT_EQ(c->size(), QSize(r.width / 15, r.height / 15)) << r.name;
+        }
+    }
+    // The frames hold their controls; the lamps and home buttons are the window's.
+    EXPECT_EQ(w("Text1")->parentWidget(), w("Frame2"));
+    EXPECT_EQ(w("Command8")->parentWidget(), w("MotorJog"));
+    EXPECT_EQ(w("LE(5)")->parentWidget(), w("inner"));
+    EXPECT_EQ(w("Command3")->parentWidget(), w("inner"));
+    // The canvas' drawing area inside its sunken border.
+    EXPECT_EQ(w("Picture1")->contentsRect().size(), QSize(653, 381));
+    EXPECT_EQ(w<QLabel>("Label12")->text(), "X  Y");
+    EXPECT_EQ(w<QGroupBox>("Frame2")->title(), " Limites ");
+    EXPECT_EQ(w<QLabel>("Label8")->width(), w<QLabel>("Label8")->sizeHint().width());
+}
+
+TEST_F(Window, TabWalksTheFocusOrder) {
+    const QStringList expected{"Command1", "Check1",    "Cancel",    "List1",     "Slider1",
+                               "Slider2",  "Command9",  "Command8",  "Command10", "Command11",
+                               "Command12", "Command13", "Command3", "Command4",  "Text3",
+                               "Command2", "Command5",  "Text2",     "Text1"};
+    QStringList seen;
+    QWidget* at = w("Command1");
+    for (int i = 0; i < expected.size(); ++i) {
+        seen << at->objectName();
+        do {
+            at = at->nextInFocusChain();
+        } while ((at->focusPolicy() & Qt::TabFocus) == 0 || at->objectName().isEmpty());
+    }
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(w("Picture1")->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(Window, Label8NamesEveryScale) {
+    const std::pair<int, const char*> rows[] = {
+        {-3, "Scale / -3"}, {-2, "Scale / -2"}, {-1, "Scale Normal"}, {0, "Scale Normal"},
+        {1, "Scale Normal"}, {2, "Scale *  2"}, {5, "Scale *  5"},     {10, "Scale *  10"},
+    };
+    auto* s = w<QSlider>("Slider1");
+    for (const auto& [v, text] : rows) {
+        s->setValue(v == 5 ? 4 : 5);
+        s->setValue(v);
+        EXPECT_EQ(w<QLabel>("Label8")->text(), QString::fromLatin1(text)) << v;
+    }
+    // From the keyboard too: 1 -> 2 by the arrow key.
+    s->setValue(1);
+    s->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(w<QLabel>("Label8")->text(), "Scale *  2");
+    EXPECT_EQ(s->minimum(), -3);
+    EXPECT_EQ(s->maximum(), 10);
+    EXPECT_EQ(s->pageStep(), 5);
+}
+
+TEST_F(Window, PointerReadOutIsInCanvasTwips) {
+    auto* canvas = w("Picture1");
+    const QPoint origin = canvas->contentsRect().topLeft();
+    struct Row {
+        QPointF at;  // pixels inside the drawing area
+        const char* x;
+        const char* y;
+    };
+    const Row rows[] = {
+        {{0, 380}, "x= 0", "y= 5700"},
+        {{10, 20}, "x= 150", "y= 300"},
+        {{10.5, 0.2}, "x= 157.5", "y= 3"},
+        {{652, 0}, "x= 9780", "y= 0"},
+    };
+    for (const Row& r : rows) {
+        const QPointF local = r.at + QPointF(origin);
+        QMouseEvent move(QEvent::MouseMove, local, canvas->mapToGlobal(local), Qt::NoButton,
+                         Qt::LeftButton, Qt::ShiftModifier);
+        QCoreApplication::sendEvent(canvas, &move);
+        EXPECT_EQ(w<QLabel>("Label9")->text(), QString::fromLatin1(r.x));
+        EXPECT_EQ(w<QLabel>("Label10")->text(), QString::fromLatin1(r.y));
+    }
+}
+
+TEST_F(Window, FresarWithoutAFileOnlySaysSo) {
+    form_->Text(3);
+    closeNextMessageBox();
+    click("Command1");
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_EQ(messages_[0], "Falta Abrir Arquivo");
+    EXPECT_EQ(icons_[0], QMessageBox::NoIcon);
+    EXPECT_EQ(buttons_[0], 1);
+    EXPECT_TRUE(trace_->accesses().empty());
+    EXPECT_EQ(form_->statements().size(), 0U);
+    EXPECT_TRUE(w("Command1")->isEnabled());
+    EXPECT_TRUE(w("MotorJog")->isEnabled());
+    EXPECT_EQ(form_->state().Running, Operation::None);
+    EXPECT_EQ(form_->state().PlotFileName, "");
+
+    closeNextMessageBox();
+    click("Command5");
+    ASSERT_EQ(messages_.size(), 2);
+    EXPECT_EQ(messages_[1], "Falta Abrir Arquivo");
+    EXPECT_EQ(w<QLineEdit>("Text1")->text(), "");
+}
+
+// A dry run of a small drawing leaves blue milling dots and green travel
+// dots exactly where the mapping puts them, at every scale: the file's
+// coordinates are multiplied by the scale, so the picture is the same.
+TEST_F(Window, DryRunDrawsWhereTheMappingSays) {
+    const std::pair<int, int> scales[] = {{0, 1}, {1, 1}, {2, 2}, {5, 5}};
+    for (const auto& [s, m] : scales) {
+        SCOPED_TRACE(s);
+        form_->state().MoveMode.clear();
+        form_->state().TargetX = form_->state().TargetY = 0;
+        w<QSlider>("Slider1")->setValue(s);
+        w<QLineEdit>("Text3")->setText(QStringLiteral("1"));
+        choose(QStringLiteral("PD%1,0;PD%1,%2;PU0,%2;").arg(300 * m).arg(150 * m).toLatin1());
+        form_->ListClear();
+        trace_->clear();
+        click("Command1");
+        form_->refreshNow();
+
+        EXPECT_EQ(form_->statements().size(), 3U);
+        auto* list = w<QListView>("List1");
+        ASSERT_EQ(list->model()->rowCount(), 3);
+        EXPECT_EQ(list->model()->index(0, 0).data().toString(), QStringLiteral("PD%1,0;").arg(300 * m));
+        EXPECT_EQ(list->currentIndex().row(), 2);
+        EXPECT_TRUE(list->selectionModel()->isRowSelected(2, QModelIndex()));
+
+        const QImage& img = form_->canvas().image();
+        const QRgb blue = qRgb(0, 0, 255), green = qRgb(0, 255, 0), white = qRgb(255, 255, 255);
+        std::set<std::pair<int, int>> blues, greens;
+        for (int x = 0; x <= 20; ++x) blues.insert({x, 380});     // (0,0) to (300,0)
+        for (int y = 371; y <= 380; ++y) blues.insert({20, y});   // up to (300,150)
+        for (int x = 0; x <= 20; ++x) greens.insert({x, 370});    // back to (0,150)
+        int wrong = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb want = blues.count({x, y}) ? blue : greens.count({x, y}) ? green : white;
+                if (img.pixel(x, y) != want && ++wrong < 5) {
+                    ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << img.pixel(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        // A dry run writes nothing but the job's final release.
+        EXPECT_EQ(trace_->writes(kDataReg), std::vector<int>{0});
+        EXPECT_EQ(trace_->writes(kControlReg), std::vector<int>{11});
+        EXPECT_TRUE(w("Command1")->isEnabled());
+        EXPECT_TRUE(w("MotorJog")->isEnabled());
+    }
+}
+
+TEST_F(Window, CancelFromInsideTheJobEndsIt) {
+    w<QLineEdit>("Text3")->setText(QStringLiteral("1"));
+    choose("PU0,0;PD4000,0;PD4000,4000;");
+    int pumps = 0;
+    long long pumpsAfterCancel = -1;
+    form_->onPump = [&] {
+        ++pumps;
+        if (pumpsAfterCancel >= 0) ++pumpsAfterCancel;
+        if (pumps == 200) {
+            EXPECT_EQ(form_->statements().size(), 2U);
+            click("Cancel");
+            pumpsAfterCancel = 0;
+        }
+    };
+    click("Command1");
+    EXPECT_GE(pumps, 200);
+    EXPECT_LE(pumpsAfterCancel, 2) << "the job stops at its next test of the flag";
+    EXPECT_EQ(form_->state().CancelRequested, -1);
+    EXPECT_EQ(form_->state().TargetX, 0);
+    EXPECT_EQ(form_->state().TargetY, 0);
+    EXPECT_EQ(form_->statements().size(), 0U);
+    EXPECT_EQ(form_->state().Running, Operation::None);
+    EXPECT_TRUE(w("Command1")->isEnabled());
+    EXPECT_TRUE(w("MotorJog")->isEnabled());
+    EXPECT_TRUE(trace_->writes(kDataReg).empty()) << "no release on cancel";
+    EXPECT_LT(form_->state().CurrentX, 4000);
+
+    // Esc does the same.
+    choose("PU0,0;PD4000,0;");
+    pumps = 0;
+    form_->onPump = [&] {
+        if (++pumps == 100) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QKeyEvent escUp(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(w("Check1"), &esc);
+            QApplication::sendEvent(w("Check1"), &escUp);
+        }
+    };
+    form_->activateWindow();
+    click("Command1");
+    EXPECT_EQ(form_->state().CancelRequested, -1);
+    EXPECT_LT(pumps, 110);
+}
+
+TEST_F(Window, WhileAJobRunsOnlyTheSafeControlsAnswer) {
+    w<QLineEdit>("Text3")->setText(QStringLiteral("1"));
+    choose("PU0,0;PD200,0;");
+    bool checked = false;
+    form_->onPump = [&] {
+        if (checked) return;
+        checked = true;
+        for (const char* n : {"Command1", "Command5", "Command2", "Command4", "Command3", "MotorJog",
+                              "Command8", "Command9"}) {
+            EXPECT_FALSE(w(n)->isEnabled()) << n;
+        }
+        for (const char* n : {"Cancel", "Slider1", "Slider2", "Check1", "Text1", "Text2", "Text3",
+                              "Label5", "Label6", "List1"}) {
+            EXPECT_TRUE(w(n)->isEnabled()) << n;
+        }
+        for (QAction* a : form_->menuBar()->actions()) EXPECT_TRUE(a->isEnabled());
+        // A click on a locked button does nothing.
+        const auto before = trace_->accesses().size();
+        click("Command4");
+        click("Command3");
+        click("Command8");
+        EXPECT_EQ(trace_->accesses().size(), before);
+        EXPECT_EQ(form_->state().Running, Operation::Job);
+    };
+    click("Command1");
+    EXPECT_TRUE(checked);
+    for (const char* n : {"Command1", "Command5", "Command2", "Command4", "Command3", "MotorJog"}) {
+        EXPECT_TRUE(w(n)->isEnabled()) << n;
+    }
+}
+
+TEST_F(Window, EnabledIsWhatTheCoreSetAndNoOperationRunning) {
+    struct Row {
+        bool core;
+        Operation op;
+        bool enabled;
+    };
+    const Row rows[] = {{true, Operation::None, true},  {false, Operation::None, false},
+                        {true, Operation::HomeZ, false}, {true, Operation::Scan, false},
+                        {false, Operation::Job, false}};
+    for (const Row& r : rows) {
+        form_->SetCommand1Enabled(r.core);
+        form_->SetMotorJogEnabled(r.core);
+        form_->SetOperationRunning(r.op);
+        EXPECT_EQ(w("Command1")->isEnabled(), r.enabled);
+        EXPECT_EQ(w("MotorJog")->isEnabled(), r.enabled);
+        EXPECT_EQ(w("Command4")->isEnabled(), r.op == Operation::None);
+        EXPECT_TRUE(w("Cancel")->isEnabled());
+    }
+}
+
+TEST_F(Window, AHeldKeyJogsOncePerRepeatAndStopsAtTheRealRelease) {
+    struct Row {
+        const char* button;
+        std::vector<int> cycle;
+    };
+    const Row rows[] = {{"Command8", {10, 9, 15, 3}}, {"Command9", {3, 15, 9, 10}}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.button);
+        trace_->clear();
+        QWidget* b = w(r.button);
+        auto send = [&](QEvent::Type t, bool repeat) {
+            QKeyEvent e(t, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), repeat);
+            QApplication::sendEvent(b, &e);
+        };
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < 3; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        send(QEvent::KeyRelease, false);
+        std::vector<int> want;
+        for (int i = 0; i < 4; ++i) want.insert(want.end(), r.cycle.begin(), r.cycle.end());
+        want.push_back(11);
+        EXPECT_EQ(trace_->writes(kControlReg), want);
+        EXPECT_TRUE(trace_->writes(kDataReg).empty());
+
+        // A key that gives no character jogs nothing, but its release still
+        // switches the Z coils off.
+        trace_->clear();
+        QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+        QKeyEvent shiftUp(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
+        QApplication::sendEvent(b, &shift);
+        QApplication::sendEvent(b, &shiftUp);
+        EXPECT_EQ(trace_->writes(kControlReg), std::vector<int>{11});
+    }
+}
+
+// The space bar is a key that gives a character, and the button's own
+// handling clicks it when the space is let go: the key-press cycle, the
+// release, then the click's cycle.
+TEST_F(Window, SpaceJogsThenClicks) {
+    struct Row {
+        const char* button;
+        std::vector<int> control;
+        std::vector<int> data;
+    };
+    const Row rows[] = {
+        {"Command8", {10, 9, 15, 3, 11, 10, 9, 15, 3}, {}},
+        {"Command9", {3, 15, 9, 10, 11, 3, 15, 9, 10, 11}, {0}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.button);
+        trace_->clear();
+        QWidget* b = w(r.button);
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(b, &down);
+        QApplication::sendEvent(b, &up);
+        EXPECT_EQ(trace_->writes(kControlReg), r.control);
+        EXPECT_EQ(trace_->writes(kDataReg), r.data);
+    }
+}
+
+TEST_F(Window, TheXYArrowsDoNothing) {
+    for (const char* n : {"Command10", "Command11", "Command12", "Command13"}) {
+        click(n);
+        QKeyEvent k(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(w(n), &k);
+    }
+    EXPECT_TRUE(trace_->accesses().empty());
+}
+
+TEST_F(Window, HomeButtonsReachTheirHandlers) {
+    // Home Z with the top switch already shown writes nothing.
+    form_->SetLampVisible(5, true);
+    click("Command3");
+    EXPECT_TRUE(trace_->accesses().empty());
+    // Home XY ends with every coil released.
+    click("Command4");
+    const auto d = trace_->writes(kDataReg);
+    const auto c = trace_->writes(kControlReg);
+    ASSERT_FALSE(d.empty());
+    ASSERT_FALSE(c.empty());
+    EXPECT_EQ(d.back(), 0);
+    EXPECT_EQ(c.back(), 11);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the busy pointer is gone";
+}
+
+TEST_F(Window, BusyPointerWhileTheCoreAsks) {
+    form_->SetWaitCursor(true);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    form_->SetWaitCursor(false);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Window, ThePumpRunsTheEventLoopAtMostOnceAMillisecond) {
+    const long long before = form_->pumpsRun();
+    form_->DoEvents();
+    form_->DoEvents();
+    form_->DoEvents();
+    EXPECT_EQ(form_->pumpsRun() - before, 1);
+    clock_->waitUntilNs(clock_->nowNs() + 999'999);
+    form_->DoEvents();
+    EXPECT_EQ(form_->pumpsRun() - before, 1);
+    clock_->waitUntilNs(clock_->nowNs() + 1);
+    form_->DoEvents();
+    EXPECT_EQ(form_->pumpsRun() - before, 2);
+    // The poll ticks from the pump follow the clock.
+    sim_.setZTop(0);
+    clock_->waitUntilNs(clock_->nowNs() + 100'000'000);
+    form_->DoEvents();
+    EXPECT_TRUE(form_->LampVisible(5));
+}
+
+TEST_F(Window, AbrirPutsTheChoiceInTheCaption) {
+    const QString first = dir_.filePath(QStringLiteral("a.red"));
+    QFile f(first);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    auto answer = [this](const QString& pick) {
+        QTimer::singleShot(0, [this, pick] {
+            auto p = std::make_shared<std::function<void()>>();
+            *p = [p, pick] {
+                auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!d) {
+                    QTimer::singleShot(5, *p);
+                    return;
+                }
+                EXPECT_EQ(d->nameFilters(), QStringList{"*.red"});
+                if (pick.isEmpty()) {
+                    d->reject();
+                } else {
+                    d->selectFile(pick);
+                    if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                        name->setText(pick);
+                    }
+                    // As the operator's double click would, without waiting
+                    // for the directory to be listed.
+                    static_cast<QDialog*>(d)->done(QDialog::Accepted);
+                }
+            };
+            (*p)();
+        });
+    };
+    answer(QString());
+    action("Abrir")->trigger();
+    EXPECT_EQ(form_->Caption(), "") << "dismissed at the first use";
+    answer(first);
+    action("Abrir")->trigger();
+    EXPECT_EQ(form_->Caption(), QFile::encodeName(first).toStdString());
+    EXPECT_EQ(form_->windowTitle(), first);
+    answer(QString());
+    action("Abrir")->trigger();
+    EXPECT_EQ(form_->Caption(), QFile::encodeName(first).toStdString()) << "a dismissal keeps it";
+}
+
+TEST_F(Window, HelpSchematicAndLinksOpenTheirTargets) {
+    UrlSink sink;
+    for (const char* scheme : {"file", "https", "mailto"}) {
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &sink, "open");
+    }
+    action("ajuda")->trigger();
+    action("esquema")->trigger();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    for (const char* n : {"Label5", "Label6"}) {
+        QApplication::sendEvent(w(n), &press);
+        QApplication::sendEvent(w(n), &release);
+    }
+    for (const char* scheme : {"file", "https", "mailto"}) {
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+    ASSERT_EQ(sink.urls.size(), 4);
+    EXPECT_EQ(sink.urls[0].fileName(), "instru.txt");
+    EXPECT_EQ(sink.urls[1].fileName(), "esquema.jpg");
+    EXPECT_EQ(sink.urls[2].toString(), "https://portmill.example.org/contato");
+    EXPECT_EQ(sink.urls[3].toString(), "mailto:contato@portmill.example.org");
+    EXPECT_EQ(w<QLabel>("Label5")->text(), "portmill.example.org/contato");
+    EXPECT_EQ(w<QLabel>("Label6")->text(), "contato@portmill.example.org");
+    // Both pointers are this program's pictures.
+    EXPECT_EQ(w("Label5")->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(w("Label6")->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(Window, DataFilesAreLookedUpBesideTheProgramThenHere) {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("instru.txt");
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    EXPECT_EQ(Form1::DataFile("instru.txt"), beside) << "nothing anywhere: beside the program";
+    QFile f(dir_.filePath("instru.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    if (!QFileInfo::exists(beside)) {
+        EXPECT_EQ(Form1::DataFile("instru.txt"), QDir::current().filePath("instru.txt"));
+    }
+    QDir::setCurrent(old);
+}
+
+TEST_F(Window, SairAndTheFrameEndTheProgram) {
+    action("Exit")->trigger();
+    EXPECT_EQ(exits_, 1);
+    form_->close();
+    EXPECT_EQ(exits_, 2);
+    EXPECT_TRUE(form_->isVisible());
+}
+
+TEST(WindowExit, SairEndsAJobAtOnceWithoutTouchingThePort) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            App();
+            QTemporaryDir dir;
+            const QString path = dir.filePath("x.red");
+            QFile f(path);
+            (void)f.open(QIODevice::WriteOnly);
+            f.write("PU0,0;PD4000,0;");
+            f.close();
+            Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>());
+            form.SetCaption(path.toStdString());
+            int pumps = 0;
+            form.onPump = [&] {
+                if (++pumps == 50) form.findChild<QAction*>("Exit")->trigger();
+            };
+            form.findChild<QToolButton*>("Command1")->click();
+            std::fprintf(stderr, "still running\n");
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(WindowStatus, AMissingPortIsShown) {
+    App();
+    Form1 form(std::make_unique<MissingPort>(), std::make_unique<VirtualClock>());
+    auto* l = form.findChild<QLabel*>("portStatus");
+    ASSERT_NE(l, nullptr);
+    EXPECT_TRUE(l->text().contains("ausente"));
+    EXPECT_TRUE(l->text().contains("/dev/parport0"));
+    EXPECT_TRUE(l->toolTip().contains(QString::fromUtf8("Sem permissão")));
+}
+
+TEST(StatementModel, ShowsControlCharactersAndPublishesInBatches) {
+    App();
+    StatementModel m;
+    m.add("PU0,0;");
+    m.add("\r\nPD5,5;");
+    EXPECT_EQ(m.rowCount(), 0);
+    EXPECT_TRUE(m.publish());
+    EXPECT_FALSE(m.publish());
+    EXPECT_EQ(m.rowCount(), 2);
+    EXPECT_EQ(m.index(1).data().toString(), QString::fromUtf8("¶¶PD5,5;"));
+    EXPECT_EQ(StatementModel::displayText("\xE9;"), QString::fromUtf8("é;"));
+    m.clear();
+    EXPECT_EQ(m.rowCount(), 0);
+}
+
+}  // namespace
+}  // namespace pm
+
+#include "window_test.moc"
