@@ -558,9 +558,9 @@ void Form1::closeEvent(QCloseEvent* e) {
 }
 
 QString Form1::DataFile(const QString& name) {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
     if (QFileInfo::exists(beside)) return beside;
-    const QString here = QDir::current().filePath(name);
+    QString here = QDir::current().filePath(name);
     if (QFileInfo::exists(here)) return here;
     return beside;  // the program that opens it says what is missing
 }
