@@ -348,7 +348,10 @@ void Converter::updateScaling() {
         return;
     }
     const double p1x = ip_[0], p1y = ip_[1], p2x = ip_[2], p2y = ip_[3];
-    const int type = sc_.size() >= 5 ? static_cast<int>(sc_[4]) : 0;
+    // The scaling type is 0, 1 or 2; a number out of any int's range is no
+    // type at all.
+    const double typeValue = sc_.size() >= 5 ? sc_[4] : 0;
+    const int type = std::fabs(typeValue) < 1e9 ? static_cast<int>(typeValue) : 0;
     if (sc_.size() < 4) return;
     const double xmin = sc_[0], ymin = sc_[2];
     double sx = 0, sy = 0, offX = 0, offY = 0;

@@ -53,6 +53,9 @@ void MoveToTarget(Context& c) {
     double x = s.CurrentX;
     double y = s.CurrentY;
 
+    // The pass count is a real, as the positions are; it counts exactly up
+    // to 2^53 passes, far beyond any move a job lets through.
+    // NOLINTNEXTLINE(cert-flp30-c,clang-analyzer-security.FloatLoopCounter)
     for (double i = 1; i <= n; i += 1) {
         if (s.CancelRequested == -1) return;
 

@@ -454,11 +454,14 @@ TEST_F(Window, AbrirPutsTheChoiceInTheCaption) {
     f.close();
     auto answer = [this](const QString& pick) {
         QTimer::singleShot(0, [this, pick] {
+            // The retry holds itself only through the timer that calls it
+            // again, so nothing is left behind once the dialog is answered.
             auto p = std::make_shared<std::function<void()>>();
-            *p = [p, pick] {
+            std::weak_ptr<std::function<void()>> weak = p;
+            *p = [weak, pick] {
                 auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 if (!d) {
-                    QTimer::singleShot(5, *p);
+                    QTimer::singleShot(5, [self = weak.lock()] { (*self)(); });
                     return;
                 }
                 EXPECT_EQ(d->nameFilters(), (QStringList{"*.red", "HPGL (*.plt *.hpgl *.hpg)"}));

@@ -1,0 +1,402 @@
+// Plot files and box contents that no drawing program writes: each must end
+// in a clear message or a listed-and-ignored statement, never in a crash, a
+// hang or a move nobody asked for.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "homing/Limits.h"
+#include "homing/SwitchPoll.h"
+#include "importer/Hpgl.h"
+#include "job/Job.h"
+#include "motion/Context.h"
+#include "motion/HeadlessControls.h"
+#include "motion/MachineState.h"
+#include "port/SimulatedMachine.h"
+
+namespace pm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A private folder for the test's plot files, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "portmill-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        path_ = pattern;
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, ec);
+        fs::remove_all(path_, ec);
+    }
+    std::string write(const std::string& name, std::string_view bytes) const {
+        const fs::path p = path_ / name;
+        std::ofstream out(p, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return p.string();
+    }
+    fs::path path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The machine, the controls and the clock as the headless runner has them,
+// with the motors on so that a wrong move shows on the simulated machine.
+struct Bench {
+    VirtualClock clock;
+    SimulatedMachine sim;
+    MachineState st;
+    HeadlessControls ui{clock};
+    Context ctx{st, sim, ui, clock};
+    long long pumps = 0;
+    // A run that pumps more than this is stuck: it is cancelled, as the
+    // operator would, and the test fails instead of hanging.
+    long long pumpCap = 40'000'000;
+    bool capped = false;
+    long long x0;
+    long long y0;
+
+    Bench() : x0(sim.x()), y0(sim.y()) {
+        LoadMachineState(st);
+        ui.check1 = true;
+        ui.slider2 = 1;
+        ui.text[3] = "1";
+        ui.onTick = [this] { Timer1_Timer(ctx); };
+        ui.onPump = [this] {
+            if (++pumps > pumpCap) {
+                capped = true;
+                st.CancelRequested = -1;
+            }
+        };
+    }
+
+    void mill(const std::string& path) {
+        ui.caption = path;
+        Command1_Click(ctx);
+    }
+
+    // Where the machine really is, from the job's origin.
+    double machineX() const { return static_cast<double>(sim.x() - x0); }
+    double machineY() const { return static_cast<double>(sim.y() - y0); }
+
+    // What every job must leave behind, however it ended.
+    void expectSettled() const {
+        EXPECT_FALSE(capped) << "still running after " << pumpCap << " pumps";
+        EXPECT_TRUE(ui.command1Enabled);
+        EXPECT_TRUE(ui.motorJogEnabled);
+        EXPECT_EQ(ui.running, Operation::None);
+        EXPECT_TRUE(std::isfinite(st.CurrentX) && std::isfinite(st.CurrentY));
+        EXPECT_TRUE(std::isfinite(st.TargetX) && std::isfinite(st.TargetY));
+        EXPECT_EQ(sim.missedSteps(), 0);
+    }
+    // A job that read its file to the end: the coils are off and the machine
+    // stands where the program believes it is.
+    void expectFinishedAt(double x, double y) const {
+        expectSettled();
+        EXPECT_EQ(st.CurrentX, x);
+        EXPECT_EQ(st.CurrentY, y);
+        EXPECT_NEAR(machineX(), x, 1.0);
+        EXPECT_NEAR(machineY(), y, 1.0);
+        EXPECT_EQ(sim.dataRegister(), 0);
+        EXPECT_EQ(sim.controlRegister(), 11);
+        EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    }
+    std::vector<std::string> listed() const {
+        std::vector<std::string> v;
+        for (std::size_t i = 0; i < ui.list.size(); ++i) v.emplace_back(ui.list.at(i));
+        return v;
+    }
+};
+
+using namespace std::string_literals;
+
+TEST(BadPlotFile, BinaryBytesAreListedAndIgnored) {
+    TempDir dir;
+    const std::string file = "\x00\x01\x1b[2J\x1b]0;"s          // an escape sequence with a ";"
+                             + "\x07\xff\xfe\x80\xe9PU1,2;"s     // 8-bit bytes before a head
+                             + "\x00PD\x00;"s                    // NUL before and after a head
+                             + "PD3,4;"s                         // a good statement
+                             + "PA5\x00"s + "9,6\xff;"s          // NUL and 8-bit inside a pair
+                             + "\x1b\xc3\xa7"s;                  // no ";" after it
+    Bench b;
+    b.mill(dir.write("binario.red", file));
+
+    const std::vector<std::string> want{"\x00\x01\x1b[2J\x1b]0;"s, "\x07\xff\xfe\x80\xe9PU1,2;"s,
+                                        "\x00PD\x00;"s, "PD3,4;"s, "PA5\x00"s + "9,6\xff;"s};
+    EXPECT_EQ(b.listed(), want);
+    // The NUL ends the number, as any character that cannot continue it.
+    b.expectFinishedAt(5, 6);
+    EXPECT_EQ(b.st.MoveMode, "D");
+}
+
+TEST(BadPlotFile, LargeFileWithoutSemicolonListsNothing) {
+    TempDir dir;
+    // Five megabytes of drawing-like text that never ends a statement.
+    std::string file;
+    file.reserve(5'000'000);
+    while (file.size() < 5'000'000) file += "PD100,200PU300,400\r\n";
+    Bench b;
+    b.mill(dir.write("sem-ponto-e-virgula.red", file));
+
+    EXPECT_TRUE(b.ui.list.empty());
+    b.expectFinishedAt(0, 0);
+    // Two pumps a character, one more for the walk of a single point.
+    EXPECT_GE(b.pumps, 3 * static_cast<long long>(file.size()));
+}
+
+TEST(BadPlotFile, TenMegabyteStatementIsListedWhole) {
+    TempDir dir;
+    // One statement of 10 MB: blanks inside a pair count for nothing.
+    const std::string big = "PU" + std::string(10'000'000, ' ') + "7,8;";
+    Bench b;
+    b.mill(dir.write("grande.red", big + "PD9,9;"));
+
+    ASSERT_EQ(b.ui.list.size(), 2u);
+    EXPECT_EQ(b.ui.list.at(0).size(), big.size());
+    EXPECT_EQ(b.ui.list.at(0).substr(0, 3), "PU ");
+    EXPECT_EQ(b.ui.list.at(1), "PD9,9;");
+    b.expectFinishedAt(9, 9);
+}
+
+TEST(BadPlotFile, TenMegabyteNumberIsListedAndIgnored) {
+    TempDir dir;
+    // A number of ten million digits is too large for any machine.
+    const std::string big = "PD1" + std::string(10'000'000, '0') + ",5;";
+    Bench b;
+    b.mill(dir.write("numero.red", "PU2,3;" + big));
+
+    ASSERT_EQ(b.ui.list.size(), 2u);
+    EXPECT_EQ(b.ui.list.at(1).size(), big.size());
+    b.expectFinishedAt(2, 3);
+    EXPECT_EQ(b.st.MoveMode, "D");
+}
+
+TEST(BadPlotFile, CarriageReturnsAloneEndNoStatement) {
+    TempDir dir;
+    Bench b;
+    b.mill(dir.write("cr.red", "PU4,4;\rPD5,5;\rPA6,6;\r"));
+
+    // A carriage return after a ";" opens the next statement, whose head then
+    // matches nothing; the one after the last ";" is dropped.
+    EXPECT_EQ(b.listed(), (std::vector<std::string>{"PU4,4;", "\rPD5,5;", "\rPA6,6;"}));
+    b.expectFinishedAt(4, 4);
+    EXPECT_EQ(b.st.MoveMode, "M");
+}
+
+// A coordinate text that is no usable number, in a pair after "PU10,20;".
+struct CoordinateCase {
+    const char* text;
+    bool ignored;  // the pair leaves the target at (10, 20)
+    double value;  // otherwise both axes read this
+};
+
+void PrintTo(const CoordinateCase& k, std::ostream* os) { *os << '"' << k.text << '"'; }
+
+class BadCoordinate : public ::testing::TestWithParam<CoordinateCase> {};
+
+TEST_P(BadCoordinate, ListedAndReadOrIgnored) {
+    const CoordinateCase& k = GetParam();
+    TempDir dir;
+    const std::string bad = "PD"s + k.text + "," + k.text + ";";
+    Bench b;
+    b.mill(dir.write("coordenada.red", "PU10,20;" + bad));
+
+    EXPECT_EQ(b.listed(), (std::vector<std::string>{"PU10,20;", bad}));
+    if (k.ignored) {
+        b.expectFinishedAt(10, 20);
+    } else {
+        b.expectFinishedAt(k.value, k.value);
+    }
+    EXPECT_EQ(b.st.MoveMode, "D");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, BadCoordinate,
+    ::testing::Values(CoordinateCase{"1e999", true, 0}, CoordinateCase{"-1e999", true, 0},
+                      CoordinateCase{"&HFFFFFFFFFFFF", true, 0},
+                      CoordinateCase{"2000000000", true, 0},
+                      CoordinateCase{"-1000000011", true, 0},  // 1,000,000,031 from 20
+                      CoordinateCase{"1e", false, 1}, CoordinateCase{"-", false, 0},
+                      CoordinateCase{".", false, 0}, CoordinateCase{"NaN", false, 0},
+                      CoordinateCase{"Inf", false, 0}, CoordinateCase{"&H", false, 0},
+                      CoordinateCase{"1e+", false, 1}, CoordinateCase{"-3e-400", false, 0}));
+
+// A divisor in Text3 that reads as no usable number.
+struct DivisorCase {
+    const char* divisor;
+    const char* statement;
+    bool ignored;       // the pair leaves the target at (0, 0)
+    double x, y;        // otherwise the target
+    const char* after;  // Text3 after the job
+};
+
+void PrintTo(const DivisorCase& k, std::ostream* os) {
+    *os << "divisor \"" << k.divisor << "\", " << k.statement;
+}
+
+class BadDivisor : public ::testing::TestWithParam<DivisorCase> {};
+
+TEST_P(BadDivisor, CorrectedOrIgnored) {
+    const DivisorCase& k = GetParam();
+    TempDir dir;
+    Bench b;
+    b.ui.text[3] = k.divisor;
+    b.mill(dir.write("divisor.red", k.statement));
+
+    EXPECT_EQ(b.listed(), (std::vector<std::string>{k.statement}));
+    EXPECT_EQ(b.ui.text[3], k.after);
+    if (k.ignored) {
+        b.expectFinishedAt(0, 0);
+    } else {
+        b.expectFinishedAt(k.x, k.y);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, BadDivisor,
+    ::testing::Values(DivisorCase{"-0", "PD5,-6;", false, 5, -6, "1"},
+                      DivisorCase{"&H0", "PD5,-6;", false, 5, -6, "1"},
+                      DivisorCase{"0", "PD5,-6;", false, 5, -6, "1"},
+                      DivisorCase{"", "PD5,-6;", false, 5, -6, "1"},
+                      DivisorCase{"abc", "PD5,-6;", false, 5, -6, "1"},
+                      DivisorCase{"1e-300", "PD5,-6;", true, 0, 0, "1e-300"},
+                      DivisorCase{"1e-300", "PD0,0;", false, 0, 0, "1e-300"},
+                      DivisorCase{"1e999", "PD5,-6;", false, 0, 0, "1e999"},
+                      DivisorCase{"-1e999", "PD5,-6;", false, 0, 0, "-1e999"},
+                      DivisorCase{"-1", "PD5,-6;", false, -5, 6, "-1"}));
+
+// The chosen file gone, made unreadable or turned into a folder between
+// "Abrir" and "Fresar" (or "Calcular Limites").
+enum class Spoil { Removed, Unreadable, Folder };
+
+void PrintTo(Spoil k, std::ostream* os) {
+    *os << (k == Spoil::Removed ? "removed" : k == Spoil::Unreadable ? "unreadable" : "folder");
+}
+
+class SpoiledFile : public ::testing::TestWithParam<Spoil> {
+protected:
+    void SetUp() override {
+        path_ = dir_.write("escolhido.red", "PU1,1;PD2,2;");
+        switch (GetParam()) {
+            case Spoil::Removed:
+                fs::remove(path_);
+                break;
+            case Spoil::Unreadable:
+                // Permissions do not stop the superuser (CI runs as root).
+                if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";
+                fs::permissions(path_, fs::perms::none);
+                break;
+            case Spoil::Folder:
+                fs::remove(path_);
+                fs::create_directory(path_);
+                break;
+        }
+    }
+    TempDir dir_;
+    std::string path_;
+};
+
+TEST_P(SpoiledFile, JobSaysSoAndReturnsToIdle) {
+    Bench b;
+    b.mill(path_);
+
+    ASSERT_EQ(b.ui.messages.size(), 1u);
+    EXPECT_NE(b.ui.messages[0].find(path_), std::string::npos) << b.ui.messages[0];
+    EXPECT_NE(b.ui.messages[0].find("arquivo"), std::string::npos) << b.ui.messages[0];
+    EXPECT_TRUE(b.ui.list.empty());
+    b.expectSettled();
+    // Nothing was written to the machine.
+    EXPECT_EQ(b.sim.dataRegister(), 0);
+    EXPECT_EQ(b.sim.controlRegister(), 11);
+    EXPECT_EQ(b.machineX(), 0);
+    EXPECT_EQ(b.sim.z(), 0);
+}
+
+TEST_P(SpoiledFile, ScanSaysSoAndKeepsTheLimits) {
+    Bench b;
+    b.ui.text[1] = "12";
+    b.ui.text[2] = "34";
+    b.ui.caption = path_;
+    Command5_Click(b.ctx);
+
+    ASSERT_EQ(b.ui.messages.size(), 1u);
+    EXPECT_NE(b.ui.messages[0].find(path_), std::string::npos) << b.ui.messages[0];
+    EXPECT_EQ(b.ui.text[1], "12");
+    EXPECT_EQ(b.ui.text[2], "34");
+    b.expectSettled();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SpoiledFile,
+                         ::testing::Values(Spoil::Removed, Spoil::Unreadable, Spoil::Folder),
+                         [](const ::testing::TestParamInfo<Spoil>& i) {
+                             switch (i.param) {
+                                 case Spoil::Removed: return "Removed";
+                                 case Spoil::Unreadable: return "Unreadable";
+                                 case Spoil::Folder: return "Folder";
+                             }
+                             return "Unknown";
+                         });
+
+// "Ir para o Limite" with a divisor or a limit that gives no usable target:
+// a message, and the machine stays.
+struct LimitCase {
+    const char* x;
+    const char* divisor;
+};
+
+void PrintTo(const LimitCase& k, std::ostream* os) {
+    *os << "limit \"" << k.x << "\", divisor \"" << k.divisor << '"';
+}
+
+class BadLimit : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(BadLimit, RefusedWithAMessage) {
+    Bench b;
+    b.ui.text[1] = GetParam().x;
+    b.ui.text[2] = "1";
+    b.ui.text[3] = GetParam().divisor;
+    Command2_Click(b.ctx);
+
+    EXPECT_EQ(b.ui.messages.size(), 1u);
+    EXPECT_EQ(b.st.CurrentX, 0);
+    EXPECT_EQ(b.st.CurrentY, 0);
+    EXPECT_EQ(b.ui.dotCount, 0);
+    EXPECT_EQ(b.machineX(), 0);
+    b.expectSettled();
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, BadLimit,
+                         ::testing::Values(LimitCase{"10", "0"}, LimitCase{"10", "-0"},
+                                           LimitCase{"10", "&H0"}, LimitCase{"10", ""},
+                                           LimitCase{"10", "1e-300"}, LimitCase{"1e999", "1"},
+                                           LimitCase{"-1e999", "1"},
+                                           LimitCase{"&HFFFFFFFFFFFF", "1"}));
+
+// HPGL scaling whose type is far outside any int: the scaling is read as
+// the default type, not converted out of range.
+TEST(BadHpgl, ScalingTypeOutOfRange) {
+    for (const std::string& type : {"104888888888"s, "-104888888888"s, "2147483648"s}) {
+        const HpglResult r = ConvertHpgl("IN;IP0,0,4000,4000;SC0,100,0,100,"s + type +
+                                         ";PU0,0;PD100,100;");
+        EXPECT_TRUE(r.ok) << type << ": " << r.error;
+        EXPECT_EQ(r.summary.statements, 2) << type;
+    }
+}
+
+}  // namespace
+}  // namespace pm
