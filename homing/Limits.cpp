@@ -6,6 +6,7 @@
 
 #include "job/LeadingNumber.h"
 #include "job/PlotFile.h"
+#include "job/PlotLoop.h"
 #include "job/Statement.h"
 #include "motion/Motion.h"
 
@@ -57,44 +58,23 @@ void HandleScanStatement(Context& c, std::string_view text, Extent& largest, Plo
 PlotRun RunScan(Context& c) {
     MachineState& s = c.st;
     PlotRun run;
-    if (c.ui.Caption().empty()) {
-        c.ui.MsgBox(kNoFileMessage, kMsgTitle);
-        run.end = PlotEnd::NoFile;
-        return run;
-    }
-    if (!BeginOperation(c, Operation::Scan)) return run;
-
-    s.PlotFileName = c.ui.Caption();
-    c.ui.SetCommand1Enabled(false);
-    c.ui.SetMotorJogEnabled(false);
-    s.CancelRequested = 0;
+    if (!BeginPlotRun(c, Operation::Scan, run)) return run;
 
     PlotFile file;
-    if (!file.open(s.PlotFileName)) {
-        c.ui.SetCommand1Enabled(true);
-        c.ui.SetMotorJogEnabled(true);
-        EndOperation(c);
-        c.ui.MsgBox(OpenFailedMessage(s.PlotFileName, file), kMsgTitle);
-        run.end = PlotEnd::OpenFailed;
-        return run;
-    }
+    if (!OpenPlotFile(c, file, run)) return run;
     s.CurrentX = 0;
     s.CurrentY = 0;
     Extent largest;
 
-    std::string statement;
+    StatementBuffer statement;
     for (;;) {
         if (file.atEnd()) {
-            run.bytes = file.bytesRead();
-            const bool failed = file.failed();
-            file.close();
-            c.ui.SetCommand1Enabled(true);
-            c.ui.SetMotorJogEnabled(true);
+            const bool failed = ClosePlotFileAtEnd(file, run);
+            UnlockPlotButtons(c);
             EndOperation(c);
             if (failed) {
                 // A half-read file has no extent to show.
-                c.ui.MsgBox(ReadFailedMessage(s.PlotFileName, file), kMsgTitle);
-                run.end = PlotEnd::ReadFailed;
+                ReportReadFailure(c, file, run);
                 return run;
             }
             // The extent in plot-file units: "Ir para o Limite" divides it
@@ -107,22 +87,11 @@ PlotRun RunScan(Context& c) {
 
         c.ui.DoEvents();
 
-        if (s.CancelRequested == -1) {
-            run.bytes = file.bytesRead();
-            file.close();
-            c.ui.SetCommand1Enabled(true);
-            c.ui.SetMotorJogEnabled(true);
-            EndOperation(c);
-            run.end = PlotEnd::Cancelled;
-            return run;
-        }
+        if (StopOnCancel(c, file, run)) return run;
 
-        const char ch = file.get();
-        statement += ch;
-        if (ch == ';') {
-            HandleScanStatement(c, statement, largest, run);
+        if (statement.add(file.get())) {
+            HandleScanStatement(c, statement.text(), largest, run);
             ++run.statements;
-            if (statement.capacity() > PlotFile::kBufferSize) statement = std::string();
             statement.clear();
         }
 

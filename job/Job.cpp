@@ -4,6 +4,7 @@
 
 #include "job/LeadingNumber.h"
 #include "job/PlotFile.h"
+#include "job/PlotLoop.h"
 #include "job/Statement.h"
 #include "motion/Motion.h"
 
@@ -40,28 +41,11 @@ void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {
 PlotRun RunJob(Context& c) {
     MachineState& s = c.st;
     PlotRun run;
-    if (c.ui.Caption().empty()) {
-        c.ui.MsgBox(kNoFileMessage, kMsgTitle);
-        run.end = PlotEnd::NoFile;
-        return run;
-    }
-    if (!BeginOperation(c, Operation::Job)) return run;
+    if (!BeginPlotRun(c, Operation::Job, run)) return run;
 
     c.ui.ClearPreview();
-    s.PlotFileName = c.ui.Caption();
-    c.ui.SetCommand1Enabled(false);
-    c.ui.SetMotorJogEnabled(false);
-    s.CancelRequested = 0;
-
     PlotFile file;
-    if (!file.open(s.PlotFileName)) {
-        c.ui.SetCommand1Enabled(true);
-        c.ui.SetMotorJogEnabled(true);
-        EndOperation(c);
-        c.ui.MsgBox(OpenFailedMessage(s.PlotFileName, file), kMsgTitle);
-        run.end = PlotEnd::OpenFailed;
-        return run;
-    }
+    if (!OpenPlotFile(c, file, run)) return run;
     // The machine's present place is the job's origin, and the job's first
     // pass stays there whatever an earlier operation left as the target.
     s.CurrentX = 0;
@@ -70,22 +54,19 @@ PlotRun RunJob(Context& c) {
     s.TargetY = 0;
     c.ui.SetJobProgress(0, file.size());
 
-    std::string statement;
+    StatementBuffer statement;
     std::string lastMode;  // starts empty at every job start
     std::uint64_t nextProgress = kProgressEvery;
     for (;;) {
         if (file.atEnd()) {
-            run.bytes = file.bytesRead();
-            const bool failed = file.failed();
-            file.close();
+            const bool failed = ClosePlotFileAtEnd(file, run);
             c.ui.SetMotorJogEnabled(true);
             if (failed) {
                 // Half a drawing is not a finished job: stop as a cancel
                 // does, leaving the tool and the coils as they are.
                 c.ui.SetCommand1Enabled(true);
                 EndOperation(c);
-                c.ui.MsgBox(ReadFailedMessage(s.PlotFileName, file), kMsgTitle);
-                run.end = PlotEnd::ReadFailed;
+                ReportReadFailure(c, file, run);
                 return run;
             }
             c.ui.SetJobProgress(run.bytes, file.size());
@@ -97,23 +78,11 @@ PlotRun RunJob(Context& c) {
 
         c.ui.DoEvents();
 
-        if (s.CancelRequested == -1) {
-            run.bytes = file.bytesRead();
-            file.close();
-            c.ui.SetCommand1Enabled(true);
-            c.ui.SetMotorJogEnabled(true);
-            EndOperation(c);
-            run.end = PlotEnd::Cancelled;
-            return run;
-        }
+        if (StopOnCancel(c, file, run)) return run;
 
-        const char ch = file.get();
-        statement += ch;
-        if (ch == ';') {
-            HandleJobStatement(c, statement, run);
+        if (statement.add(file.get())) {
+            HandleJobStatement(c, statement.text(), run);
             ++run.statements;
-            // A huge statement's buffer is not kept for the rest of the job.
-            if (statement.capacity() > kProgressEvery) statement = std::string();
             statement.clear();
             c.ui.SetJobProgress(file.bytesRead(), file.size());
         } else if (file.bytesRead() >= nextProgress) {
