@@ -1,51 +1,22 @@
 // Runs portmill-cli home-xy and home-z as a user would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/CliRun.h"
+
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = pm::testing::CliResult;
+using pm::testing::Slurp;
 
 std::string TempPath(const std::string& name) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string test = info->name();  // "Test/Row" for a table's rows
-    std::replace(test.begin(), test.end(), '/', '_');
-    return ::testing::TempDir() + "portmill_home_" + test + "_" + name;
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return pm::testing::TempFilePath("portmill_home", name);
 }
 
 Result Cli(const std::vector<std::string>& words) {
-    const std::string errPath = TempPath("stderr.txt");
-    std::string command = std::string("'") + PM_CLI + "'";
-    for (const auto& w : words) command += " '" + w + "'";
-    command += " 2>'" + errPath + "'";
-    Result r;
-    std::FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = Slurp(errPath);
-    return r;
+    return pm::testing::RunCli(PM_CLI, words, TempPath("stderr.txt"));
 }
 
 bool Has(const std::string& text, const std::string& part) {

@@ -1,63 +1,28 @@
 // portmill-cli convert and estimate, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/CliRun.h"
+
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = pm::testing::CliResult;
+using pm::testing::Slurp;
 
 std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() /
-            ("pm_importer_cli_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return pm::testing::TempFilePath("pm_importer_cli", name);
 }
 
 std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
-std::string Quote(const std::string& word) {
-    std::string q = "'";
-    for (const char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return q + "'";
+    return pm::testing::WriteFile(TempPath(name), text);
 }
 
 Result Cli(const std::vector<std::string>& words) {
-    const std::string errPath = TempPath("stderr.txt");
-    std::string command = Quote(PM_CLI);
-    for (const auto& w : words) command += " " + Quote(w);
-    command += " 2>" + Quote(errPath);
-    Result r;
-    std::FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = Slurp(errPath);
-    return r;
+    return pm::testing::RunCli(PM_CLI, words, TempPath("stderr.txt"));
 }
 
 // The number of the word "key=<n>" in a text.

@@ -1,54 +1,22 @@
 // Runs the built portmill-cli as a user would and checks what it prints,
 // the records it writes and its exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "tests/job/Rig.h"
+#include "tests/support/CliRun.h"
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;  // standard output
-    std::string err;  // standard error
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Quote(const std::string& word) {
-    std::string q = "'";
-    for (const char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return q + "'";
-}
+using Result = pm::testing::CliResult;
+using pm::testing::Slurp;
 
 Result Cli(const std::vector<std::string>& words) {
-    const std::string errPath = pm::testing::WritePlotFile("", "stderr.txt");
-    std::string command = Quote(PM_CLI);
-    for (const auto& w : words) command += " " + Quote(w);
-    command += " 2>" + Quote(errPath);
-    Result r;
-    std::FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = Slurp(errPath);
-    return r;
+    return pm::testing::RunCli(PM_CLI, words, pm::testing::WritePlotFile("", "stderr.txt"));
 }
 
 std::string Sample(const std::string& name) { return std::string(PM_SAMPLES) + "/" + name; }

@@ -2,50 +2,19 @@
 // them. Only the simulated machine and device paths that cannot exist are
 // used: no test here reaches a real port.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "tests/support/CliRun.h"
+
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string q = "'";
-    for (const char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return q + "'";
-}
+using Result = pm::testing::CliResult;
 
 Result Cli(const std::vector<std::string>& words) {
-    const std::string errPath =
-        ::testing::TempDir() + "portmill_cli_port_" + std::to_string(::getpid()) + ".err";
-    std::string command = Quote(PM_CLI);
-    for (const auto& w : words) command += " " + Quote(w);
-    command += " 2>" + Quote(errPath) + " </dev/null";
-    Result r;
-    std::FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(errPath, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    r.err = s.str();
-    std::remove(errPath.c_str());
-    return r;
+    return pm::testing::RunCli(PM_CLI, words, pm::testing::TempFilePath("portmill_cli_port", "stderr.txt"));
 }
 
 int Count(const std::string& text, const std::string& what) {
