@@ -3,12 +3,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 
+#include "bench/BenchCommon.h"
 #include "importer/Estimate.h"
 #include "importer/Hpgl.h"
 
@@ -16,13 +16,8 @@ namespace {
 
 using namespace pm;
 
-void row(const std::string& name, double value, const char* unit, const std::string& note) {
-    std::printf("| %s | %.6g | %s | %s |\n", name.c_str(), value, unit, note.c_str());
-}
-
-double secondsSince(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using bench::Row;
+using bench::SecondsSince;
 
 // A drawing as a drawing program writes it: one line, polylines of many
 // pairs per PD, a circle now and then.
@@ -44,18 +39,18 @@ std::string drawing(std::size_t bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const bool quick = bench::QuickRun(argc, argv);
     const std::size_t mb = quick ? 1 : 10;
     const std::string hpgl = drawing(mb << 20);
 
     auto t0 = std::chrono::steady_clock::now();
     const HpglResult r = ConvertHpgl(hpgl);
-    const double conv = secondsSince(t0);
+    const double conv = SecondsSince(t0);
     if (!r.ok) {
         std::fprintf(stderr, "bench_importer: %s\n", r.error.c_str());
         return 1;
     }
-    row("HPGL conversion, " + std::to_string(mb) + " MB drawing", static_cast<double>(hpgl.size()) / 1e6 / conv,
+    Row("HPGL conversion, " + std::to_string(mb) + " MB drawing", static_cast<double>(hpgl.size()) / 1e6 / conv,
         "MB/s", std::to_string(r.summary.statements) + " statements written");
 
     // The estimate of a plot file of short moves, the way the window runs it
@@ -76,7 +71,7 @@ int main(int argc, char** argv) {
     std::ofstream(path, std::ios::binary) << red;
     t0 = std::chrono::steady_clock::now();
     const JobEstimate est = EstimateJob(path.string(), {"3.55", 20, 5, true, {}});
-    const double wall = secondsSince(t0);
+    const double wall = SecondsSince(t0);
     std::filesystem::remove(path);
     if (!est.ok) {
         std::fprintf(stderr, "bench_importer: %s\n", est.error.c_str());
@@ -85,8 +80,8 @@ int main(int argc, char** argv) {
     const std::string note = std::to_string(statements) + " statements, " +
                              std::to_string(red.size() / 1000) + " kB, speed 20, motors on: job " +
                              FormatDuration(est.durationNs);
-    row("duration estimate, wall time", wall * 1000, "ms", note);
-    row("duration estimate, job time per wall time", static_cast<double>(est.durationNs) / 1e9 / wall, "x",
+    Row("duration estimate, wall time", wall * 1000, "ms", note);
+    Row("duration estimate, job time per wall time", static_cast<double>(est.durationNs) / 1e9 / wall, "x",
         note);
     return 0;
 }

@@ -5,13 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <ctime>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchCommon.h"
 #include "homing/Limits.h"
 #include "homing/SwitchPoll.h"
 #include "job/Job.h"
@@ -23,9 +22,8 @@ namespace {
 
 using namespace pm;
 
-void row(const std::string& name, double value, const char* unit, const std::string& note) {
-    std::printf("| %s | %.6g | %s | %s |\n", name.c_str(), value, unit, note.c_str());
-}
+using bench::CpuSeconds;
+using bench::Row;
 
 // Counts the data-register writes: one a pass of a move while the motors
 // are on.
@@ -77,14 +75,6 @@ struct Bench {
     }
 };
 
-// CPU time of this thread: the program's own work, whatever else the
-// machine is busy with.
-double CpuSeconds() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 // Runs a job of `statements` statements in a child process; its peak RSS
 // (KiB) and the list's bytes per entry come back through a pipe.
 bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peakKiB,
@@ -124,7 +114,7 @@ bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peak
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const bool quick = bench::QuickRun(argc, argv);
     const std::uint64_t size = quick ? 1'000'000 : 10'000'000;
     const std::string dir = std::filesystem::temp_directory_path().string() + "/portmill_bench_job_" +
                             std::to_string(::getpid());
@@ -145,19 +135,19 @@ int main(int argc, char** argv) {
         const PlotRun run = RunJob(b.c);
         const double s = CpuSeconds() - t0;
         const double passes = static_cast<double>(b.port.dataWrites - 1);  // FinishJob writes one
-        row("job characters", static_cast<double>(run.bytes) / s, "chars/s",
+        Row("job characters", static_cast<double>(run.bytes) / s, "chars/s",
             "CPU time; speed 0, motors on, virtual clock; " + sizeNote);
-        row("job passes", passes / s, "passes/s",
+        Row("job passes", passes / s, "passes/s",
             "XY walk passes in the same job (" + std::to_string(static_cast<long long>(passes)) +
                 ")");
-        row("job CPU time", s, "s", sizeNote);
+        Row("job CPU time", s, "s", sizeNote);
     }
     {
         Bench b(drawing);
         const double t0 = CpuSeconds();
         const PlotRun run = RunScan(b.c);
         const double s = CpuSeconds() - t0;
-        row("scan throughput", static_cast<double>(run.bytes) / 1e6 / s, "MB/s",
+        Row("scan throughput", static_cast<double>(run.bytes) / 1e6 / s, "MB/s",
             "CPU time; Calcular Limites, headless; " + sizeNote);
     }
 
@@ -177,10 +167,10 @@ int main(int argc, char** argv) {
     const auto fileBytes = std::filesystem::file_size(longJob);
     if (MeasureMemory(longJob, memStatements, &peakKiB, &perEntry)) {
         const std::string n = std::to_string(memStatements) + " statements";
-        row("job peak RSS", static_cast<double>(peakKiB) / 1024.0, "MiB",
+        Row("job peak RSS", static_cast<double>(peakKiB) / 1024.0, "MiB",
             "headless dry run of " + n + " (" + std::to_string(fileBytes / 1'000'000) +
                 " MB of text)");
-        row("List1 bytes per entry", perEntry, "bytes",
+        Row("List1 bytes per entry", perEntry, "bytes",
             "average statement " +
                 std::to_string(static_cast<double>(fileBytes) / static_cast<double>(memStatements))
                     .substr(0, 5) +

@@ -6,11 +6,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "bench/BenchCommon.h"
 #include "port/DirectIoPort.h"
 #include "port/PpdevPort.h"
 #include "port/SimulatedMachine.h"
@@ -19,8 +19,9 @@ namespace {
 
 using namespace pm;
 
+// Four significant digits: a few ns a call.
 void row(const std::string& name, double value, const char* unit, const std::string& note) {
-    std::printf("| %s | %.4g | %s | %s |\n", name.c_str(), value, unit, note.c_str());
+    bench::Row(name, value, unit, note, 4);
 }
 
 class NullCalls final : public SysCalls {
@@ -40,14 +41,6 @@ private:
     volatile unsigned sink_ = 0;
 };
 
-template <typename F>
-double nsPerCall(long n, F&& f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    for (long i = 0; i < n; ++i) f(i);
-    const auto t1 = std::chrono::steady_clock::now();
-    return std::chrono::duration<double, std::nano>(t1 - t0).count() / static_cast<double>(n);
-}
-
 }  // namespace
 
 int main() {
@@ -57,23 +50,23 @@ int main() {
     DirectIoPort io(0x378, calls);
     SimulatedMachine sim;
 
-    row("port: ppdev write, object share", nsPerCall(kN, [&](long i) {
+    row("port: ppdev write, object share", bench::NsPerCall(kN, [&](long i) {
             ppdev.vbOut(kDataReg, static_cast<std::int16_t>(i & 0xFF));
         }), "ns", "PpdevPort::vbOut over kernel calls that do nothing");
-    row("port: ppdev status read, object share", nsPerCall(kN, [&](long) {
+    row("port: ppdev status read, object share", bench::NsPerCall(kN, [&](long) {
             ppdev.vbInp(kStatusReg);
         }), "ns", "PpdevPort::vbInp over kernel calls that do nothing");
-    row("port: direct I/O write, object share", nsPerCall(kN, [&](long i) {
+    row("port: direct I/O write, object share", bench::NsPerCall(kN, [&](long i) {
             io.vbOut(kDataReg, static_cast<std::int16_t>(i & 0xFF));
         }), "ns", "DirectIoPort::vbOut over kernel calls that do nothing");
-    row("port: simulated machine write", nsPerCall(kN, [&](long i) {
+    row("port: simulated machine write", bench::NsPerCall(kN, [&](long i) {
             sim.vbOut(kDataReg, static_cast<std::int16_t>((i & 1) != 0 ? 9 : 8));
         }), "ns", "half-step back and forth on X");
 
     const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);  // NOLINT
     if (fd >= 0) {
         constexpr long kSys = 200'000;
-        row("port: system call round trip", nsPerCall(kSys, [&](long) {
+        row("port: system call round trip", bench::NsPerCall(kSys, [&](long) {
                 unsigned char b = 0;
                 ::ioctl(fd, 0x4B00u, &b);  // NOLINT: refused by /dev/null at once
             }), "ns", "an ioctl the kernel refuses; a ppdev access adds the bus cycle (~1 us on LPC)");

@@ -13,8 +13,6 @@
 #include <QCheckBox>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +21,7 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "bench/BenchCommon.h"
 #include "homing/Limits.h"
 #include "homing/SwitchPoll.h"
 #include "job/Job.h"
@@ -36,16 +35,8 @@ namespace {
 using namespace pm;
 using Ns = std::int64_t;
 
-void Row(const std::string& name, double value, const char* unit, const std::string& note) {
-    std::printf("| %s | %.6g | %s | %s |\n", name.c_str(), value, unit, note.c_str());
-    std::fflush(stdout);
-}
-
-Ns WallNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+using bench::Row;
+using bench::WallNs;
 
 long RssKiB() {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -182,20 +173,11 @@ PeriodStats Periods(const TracePort& t, double setNs) {
     }
     PeriodStats s;
     if (at.size() < 3) return s;
-    std::vector<double> err;
-    double sum = 0;
-    double shortest = 1e300;
-    for (std::size_t i = 1; i < at.size(); ++i) {
-        const double p = static_cast<double>(at[i] - at[i - 1]);
-        sum += p;
-        err.push_back(std::fabs(p - setNs));
-        shortest = std::min(shortest, p);
-    }
-    const double mean = sum / static_cast<double>(err.size());
-    std::sort(err.begin(), err.end());
-    s.meanErrPct = (mean - setNs) / setNs * 100;
+    const bench::Intervals iv = bench::MeasureIntervals(at, setNs);
+    const std::vector<double>& err = iv.absError;
+    s.meanErrPct = (iv.mean - setNs) / setNs * 100;
     s.p99Us = err[static_cast<std::size_t>(0.99 * static_cast<double>(err.size() - 1))] / 1e3;
-    s.shortestUs = (shortest - setNs) / 1e3;
+    s.shortestUs = (iv.shortest - setNs) / 1e3;
     return s;
 }
 
@@ -300,8 +282,7 @@ void StartupRows(const char* self) {
 int main(int argc, char* argv[]) {
     if (argc > 1 && std::strcmp(argv[1], "--startup-child") == 0) return StartupChild(argc, argv);
 
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) quick = quick || std::strcmp(argv[i], "--quick") == 0;
+    const bool quick = bench::QuickRun(argc, argv);
 
     // Under Xvfb with the xcb platform: start again inside xvfb-run when no
     // display is there.
