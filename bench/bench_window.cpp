@@ -77,23 +77,31 @@ void SetSpeed(Form1& f, int slider2, bool motors) {
     f.findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(motors);
 }
 
+// The same work without the window: headless controls on the real clock,
+// the simulated machine, the plot file in the caption.
+struct Headless {
+    MachineState st;
+    SimulatedMachine port;
+    RealClock clock;
+    HeadlessControls ui{clock};
+    Context c{st, port, ui, clock};
+    explicit Headless(const std::string& file) {
+        LoadMachineState(st);
+        ui.caption = file;
+    }
+};
+
 // A dry-run job at speed 0: time per character read, and how the last tenth
 // of the file compares with the first.
 void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t statements) {
     // Headless, real clock.
     double headlessUs = 0;
     {
-        MachineState st;
-        SimulatedMachine port;
-        RealClock clock;
-        HeadlessControls ui(clock);
-        Context c{st, port, ui, clock};
-        LoadMachineState(st);
-        ui.onTick = [&] { Timer1_Timer(c); };
-        ui.slider2 = 0;
-        ui.caption = file;
+        Headless h(file);
+        h.ui.onTick = [&h] { Timer1_Timer(h.c); };
+        h.ui.slider2 = 0;
         const Ns t0 = WallNs();
-        Command1_Click(c);
+        Command1_Click(h.c);
         headlessUs = static_cast<double>(WallNs() - t0) / 1e3 / static_cast<double>(bytes);
     }
 
@@ -130,15 +138,9 @@ void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t stateme
 void ScanRows(const std::string& file, std::uint64_t bytes) {
     double headlessS = 0;
     {
-        MachineState st;
-        SimulatedMachine port;
-        RealClock clock;
-        HeadlessControls ui(clock);
-        Context c{st, port, ui, clock};
-        LoadMachineState(st);
-        ui.caption = file;
+        Headless h(file);
         const Ns t0 = WallNs();
-        Command5_Click(c);
+        Command5_Click(h.c);
         headlessS = static_cast<double>(WallNs() - t0) / 1e9;
     }
     auto form = MakeForm(std::make_unique<SimulatedMachine>());
