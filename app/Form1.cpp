@@ -27,10 +27,13 @@
 #include "app/StatementModel.h"
 #include "app/Widgets.h"
 #include "homing/Homing.h"
+#include "importer/Hpgl.h"
 #include "homing/Limits.h"
 #include "homing/SwitchPoll.h"
 #include "job/Job.h"
 #include "jog/Jog.h"
+#include "motion/Motion.h"
+#include "port/PortFactory.h"
 
 namespace pm {
 namespace {
@@ -122,6 +125,13 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
 
     Form_Load();
 
+    // The duration depends on the speed, the divisor and whether the motors
+    // run (the lifts): a change of any of them asks for a new estimate.
+    estimatePool_.setMaxThreadCount(1);
+    connect(Slider2_, &QSlider::valueChanged, this, &Form1::StartEstimate);
+    connect(Text3_, &QLineEdit::textChanged, this, &Form1::StartEstimate);
+    connect(Check1_, &QCheckBox::toggled, this, &Form1::StartEstimate);
+
     Timer1_ = Named(new QTimer(this), "Timer1");
     Timer1_->setInterval(100);
     connect(Timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -131,7 +141,17 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
 }
 
 Form1::~Form1() {
+    // An estimate still running stops at its next pump; what it posts goes
+    // with the window.
+    if (estimateCancel_) estimateCancel_->store(true);
+    estimatePool_.waitForDone();
     if (waitCursor_) QGuiApplication::restoreOverrideCursor();
+}
+
+void Form1::waitForEstimates() {
+    estimatePool_.waitForDone();
+    // The result the worker posted is delivered now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void Form1::BuildControls() {
@@ -327,7 +347,9 @@ void Form1::BuildControls() {
     // Below the fixed inner area: what port is driven.
     portStatus_ = Named(new QLabel(statusBar()), "portStatus");
     progressStatus_ = Named(new QLabel(statusBar()), "progressStatus");
+    estimateStatus_ = Named(new QLabel(statusBar()), "estimateStatus");
     statusBar()->addWidget(portStatus_, 1);
+    statusBar()->addPermanentWidget(estimateStatus_);
     statusBar()->addPermanentWidget(progressStatus_);
     statusBar()->setSizeGripEnabled(false);
     UpdatePortStatus();
@@ -417,8 +439,19 @@ void Form1::SetMotorJogEnabled(bool enabled) {
 }
 
 void Form1::SetOperationRunning(Operation op) {
+    const Operation was = running_;
     running_ = op;
     ApplyEnabled();
+    if (op == Operation::Job) {
+        jobStartNs_ = clock_->nowNs();
+        jobEndNs_ = jobStartNs_;
+    } else if (was == Operation::Job) {
+        jobEndNs_ = clock_->nowNs();
+    }
+    UpdateProgressStatus();
+    // Settings changed while the machine moved are estimated now, so the
+    // worker never competes with a running operation for the processor.
+    if (op == Operation::None && estimateDeferred_) StartEstimate();
 }
 
 void Form1::ApplyEnabled() {
@@ -505,13 +538,30 @@ void Form1::Refresh(bool force) {
     } else if (model_->hasUnpublished()) {
         ScheduleRefresh();  // the newest rows follow a little later
     }
-    if (progressSize_ > 0) {
-        const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);
-        progressStatus_->setText(QStringLiteral("Lido: %1 %").arg(pct));
-    } else {
-        progressStatus_->clear();
-    }
+    UpdateProgressStatus();
     UpdatePortStatus();
+}
+
+void Form1::UpdateProgressStatus() {
+    if (progressSize_ == 0) {
+        progressStatus_->clear();
+        return;
+    }
+    const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);
+    QString text = QStringLiteral("Lido: %1 %").arg(pct);
+    const bool running = running_ == Operation::Job;
+    const std::int64_t elapsed = (running ? clock_->nowNs() : jobEndNs_) - jobStartNs_;
+    text += QStringLiteral(" · decorrido ") + QString::fromStdString(FormatDuration(elapsed));
+    if (running) {
+        // The estimate counts the lifts as the simulated machine makes them, so
+        // the real job may outlast it: then nothing is promised.
+        QString left = QStringLiteral("—");
+        if (estimateValid_ && estimate_.ok && estimate_.durationNs >= elapsed) {
+            left = QString::fromStdString(FormatDuration(estimate_.durationNs - elapsed));
+        }
+        text += QStringLiteral(" · restante ") + left;
+    }
+    if (text != progressStatus_->text()) progressStatus_->setText(text);
 }
 
 void Form1::UpdatePortStatus() {
@@ -534,12 +584,112 @@ void Form1::UpdatePortStatus() {
 void Form1::Abrir_Click() {
     const QString plt = QStringLiteral("c:\\plt");
     if (QDir(plt).exists()) dialogo_->setDirectory(plt);
-    dialogo_->setNameFilter(QStringLiteral("*.red"));
+    dialogo_->setNameFilters({QStringLiteral("*.red"), QStringLiteral("HPGL (*.plt *.hpgl *.hpg)")});
     if (dialogo_->exec() == QDialog::Accepted && !dialogo_->selectedFiles().isEmpty()) {
-        dialogoFileName_ = QFile::encodeName(dialogo_->selectedFiles().constFirst()).toStdString();
+        OpenChosenFile(dialogo_->selectedFiles().constFirst());
+        return;
     }
-    // However the dialog was closed: a dismissed one keeps its last name.
+    // A dismissed dialog keeps the last name.
     SetCaption(dialogoFileName_);
+}
+
+void Form1::OpenChosenFile(const QString& path) {
+    const std::string chosen = QFile::encodeName(path).toStdString();
+    if (!IsHpglFileName(chosen)) {
+        dialogoFileName_ = chosen;
+        SetCaption(dialogoFileName_);
+        StartEstimate();
+        return;
+    }
+    const std::string plot = PlotFileNameFor(chosen);
+    const QString plotName = QFile::decodeName(QByteArray::fromStdString(plot));
+    // The file a running job or scan is reading is never rewritten under it.
+    if (running_ != Operation::None && plot == st_.PlotFileName) {
+        MsgBox("O arquivo " + plotName.toStdString() +
+                   " está em uso. Converta depois que a operação terminar.",
+               kMsgTitle);
+        return;
+    }
+    if (QFileInfo::exists(plotName) && !AskReplace(plotName)) return;
+    const HpglResult r = ConvertHpglFile(chosen, plot);
+    if (!r.ok) {
+        MsgBox(r.error, kMsgTitle);
+        return;
+    }
+    dialogoFileName_ = plot;
+    SetCaption(dialogoFileName_);
+    StartEstimate();
+    MsgBox("Convertido para " + plotName.toStdString() + "\n\n" + DescribeSummary(r.summary), kMsgTitle);
+}
+
+bool Form1::AskReplace(const QString& path) {
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kMsgTitle),
+                    QStringLiteral("O arquivo %1 já existe.\nSubstituir?").arg(path),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("Substituir"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Sim"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Não"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void Form1::StartEstimate() {
+    if (estimateCancel_) estimateCancel_->store(true);
+    ++estimateGeneration_;
+    estimateValid_ = false;
+    estimatePending_ = false;
+    estimateDeferred_ = false;
+    if (caption_.empty()) {
+        estimateStatus_->clear();
+        return;
+    }
+    if (running_ != Operation::None) {
+        estimateDeferred_ = true;
+        estimateStatus_->setText(QStringLiteral("Estimativa após a operação"));
+        return;
+    }
+    EstimateSettings settings;
+    settings.divisor = Text3_->text().toStdString();
+    settings.speed = Slider2_->value();
+    settings.scale = Slider1_->value();
+    settings.motors = Check1_->isChecked();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    estimateCancel_ = cancel;
+    estimatePending_ = true;
+    ++estimatesStarted_;
+    estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026"));
+    // The worker has its own machine state, machine and clock; it hands its
+    // result to the window's thread and touches nothing else.
+    const unsigned generation = estimateGeneration_;
+    estimatePool_.start([this, file = caption_, settings, cancel, generation] {
+        const JobEstimate e = EstimateJob(file, settings, cancel.get());
+        if (cancel->load()) return;
+        QMetaObject::invokeMethod(
+            this, [this, generation, e] { EstimateArrived(generation, e); }, Qt::QueuedConnection);
+    });
+}
+
+void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
+    if (generation != estimateGeneration_) return;  // a newer one is on its way
+    estimatePending_ = false;
+    estimateValid_ = true;
+    estimate_ = e;
+    QString text;
+    if (!e.error.empty()) {
+        text = QStringLiteral("Estimativa: ") + QString::fromStdString(e.error);
+    } else {
+        text = QStringLiteral("Duração estimada: ") + QString::fromStdString(FormatDuration(e.durationNs));
+        const Extent& x = e.extentSteps;
+        if (!x.empty) {
+            text += QStringLiteral(" \u00b7 X %1 a %2, Y %3 a %4 meios-passos")
+                        .arg(std::lround(x.minX))
+                        .arg(std::lround(x.maxX))
+                        .arg(std::lround(x.minY))
+                        .arg(std::lround(x.maxY));
+        }
+    }
+    estimateStatus_->setText(text);
+    UpdateProgressStatus();
 }
 
 void Form1::Exit_Click() {
@@ -558,8 +708,12 @@ void Form1::closeEvent(QCloseEvent* e) {
 }
 
 QString Form1::DataFile(const QString& name) {
-    QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    const QDir program(QCoreApplication::applicationDirPath());
+    QString beside = program.filePath(name);
     if (QFileInfo::exists(beside)) return beside;
+    QString installed =
+        QDir::cleanPath(program.filePath(QStringLiteral("../share/portmill/") + name));
+    if (QFileInfo::exists(installed)) return installed;
     QString here = QDir::current().filePath(name);
     if (QFileInfo::exists(here)) return here;
     return beside;  // the program that opens it says what is missing
@@ -589,6 +743,15 @@ void Form1::Picture1_MouseMove(double x, double y) {
 void Form1::Timer1_Timer() {
     pm::Timer1_Timer(ctx_);
     UpdatePortStatus();
+    if (running_ == Operation::Job) UpdateProgressStatus();
+}
+
+void Form1::ReportPortFault() {
+    const std::string fault = CheckPort(*port_);
+    UpdatePortStatus();
+    if (fault.empty() || portFaultShown_) return;
+    portFaultShown_ = true;
+    MsgBox(fault, kMsgTitle);
 }
 
 QString Form1::ScaleText(int v) {

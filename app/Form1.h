@@ -1,11 +1,14 @@
 #pragma once
 #include <QFileDialog>
 #include <QMainWindow>
+#include <QThreadPool>
 #include <QTimer>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
+#include "importer/Estimate.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
 #include "motion/Controls.h"
@@ -85,13 +88,35 @@ public:
     long long pumpsRun() const { return pumpsRun_; }
     long long pumpsSkipped() const { return pumpsSkipped_; }
 
+    // What "Abrir" does with the file the dialog gave: a ".red" becomes the
+    // chosen file; an HPGL file is converted to the ".red" beside it first
+    // (asking before replacing one), and a summary is shown. A refused file
+    // leaves the previous choice. Then the duration is estimated anew.
+    void OpenChosenFile(const QString& path);
+    // Reads the port once, which opens a real port, and says once in a
+    // message box why it cannot be driven, if it cannot. Called by the program
+    // when the window is up.
+    void ReportPortFault();
+
+    // The last estimate that arrived for the present file and settings;
+    // nullptr while there is none (none asked, stale, or still running).
+    const JobEstimate* estimate() const { return estimateValid_ ? &estimate_ : nullptr; }
+    // Whether an estimate is asked for and has not arrived yet.
+    bool estimatePending() const { return estimatePending_; }
+    // Estimates started on the worker so far.
+    int estimatesStarted() const { return estimatesStarted_; }
+    // Blocks until the worker has finished every estimate it holds (tests,
+    // and the window's end).
+    void waitForEstimates();
+
     // Test hooks: run at every DoEvents() that reaches the event loop, and
     // in place of ending the process.
     std::function<void()> onPump;
     std::function<void()> onExit;
 
     // Where the help text and the schematic are looked up: beside the program
-    // first, then in the current directory.
+    // first, then in ../share/portmill from it (where packaging installs
+    // them), then in the current directory.
     static QString DataFile(const QString& name);
     // Label8's text for a value of Slider1.
     static QString ScaleText(int v);
@@ -107,6 +132,10 @@ private:
     void ScheduleRefresh();
     void Refresh(bool force);
     void UpdatePortStatus();
+    void UpdateProgressStatus();
+    void StartEstimate();
+    void EstimateArrived(unsigned generation, const JobEstimate& e);
+    bool AskReplace(const QString& path);
 
     // Handlers of this window.
     void Abrir_Click();
@@ -132,6 +161,21 @@ private:
     bool waitCursor_ = false;
     unsigned long long progressRead_ = 0;
     unsigned long long progressSize_ = 0;
+
+    std::int64_t jobStartNs_ = 0;
+    std::int64_t jobEndNs_ = 0;
+    bool portFaultShown_ = false;
+
+    // The duration estimate: one worker, a cancel flag per request, and a
+    // generation number so a stale result that still arrives is dropped.
+    QThreadPool estimatePool_;
+    std::shared_ptr<std::atomic<bool>> estimateCancel_;
+    unsigned estimateGeneration_ = 0;
+    bool estimatePending_ = false;
+    bool estimateDeferred_ = false;
+    bool estimateValid_ = false;
+    int estimatesStarted_ = 0;
+    JobEstimate estimate_;
 
     std::int64_t lastPumpNs_ = 0;
     bool pumpedOnce_ = false;
@@ -170,6 +214,7 @@ private:
     std::array<QLabel*, 8> LE_{};  // members 3 to 7
     QLabel* portStatus_ = nullptr;
     QLabel* progressStatus_ = nullptr;
+    QLabel* estimateStatus_ = nullptr;
     QTimer* Timer1_ = nullptr;
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;

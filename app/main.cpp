@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStyleFactory>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/Form1.h"
@@ -15,8 +16,8 @@ int main(int argc, char* argv[]) {
     args.setApplicationDescription(QStringLiteral("Comando de fresadora pela porta paralela"));
     args.addHelpOption();
     QCommandLineOption portOption(QStringLiteral("port"),
-                                  QStringLiteral("Porta a usar (sim, auto, ppdev:/dev/parportN, io:0xNNN)."),
-                                  QStringLiteral("nome"), QStringLiteral("sim"));
+                                  QStringLiteral("Porta a usar (%1).").arg(QLatin1String(pm::kPortNames)),
+                                  QStringLiteral("nome"), QStringLiteral("auto"));
     args.addOption(portOption);
     args.process(app);
 
@@ -29,5 +30,7 @@ int main(int argc, char* argv[]) {
 
     pm::Form1 form(std::move(port), std::make_unique<pm::RealClock>());
     form.show();
+    // A port that cannot be driven is named once, over the window.
+    QTimer::singleShot(0, &form, [&form] { form.ReportPortFault(); });
     return QApplication::exec();
 }

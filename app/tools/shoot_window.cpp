@@ -1,9 +1,13 @@
 // Takes the window's picture for the documentation: runs a dry-run job of a
-// generated drawing on the simulated machine and, part-way through, has
-// ImageMagick's `import` grab the X screen. Run under xvfb-run.
+// drawing on the simulated machine and, part-way through, has ImageMagick's
+// `import` grab the X screen. Run under xvfb-run:
+//   shoot_window OUT.png [DRAWING]
+// DRAWING is an HPGL file (converted beside a copy in the temporary folder)
+// or a ".red"; without it, a generated frame, rose and star.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStyleFactory>
 #include <QTimer>
@@ -14,6 +18,7 @@
 #include <numbers>
 
 #include "app/Form1.h"
+#include "importer/Hpgl.h"
 #include "app/StatementModel.h"
 #include "port/SimulatedMachine.h"
 
@@ -54,25 +59,46 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("portmill"));
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshot.png");
-    const QString plot = QDir::temp().filePath(QStringLiteral("portmill-amostra.red"));
-    QFile f(plot);
-    if (!f.open(QIODevice::WriteOnly)) return 1;
-    const QByteArray drawing = Drawing();
-    f.write(drawing);
-    f.close();
+    QString plot = QDir::temp().filePath(QStringLiteral("portmill-amostra.red"));
+    int shootAt = 300;  // statements listed when the picture is taken
+    if (argc > 2) {
+        const QString given = QString::fromLocal8Bit(argv[2]);
+        if (pm::IsHpglFileName(given.toStdString())) {
+            const QString copy = QDir::temp().filePath(QFileInfo(given).fileName());
+            QFile::remove(copy);
+            if (!QFile::copy(given, copy)) return 1;
+            plot = QString::fromStdString(pm::PlotFileNameFor(copy.toStdString()));
+            const pm::HpglResult r = pm::ConvertHpglFile(copy.toStdString(), plot.toStdString());
+            if (!r.ok) {
+                std::fprintf(stderr, "%s\n", r.error.c_str());
+                return 1;
+            }
+        } else {
+            plot = given;
+        }
+        shootAt = 20;
+    } else {
+        QFile f(plot);
+        if (!f.open(QIODevice::WriteOnly)) return 1;
+        f.write(Drawing());
+        f.close();
+    }
 
     auto machine = std::make_unique<pm::SimulatedMachine>();
     machine->setSpareInputs(true, false);  // something on the spare input, to show a lamp
     pm::Form1 form(std::move(machine), std::make_unique<pm::RealClock>());
     form.move(0, 0);
     form.show();
-    form.SetCaption(plot.toStdString());
     form.findChild<QSlider*>(QStringLiteral("Slider1"))->setValue(1);
-    form.findChild<QSlider*>(QStringLiteral("Slider2"))->setValue(1);
+    form.findChild<QSlider*>(QStringLiteral("Slider2"))->setValue(argc > 2 ? 10 : 1);
+    // A drawing in plot units of its own program is small: spread it over the canvas.
+    if (argc > 2) form.SetText(3, "0.1");
+    form.OpenChosenFile(plot);  // and the estimate runs
+    form.waitForEstimates();
 
     bool shot = false;
     form.onPump = [&] {
-        if (shot || form.statements().size() < 300) return;
+        if (shot || form.statements().size() < static_cast<std::size_t>(shootAt)) return;
         shot = true;
         form.refreshNow();
         for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();

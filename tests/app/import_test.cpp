@@ -1,0 +1,266 @@
+// Plot files from drawing programs, the duration estimate, job progress and
+// the port's start-up report, as the window shows them.
+#include <QDir>
+#include <QFileInfo>
+
+#include "importer/Estimate.h"
+#include "importer/Hpgl.h"
+#include "tests/app/WindowFixture.h"
+
+namespace pm {
+namespace {
+
+using test::MissingPort;
+using test::Window;
+
+// A drawing as a drawing program writes it: one line, many pairs a statement.
+constexpr const char* kDrawing = "IN;SP1;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;";
+
+class Import : public Window {
+protected:
+    QString write(const QString& name, const QByteArray& text) {
+        QString p = dir_.filePath(name);
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return p;
+    }
+    static QByteArray read(const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString status(const char* name) { return w<QLabel>(name)->text(); }
+    std::string caption() { return form_->Caption(); }
+    static std::string local(const QString& p) { return QFile::encodeName(p).toStdString(); }
+
+    // What the estimate should say for the window's present settings.
+    JobEstimate expected(const QString& file) {
+        EstimateSettings s;
+        s.divisor = form_->Text(3);
+        s.speed = form_->Slider2();
+        s.scale = form_->Slider1();
+        s.motors = form_->Check1();
+        return EstimateJob(local(file), s);
+    }
+};
+
+TEST_F(Import, AnHpglFileBecomesTheRedBesideItWithASummary) {
+    const QString plt = write("desenho.PLT", kDrawing);
+    const QString red = dir_.filePath("desenho.red");
+    closeNextMessageBox();
+    form_->OpenChosenFile(plt);
+    EXPECT_EQ(caption(), local(red));
+    EXPECT_EQ(read(red), QByteArray(ConvertHpgl(kDrawing).text.c_str()));
+    EXPECT_TRUE(read(red).startsWith("PU0,0;PD400,0;PD400,400;"));
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].contains(red));
+    EXPECT_TRUE(messages_[0].contains(QString::fromUtf8("Declarações escritas: 6")));
+    EXPECT_TRUE(messages_[0].contains("SP 2"));
+    EXPECT_TRUE(messages_[0].contains("X 0 a 400, Y 0 a 400"));
+    EXPECT_EQ(read(plt), QByteArray(kDrawing)) << "the drawing itself is left alone";
+}
+
+TEST_F(Import, AnExistingRedIsReplacedOnlyWhenTheOperatorSaysSo) {
+    const QString first = write("antes.red", "PU1,1;");
+    form_->OpenChosenFile(first);
+    const QString plt = write("desenho.hpgl", kDrawing);
+    const QString red = write("desenho.red", "PU5,5;");
+    struct Row {
+        QMessageBox::StandardButton answer;
+        QString caption;
+        QByteArray red;
+        int boxes;
+    };
+    const Row rows[] = {
+        {QMessageBox::No, first, "PU5,5;", 1},
+        {QMessageBox::Yes, red, ConvertHpgl(kDrawing).text.c_str(), 2},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.answer);
+        messages_.clear();
+        names_.clear();
+        answers_ = {r.answer};
+        closeMessageBoxes(r.boxes);
+        form_->OpenChosenFile(plt);
+        EXPECT_EQ(caption(), local(r.caption));
+        EXPECT_EQ(read(red), r.red);
+        ASSERT_EQ(messages_.size(), r.boxes);
+        EXPECT_EQ(names_[0], "Substituir");
+        EXPECT_EQ(messages_[0], QString::fromUtf8("O arquivo %1 já existe.\nSubstituir?").arg(red));
+    }
+}
+
+TEST_F(Import, ARefusedFileSaysWhyAndKeepsThePreviousChoice) {
+    const QString first = write("antes.red", "PU1,1;");
+    form_->OpenChosenFile(first);
+    const QByteArray refused[] = {"\x1b%-12345X@PJL JOB\r\nIN;PD1,1;", "%PDF-1.4\n\x80\x81 IN;PD1,1;",
+                                  "PE<=_p;"};
+    for (const QByteArray& text : refused) {
+        SCOPED_TRACE(text.constData());
+        messages_.clear();
+        const QString plt = write("recusado.plt", text);
+        closeNextMessageBox();
+        form_->OpenChosenFile(plt);
+        ASSERT_EQ(messages_.size(), 1);
+        const HpglResult r = ConvertHpgl(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        ASSERT_FALSE(r.ok);
+        EXPECT_EQ(messages_[0].toStdString(), r.error);
+        EXPECT_EQ(caption(), local(first));
+        EXPECT_FALSE(QFileInfo::exists(dir_.filePath("recusado.red")));
+    }
+}
+
+TEST_F(Import, TheEstimateArrivesForTheChosenFileAndMatchesTheJob) {
+    w<QLineEdit>("Text3")->setText("1");
+    const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
+    form_->OpenChosenFile(red);
+    EXPECT_TRUE(form_->estimatePending());
+    EXPECT_EQ(status("estimateStatus"), QString::fromUtf8("Estimando a duração…"));
+    form_->waitForEstimates();
+    ASSERT_NE(form_->estimate(), nullptr);
+    const JobEstimate want = expected(red);
+    EXPECT_EQ(form_->estimate()->durationNs, want.durationNs);
+    EXPECT_EQ(status("estimateStatus"),
+              QString::fromUtf8("Duração estimada: %1 · X 0 a 3000, Y 0 a 2000 meios-passos")
+                  .arg(QString::fromStdString(FormatDuration(want.durationNs))));
+
+    // The job then takes as long on the window's clock.
+    const std::int64_t start = clock_->nowNs();
+    click("Command1");
+    EXPECT_EQ(clock_->nowNs() - start, want.durationNs);
+}
+
+TEST_F(Import, EveryChangedSettingAsksAgainAndOnlyTheLastCounts) {
+    const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
+    form_->OpenChosenFile(red);
+    struct Row {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Row rows[] = {
+        {"Slider2", [&] { w<QSlider>("Slider2")->setValue(3); }},
+        {"Text3", [&] { w<QLineEdit>("Text3")->setText("2"); }},
+        {"Check1", [&] { w<QCheckBox>("Check1")->setChecked(true); }},
+        {"Slider2 twice", [&] {
+             w<QSlider>("Slider2")->setValue(0);
+             w<QSlider>("Slider2")->setValue(9);
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const int before = form_->estimatesStarted();
+        r.change();
+        EXPECT_GT(form_->estimatesStarted(), before);
+        EXPECT_EQ(form_->estimate(), nullptr) << "the old one is stale at once";
+        form_->waitForEstimates();
+        ASSERT_NE(form_->estimate(), nullptr);
+        EXPECT_EQ(form_->estimate()->durationNs, expected(red).durationNs);
+    }
+    // The window's own machine never moved for it.
+    EXPECT_TRUE(trace_->accesses().empty());
+    EXPECT_EQ(form_->state().CurrentX, 0);
+}
+
+TEST_F(Import, AnUnreadableFileGivesNoDuration) {
+    form_->OpenChosenFile(dir_.filePath("sumiu.red"));
+    form_->waitForEstimates();
+    ASSERT_NE(form_->estimate(), nullptr);
+    EXPECT_FALSE(form_->estimate()->ok);
+    EXPECT_TRUE(status("estimateStatus").startsWith("Estimativa: "));
+}
+
+TEST_F(Import, ProgressShowsTheShareReadTheTimeElapsedAndTheTimeLeft) {
+    w<QLineEdit>("Text3")->setText("1");
+    const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
+    form_->OpenChosenFile(red);
+    form_->waitForEstimates();
+    const std::int64_t total = form_->estimate()->durationNs;
+    const std::int64_t start = clock_->nowNs();
+    int checks = 0;
+    bool changed = false;
+    form_->onPump = [&] {
+        if (clock_->nowNs() - start < total / 2 || checks > 0) return;
+        ++checks;
+        form_->refreshNow();
+        const std::int64_t elapsed = clock_->nowNs() - start;
+        const QString text = status("progressStatus");
+        EXPECT_TRUE(text.startsWith("Lido: ")) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QString::fromUtf8(" · decorrido %1 · restante %2")
+                                      .arg(QString::fromStdString(FormatDuration(elapsed)))
+                                      .arg(QString::fromStdString(FormatDuration(total - elapsed)))))
+            << text.toStdString();
+        // A setting changed while the job runs is estimated when it ends.
+        w<QSlider>("Slider2")->setValue(19);
+        changed = true;
+        EXPECT_EQ(status("estimateStatus"), QString::fromUtf8("Estimativa após a operação"));
+    };
+    const int started = form_->estimatesStarted();
+    click("Command1");
+    ASSERT_EQ(checks, 1);
+    ASSERT_TRUE(changed);
+    form_->refreshNow();
+    // The new speed took effect at once, so the job did not take the estimate.
+    EXPECT_EQ(status("progressStatus"),
+              QString::fromUtf8("Lido: 100 % · decorrido %1")
+                  .arg(QString::fromStdString(FormatDuration(clock_->nowNs() - start))));
+    EXPECT_EQ(form_->estimatesStarted(), started + 1);
+    form_->waitForEstimates();
+    ASSERT_NE(form_->estimate(), nullptr);
+    EXPECT_EQ(form_->estimate()->durationNs, expected(red).durationNs);
+}
+
+TEST(WindowPort, AFaultIsSaidOnceAndTheStatusBarSaysThePortIsMissing) {
+    test::App();
+    Form1 form(std::make_unique<MissingPort>(), std::make_unique<VirtualClock>());
+    form.show();
+    QStringList said;
+    auto closer = [&said] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said << box->text();
+            box->accept();
+        }
+    };
+    QTimer::singleShot(0, closer);
+    form.ReportPortFault();
+    form.ReportPortFault();
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_EQ(said[0], QString::fromUtf8("Sem permissão para abrir /dev/parport0"));
+    EXPECT_TRUE(form.findChild<QLabel*>("portStatus")->text().contains("ausente"));
+
+    Form1 sim(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>());
+    sim.ReportPortFault();  // would block on a box if it showed one
+    EXPECT_EQ(sim.findChild<QLabel*>("portStatus")->text(), QString::fromUtf8("Máquina simulada"));
+}
+
+TEST(WindowData, LookedUpBesideTheProgramThenInShareThenHere) {
+    test::App();
+    const QString name = "portmill-dados-de-teste.txt";
+    const QDir program(QCoreApplication::applicationDirPath());
+    const QString beside = program.filePath(name);
+    const QString shareDir = QDir::cleanPath(program.filePath("../share/portmill"));
+    const QString share = QDir(shareDir).filePath(name);
+    QTemporaryDir here;
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(here.path());
+    const bool madeShare = QDir().mkpath(shareDir);
+    ASSERT_TRUE(madeShare);
+    auto touch = [](const QString& p) {
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    };
+    EXPECT_EQ(Form1::DataFile(name), beside) << "nowhere: beside the program, for the message";
+    touch(here.filePath(name));
+    EXPECT_EQ(Form1::DataFile(name), QDir::current().filePath(name));
+    touch(share);
+    EXPECT_EQ(Form1::DataFile(name), share);
+    touch(beside);
+    EXPECT_EQ(Form1::DataFile(name), beside);
+    QFile::remove(beside);
+    QFile::remove(share);
+    QDir().rmdir(shareDir);
+    QDir().rmdir(QFileInfo(shareDir).path());
+    QDir::setCurrent(old);
+}
+
+}  // namespace
+}  // namespace pm
