@@ -1,0 +1,45 @@
+// Takes the window's picture after homing, for the documentation: on the
+// simulated machine, "Home XY" and then "Home Z" are clicked, and once both
+// have ended ImageMagick's `import` grabs the X screen with the X, Y and Z
+// lamps lit. Run under xvfb-run:
+//   shoot_homing OUT.png
+#include <QApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Form1.h"
+#include "port/SimulatedMachine.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("portmill"));
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("homing.png");
+
+    // Close to the switches, so that the homing takes a second of real time.
+    pm::SimulatedMachine::Setup setup;
+    setup.x = 600;
+    setup.y = 400;
+    pm::Form1 form(std::make_unique<pm::SimulatedMachine>(setup), std::make_unique<pm::RealClock>());
+    form.move(0, 0);
+    form.show();
+
+    auto click = [&form](const char* name) {
+        if (auto* b = form.findChild<QPushButton*>(QString::fromLatin1(name))) b->click();
+    };
+    QTimer::singleShot(500, &form, [&] { click("Command4"); });  // Home XY: blocks until home
+    QTimer::singleShot(800, &form, [&] { click("Command3"); });  // Home Z: pumps until the lamp
+    QTimer::singleShot(2500, &form, [&] {
+        form.refreshNow();
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        const int rc = QProcess::execute(QStringLiteral("import"),
+                                         {QStringLiteral("-window"), QStringLiteral("root"), out});
+        std::fprintf(stderr, "import: %d\n", rc);
+        std::_Exit(rc == 0 ? 0 : 1);
+    });
+    return QApplication::exec();
+}
