@@ -4,14 +4,12 @@
 // lamps lit. Run under xvfb-run:
 //   shoot_homing OUT.png
 #include <QApplication>
-#include <QProcess>
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTimer>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/Form1.h"
+#include "app/tools/GrabScreen.h"
 #include "port/SimulatedMachine.h"
 
 int main(int argc, char* argv[]) {
@@ -33,13 +31,6 @@ int main(int argc, char* argv[]) {
     };
     QTimer::singleShot(500, &form, [&] { click("Command4"); });  // Home XY: blocks until home
     QTimer::singleShot(800, &form, [&] { click("Command3"); });  // Home Z: pumps until the lamp
-    QTimer::singleShot(2500, &form, [&] {
-        form.refreshNow();
-        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
-        const int rc = QProcess::execute(QStringLiteral("import"),
-                                         {QStringLiteral("-window"), QStringLiteral("root"), out});
-        std::fprintf(stderr, "import: %d\n", rc);
-        std::_Exit(rc == 0 ? 0 : 1);
-    });
+    QTimer::singleShot(2500, &form, [&] { GrabScreenAndExit(form, out); });
     return QApplication::exec();
 }

@@ -18,6 +18,7 @@
 #include <numbers>
 
 #include "app/Form1.h"
+#include "app/tools/GrabScreen.h"
 #include "importer/Hpgl.h"
 #include "app/StatementModel.h"
 #include "port/SimulatedMachine.h"
@@ -100,12 +101,7 @@ int main(int argc, char* argv[]) {
     form.onPump = [&] {
         if (shot || form.statements().size() < static_cast<std::size_t>(shootAt)) return;
         shot = true;
-        form.refreshNow();
-        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
-        const int rc = QProcess::execute(QStringLiteral("import"),
-                                         {QStringLiteral("-window"), QStringLiteral("root"), out});
-        std::fprintf(stderr, "import: %d\n", rc);
-        std::_Exit(rc == 0 ? 0 : 1);
+        GrabScreenAndExit(form, out);
     };
     QTimer::singleShot(500, &form, [&] {
         form.findChild<QToolButton*>(QStringLiteral("Command1"))->click();
