@@ -28,11 +28,11 @@
 #include "app/Widgets.h"
 #include "homing/Homing.h"
 #include "importer/Hpgl.h"
-#include "homing/Limits.h"
-#include "homing/SwitchPoll.h"
 #include "job/Job.h"
+#include "job/Limits.h"
 #include "jog/Jog.h"
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 #include "port/PortFactory.h"
 
 namespace pm {

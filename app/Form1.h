@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "importer/Estimate.h"
+#include "job/Estimate.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
 #include "motion/Controls.h"

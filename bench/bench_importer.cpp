@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/BenchCommon.h"
-#include "importer/Estimate.h"
 #include "importer/Hpgl.h"
+#include "job/Estimate.h"
 
 namespace {
 

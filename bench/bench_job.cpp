@@ -11,11 +11,11 @@
 #include <string>
 
 #include "bench/BenchCommon.h"
-#include "homing/Limits.h"
-#include "homing/SwitchPoll.h"
 #include "job/Job.h"
+#include "job/Limits.h"
 #include "motion/HeadlessControls.h"
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "bench/BenchCommon.h"
-#include "homing/SwitchPoll.h"
 #include "motion/HeadlessControls.h"
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 
 namespace {

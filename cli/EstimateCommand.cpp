@@ -7,8 +7,8 @@
 
 #include "cli/ImportCommands.h"
 #include "cli/Runner.h"
-#include "importer/Estimate.h"
 #include "importer/Hpgl.h"
+#include "job/Estimate.h"
 
 namespace pm::cli {
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "cli/Runner.h"
-#include "homing/Limits.h"
 #include "job/Job.h"
+#include "job/Limits.h"
 
 namespace pm::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "homing/SwitchPoll.h"
+#include "motion/SwitchPoll.h"
 #include "port/PortFactory.h"
 
 namespace pm::cli {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "homing/SwitchPoll.h"
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 #include "port/PortFactory.h"
 
 namespace pm {

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "fuzz/FuzzCheck.h"
-#include "homing/SwitchPoll.h"
 #include "motion/Context.h"
 #include "motion/HeadlessControls.h"
 #include "motion/MachineState.h"
+#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm::fuzz {

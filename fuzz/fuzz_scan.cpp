@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz/FuzzRig.h"
-#include "homing/Limits.h"
+#include "job/Limits.h"
 
 namespace {
 

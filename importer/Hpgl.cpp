@@ -496,7 +496,7 @@ void Converter::arc(const std::vector<double>& v, bool relative, std::size_t sta
 
 }  // namespace
 
-void Extent::add(double x, double y) {
+void HpglExtent::add(double x, double y) {
     if (empty) {
         minX = maxX = x;
         minY = maxY = y;

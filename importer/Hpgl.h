@@ -7,7 +7,7 @@
 namespace pm {
 
 // The smallest box around a set of points; empty until the first point.
-struct Extent {
+struct HpglExtent {
     bool empty = true;
     double minX = 0;
     double minY = 0;
@@ -24,7 +24,7 @@ struct HpglSummary {
     // Of the dropped ones, those that would have drawn on a pen plotter
     // (rectangles, wedges, polygons, labels...): the drawing lacks them.
     long long droppedDrawing = 0;
-    Extent extent;                             // of the points written, plot units
+    HpglExtent extent;                         // of the points written, plot units
     std::vector<std::string> notes;            // what else the operator should know
 };
 

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "importer/Estimate.h"
 #include "importer/Hpgl.h"
+#include "job/Estimate.h"
 #include "tests/app/WindowFixture.h"
 
 namespace pm {

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "homing/SwitchPoll.h"
 #include "motion/HeadlessControls.h"
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 

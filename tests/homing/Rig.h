@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "homing/SwitchPoll.h"
 #include "motion/HeadlessControls.h"
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 

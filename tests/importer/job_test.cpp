@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "homing/SwitchPoll.h"
-#include "importer/Estimate.h"
 #include "importer/Hpgl.h"
+#include "job/Estimate.h"
 #include "job/Job.h"
 #include "job/Statement.h"
 #include "motion/HeadlessControls.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm {
 namespace {

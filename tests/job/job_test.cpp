@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "homing/Limits.h"
 #include "job/Job.h"
+#include "job/Limits.h"
 #include "tests/job/Rig.h"
 
 namespace pm {

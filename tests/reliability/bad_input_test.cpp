@@ -14,13 +14,13 @@
 #include <string_view>
 #include <vector>
 
-#include "homing/Limits.h"
-#include "homing/SwitchPoll.h"
 #include "importer/Hpgl.h"
 #include "job/Job.h"
+#include "job/Limits.h"
 #include "motion/Context.h"
 #include "motion/HeadlessControls.h"
 #include "motion/MachineState.h"
+#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {

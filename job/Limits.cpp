@@ -1,4 +1,4 @@
-#include "homing/Limits.h"
+#include "job/Limits.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,10 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "importer/Hpgl.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
+
+// The smallest box around the points a job visits; empty until the first.
+struct Extent {
+    bool empty = true;
+    double minX = 0;
+    double minY = 0;
+    double maxX = 0;
+    double maxY = 0;
+
+    void add(double x, double y);
+};
 
 // The window's settings a job's duration depends on.
 struct EstimateSettings {

@@ -1,15 +1,29 @@
-#include "importer/Estimate.h"
+#include "job/Estimate.h"
 
+#include <algorithm>
 #include <cstdio>
 
-#include "homing/SwitchPoll.h"
 #include "job/Job.h"
 #include "job/LeadingNumber.h"
 #include "job/Statement.h"
 #include "motion/HeadlessControls.h"
 #include "motion/MachineState.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm {
+
+void Extent::add(double x, double y) {
+    if (empty) {
+        minX = maxX = x;
+        minY = maxY = y;
+        empty = false;
+        return;
+    }
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+}
 
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
                         const std::atomic<bool>* cancel) {

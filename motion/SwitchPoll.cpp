@@ -1,4 +1,4 @@
-#include "homing/SwitchPoll.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm {
 
