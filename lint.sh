@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Static checks on portmill's own sources: clang-tidy (settings in
-# .clang-tidy) over the build's compile_commands.json, then cppcheck
-# (suppressions, each with its reason, in .cppcheck-suppressions).
+# Static checks on portmill's own sources: the layers (scripts/check_layers.sh:
+# no include against them), clang-tidy (settings in .clang-tidy) over the
+# build's compile_commands.json, then cppcheck (suppressions, each with its
+# reason, in .cppcheck-suppressions).
 # Exits non-zero on any finding.
-#   ./lint.sh            both tools
-#   ./lint.sh tidy|cppcheck   one of them
+#   ./lint.sh            all three
+#   ./lint.sh layers|tidy|cppcheck   one of them
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
@@ -16,6 +17,11 @@ for d in "${dirs[@]}"; do [ -d "$d" ] && present+=("$d"); done
 jobs="${LINT_JOBS:-2}"
 what="${1:-all}"
 status=0
+
+if [ "$what" = all ] || [ "$what" = layers ]; then
+  echo "== layers"
+  scripts/check_layers.sh || status=1
+fi
 
 if [ "$what" = all ] || [ "$what" = tidy ]; then
   # The build configures compile_commands.json and generates what the

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Keeps the layers of the program's own folders: reads every #include of
+# their sources and fails on any that points the wrong way.
+#
+#   port/  <-  motion/  <-  job/, jog/, homing/  <-  cli/, app/
+#
+# job/, jog/ and homing/ stand side by side: none includes another.
+# importer/ turns text into text and includes nothing of the machine; a
+# toolkit-bound importer library (importer_<name>/) may add Qt to it.
+# Qt headers appear only in app/ and in such a library.
+#
+#   scripts/check_layers.sh [ROOT]   (ROOT defaults to the source tree)
+set -euo pipefail
+root="${1:-$(dirname "$0")/..}"
+cd "$root"
+
+# The folders each folder may include besides itself (shell patterns).
+may_include() {
+  case "$1" in
+    port | importer) echo "" ;;
+    motion) echo "port" ;;
+    job | jog | homing) echo "motion port" ;;
+    importer_*) echo "importer" ;;
+    cli) echo "job jog homing motion port importer" ;;
+    app) echo "job jog homing motion port importer importer_*" ;;
+  esac
+}
+may_use_qt() {
+  case "$1" in
+    app | importer_*) return 0 ;;
+    *) return 1 ;;
+  esac
+}
+
+folders=()
+for d in port motion job jog homing importer importer_* cli app; do
+  [ -d "$d" ] && folders+=("$d")
+done
+
+bad=0
+while IFS= read -r hit; do
+  file="${hit%%:*}"
+  rest="${hit#*:}"
+  line="${rest%%:*}"
+  text="${rest#*:}"
+  folder="${file%%/*}"
+  if [[ "$text" =~ \#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
+    target="${BASH_REMATCH[1]}"
+    [[ "$target" == */* ]] || continue  # beside the file itself
+    to="${target%%/*}"
+    [ "$to" = "$folder" ] && continue
+    ok=0
+    for pattern in $(may_include "$folder"); do
+      # shellcheck disable=SC2053  # the pattern is meant to match
+      [[ "$to" == $pattern ]] && ok=1
+    done
+    if [ "$ok" -eq 0 ]; then
+      echo "$file:$line: $folder/ may not include \"$target\" (it may include: $(may_include "$folder" | sed 's/^$/nothing of the others/'))"
+      bad=1
+    fi
+  elif [[ "$text" =~ \#[[:space:]]*include[[:space:]]*\<(Q[^>]*)\> ]]; then
+    if ! may_use_qt "$folder"; then
+      echo "$file:$line: $folder/ may not include the toolkit's <${BASH_REMATCH[1]}>"
+      bad=1
+    fi
+  fi
+done < <(grep -rnE --include='*.h' --include='*.hpp' --include='*.cpp' \
+           '^[[:space:]]*#[[:space:]]*include' "${folders[@]}" | sed -E 's#^\./##')
+
+if [ "$bad" -ne 0 ]; then
+  echo "layers: includes against the layers (see docs/architecture.md)"
+  exit 1
+fi
+echo "layers: clean"
