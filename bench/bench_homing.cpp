@@ -8,7 +8,7 @@
 #include "bench/BenchCommon.h"
 #include "homing/Homing.h"
 #include "jog/Jog.h"
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
 #include "port/SimulatedMachine.h"
 
@@ -22,14 +22,9 @@ using bench::TimingPort;
 // A Home XY whose X switch never closes: kHomeSteps passes on the virtual
 // clock; ns per pass.
 double lostSwitchPassCost() {
-    MachineState st;
-    LoadMachineState(st);
-    SimulatedMachine sim;
-    sim.setSwitchBroken(SimulatedMachine::Axis::X, true);
-    VirtualClock clock;
-    HeadlessControls ui(clock);
-    Context c{st, sim, ui, clock};
-    return bench::ElapsedNs([&] { Command4_Click(c); }) / static_cast<double>(kHomeSteps);
+    HeadlessMachine m;
+    m.sim()->setSwitchBroken(SimulatedMachine::Axis::X, true);
+    return bench::ElapsedNs([&] { Command4_Click(m.context()); }) / static_cast<double>(kHomeSteps);
 }
 
 // Mean and longest interval between the timed writes, less the nominal one.
@@ -45,11 +40,8 @@ void periods(const std::vector<std::int64_t>& t, double nominal, const std::stri
 void homeXYPeriod(long passes) {
     RealClock clock;
     TimingPort port(clock, kDataReg, 1 << 16, {.x = passes - 1, .y = passes / 2});
-    MachineState st;
-    LoadMachineState(st);
-    HeadlessControls ui(clock);
-    Context c{st, port, ui, clock};
-    Command4_Click(c);
+    HeadlessMachine m(port, clock);
+    Command4_Click(m.context());
     auto t = port.times();
     t.pop_back();  // the release
     periods(t, static_cast<double>(kHomePause * clock.countNs()), "Home XY pass period",
@@ -60,11 +52,8 @@ void homeXYPeriod(long passes) {
 void jogPeriod(int clicks) {
     RealClock clock;
     TimingPort port(clock, kControlReg, 1 << 16);
-    MachineState st;
-    LoadMachineState(st);
-    HeadlessControls ui(clock);
-    Context c{st, port, ui, clock};
-    for (int i = 0; i < clicks; ++i) Command8_Click(c);
+    HeadlessMachine m(port, clock);
+    for (int i = 0; i < clicks; ++i) Command8_Click(m.context());
     periods(port.times(), static_cast<double>(kJogPause * clock.countNs()), "Z jog write interval",
             std::to_string(clicks) + " Z-up clicks, real clock");
 }

@@ -13,9 +13,8 @@
 #include "bench/BenchCommon.h"
 #include "job/Job.h"
 #include "job/Limits.h"
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
-#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 
 namespace {
@@ -61,14 +60,12 @@ std::string WriteDrawing(const std::string& path, std::uint64_t bytes, std::uint
 }
 
 struct Bench {
-    MachineState st;
     CountingPort port;
     VirtualClock clock;
-    HeadlessControls ui{clock};
-    Context c{st, port, ui, clock};
+    HeadlessMachine machine{port, clock};
+    HeadlessControls& ui = machine.ui();
+    Context& c = machine.context();
     explicit Bench(const std::string& file) {
-        LoadMachineState(st);
-        ui.onTick = [this] { Timer1_Timer(c); };
         ui.check1 = true;
         ui.slider2 = 0;
         ui.caption = file;

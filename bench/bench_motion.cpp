@@ -6,9 +6,8 @@
 #include <string>
 
 #include "bench/BenchCommon.h"
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
-#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 
 namespace {
@@ -20,20 +19,15 @@ using bench::TimingPort;
 
 // One walk of `passes` passes on the virtual clock at speed 0; ns per pass.
 double passCost(long passes) {
-    MachineState st;
-    LoadMachineState(st);
-    SimulatedMachine sim;
-    VirtualClock clock;
-    HeadlessControls ui(clock);
-    Context c{st, sim, ui, clock};
-    ui.onTick = [&c] { Timer1_Timer(c); };
-    ui.check1 = true;
-    ui.slider2 = 0;
+    HeadlessMachine m;
+    MachineState& st = m.state();
+    m.ui().check1 = true;
+    m.ui().slider2 = 0;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(passes - 1);
     st.TargetY = st.TargetX * 0.37;
-    const double ns = bench::ElapsedNs([&] { MoveToTarget(c); });
-    if (sim.missedSteps() != 0) std::fprintf(stderr, "bench_motion: missed steps\n");
+    const double ns = bench::ElapsedNs([&] { MoveToTarget(m.context()); });
+    if (m.sim()->missedSteps() != 0) std::fprintf(stderr, "bench_motion: missed steps\n");
     return ns / static_cast<double>(passes);
 }
 
@@ -42,13 +36,10 @@ double passCost(long passes) {
 void periodAccuracy(int speed, long steps) {
     RealClock clock;
     TimingPort port(clock, kDataReg, static_cast<std::size_t>(steps) + 1);
-    MachineState st;
-    LoadMachineState(st);
-    HeadlessControls ui(clock);
-    Context c{st, port, ui, clock};
-    ui.onTick = [&c] { Timer1_Timer(c); };
-    ui.check1 = true;
-    ui.slider2 = speed;
+    HeadlessMachine m(port, clock);
+    MachineState& st = m.state();
+    m.ui().check1 = true;
+    m.ui().slider2 = speed;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(steps);
     st.TargetY = st.TargetX / 3;
@@ -56,7 +47,7 @@ void periodAccuracy(int speed, long steps) {
     // the scheduler lets it run, so a loaded machine shows here first.
     const std::clock_t cpu0 = std::clock();
     const std::int64_t wall0 = clock.nowNs();
-    MoveToTarget(c);
+    MoveToTarget(m.context());
     const double cpuShare = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC /
                             (static_cast<double>(clock.nowNs() - wall0) / 1e9);
 

@@ -24,9 +24,8 @@
 #include "bench/BenchCommon.h"
 #include "job/Job.h"
 #include "job/Limits.h"
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
-#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 
@@ -80,15 +79,12 @@ void SetSpeed(Form1& f, int slider2, bool motors) {
 // The same work without the window: headless controls on the real clock,
 // the simulated machine, the plot file in the caption.
 struct Headless {
-    MachineState st;
     SimulatedMachine port;
     RealClock clock;
-    HeadlessControls ui{clock};
-    Context c{st, port, ui, clock};
-    explicit Headless(const std::string& file) {
-        LoadMachineState(st);
-        ui.caption = file;
-    }
+    HeadlessMachine machine{port, clock};
+    HeadlessControls& ui = machine.ui();
+    Context& c = machine.context();
+    explicit Headless(const std::string& file) { ui.caption = file; }
 };
 
 // A dry-run job at speed 0: time per character read, and how the last tenth
@@ -98,7 +94,6 @@ void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t stateme
     double headlessUs = 0;
     {
         Headless h(file);
-        h.ui.onTick = [&h] { Timer1_Timer(h.c); };
         h.ui.slider2 = 0;
         const Ns t0 = WallNs();
         Command1_Click(h.c);
@@ -190,21 +185,18 @@ void PeriodRows(bool quick) {
         const double setNs = speed * 1000.0 * 100.0;
         PeriodStats headless;
         {
-            MachineState st;
             SimulatedMachine sim;
             RealClock clock;
             TracePort port(sim, [&] { return clock.nowNs(); });
             port.setRecordReads(false);
-            HeadlessControls ui(clock);
-            Context c{st, port, ui, clock};
-            LoadMachineState(st);
-            ui.onTick = [&] { Timer1_Timer(c); };
-            ui.check1 = true;
-            ui.slider2 = speed;
+            HeadlessMachine m(port, clock);
+            MachineState& st = m.state();
+            m.ui().check1 = true;
+            m.ui().slider2 = speed;
             st.MoveMode = "D";
             st.TargetX = static_cast<double>(steps);
             st.TargetY = static_cast<double>(steps / 3);
-            MoveToTarget(c);
+            MoveToTarget(m.context());
             headless = Periods(port, setNs);
         }
         SimulatedMachine sim;

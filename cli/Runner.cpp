@@ -6,7 +6,6 @@
 #include <cstring>
 #include <iostream>
 
-#include "motion/SwitchPoll.h"
 #include "port/PortFactory.h"
 
 namespace pm::cli {
@@ -262,20 +261,18 @@ bool Session::open(std::string& error, int& status) {
         std::fclose(list);
     }
 
-    LoadMachineState(st_);
-    ui_ = std::make_unique<HeadlessControls>(*clock_);
-    ui_->check1 = options_.motors;
-    ui_->slider1 = options_.scale;
-    ui_->slider2 = options_.speed;
-    ui_->text[3] = options_.divisor;
     Port& port = trace_ ? static_cast<Port&>(*trace_) : *port_;
-    context_ = std::make_unique<Context>(Context{st_, port, *ui_, *clock_});
-    ui_->onTick = [this] { Timer1_Timer(*context_); };
-    ui_->onMessage = [](const std::string& text) {
+    machine_ = std::make_unique<HeadlessMachine>(port, *clock_);
+    HeadlessControls& ui = machine_->ui();
+    ui.check1 = options_.motors;
+    ui.slider1 = options_.scale;
+    ui.slider2 = options_.speed;
+    ui.text[3] = options_.divisor;
+    ui.onMessage = [](const std::string& text) {
         std::cerr << "portmill-cli: " << text << '\n';
     };
     if (dots_ != nullptr) {
-        ui_->onDot = [this](float x, float y, std::uint32_t colour) {
+        ui.onDot = [this](float x, float y, std::uint32_t colour) {
             std::fprintf(dots_, "%.9g %.9g %" PRIu32 "\n", static_cast<double>(x),
                          static_cast<double>(y), colour);
         };
@@ -294,9 +291,10 @@ int Session::finish(std::uint64_t statements) {
             ok = false;
         } else {
             std::string line;
-            for (std::size_t i = 0; i < ui_->list.size(); ++i) {
+            const StatementList& entries = machine_->ui().list;
+            for (std::size_t i = 0; i < entries.size(); ++i) {
                 line.clear();
-                for (const char ch : ui_->list.at(i)) {
+                for (const char ch : entries.at(i)) {
                     if (ch == '\r') {
                         line += "\\r";
                     } else if (ch == '\n') {
@@ -314,13 +312,14 @@ int Session::finish(std::uint64_t statements) {
     ok = CloseRecord(dots_, options_.dotsPath) && ok;
     ok = CloseRecord(traceFile_, options_.tracePath) && ok;
 
-    const MachineState& s = st_;
+    const MachineState& s = machine_->state();
+    const HeadlessControls& ui = machine_->ui();
     const char* mode = s.MoveMode.empty() ? "-" : s.MoveMode.c_str();
     std::printf("CurrentX=%.17g CurrentY=%.17g TargetX=%.17g TargetY=%.17g MoveMode=%s "
                 "ZStepCount=%d Text1=%s Text2=%s Text3=%s statements=%" PRIu64
                 " elapsed_ns=%" PRId64,
                 s.CurrentX, s.CurrentY, s.TargetX, s.TargetY, mode, s.ZStepCount,
-                ui_->text[1].c_str(), ui_->text[2].c_str(), ui_->text[3].c_str(), statements,
+                ui.text[1].c_str(), ui.text[2].c_str(), ui.text[3].c_str(), statements,
                 clock_->nowNs());
     if (sim_ != nullptr) {
         std::printf(" sim=%lld,%lld,%lld missed=%lld\n", sim_->x(), sim_->y(), sim_->z(),

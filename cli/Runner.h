@@ -10,7 +10,7 @@
 
 #include "motion/Clock.h"
 #include "motion/Context.h"
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/MachineState.h"
 #include "port/Port.h"
 #include "port/SimulatedMachine.h"
@@ -76,9 +76,10 @@ public:
     // the reason in error and the exit status in status.
     bool open(std::string& error, int& status);
 
-    Context& context() { return *context_; }
-    HeadlessControls& ui() { return *ui_; }
-    MachineState& state() { return st_; }
+    // The machine, once open() has succeeded.
+    Context& context() { return machine_->context(); }
+    HeadlessControls& ui() { return machine_->ui(); }
+    MachineState& state() { return machine_->state(); }
     Clock& clock() { return *clock_; }
     // The simulated machine, or null when the port is a real one.
     SimulatedMachine* sim() { return sim_; }
@@ -92,13 +93,11 @@ private:
     class RecordPort;
 
     Options options_;
-    MachineState st_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
     std::unique_ptr<RecordPort> trace_;
     SimulatedMachine* sim_ = nullptr;
-    std::unique_ptr<HeadlessControls> ui_;
-    std::unique_ptr<Context> context_;
+    std::unique_ptr<HeadlessMachine> machine_;
     std::FILE* dots_ = nullptr;
     std::FILE* traceFile_ = nullptr;
 };

@@ -8,11 +8,7 @@
 #include <string_view>
 
 #include "fuzz/FuzzCheck.h"
-#include "motion/Context.h"
-#include "motion/HeadlessControls.h"
-#include "motion/MachineState.h"
-#include "motion/SwitchPoll.h"
-#include "port/SimulatedMachine.h"
+#include "motion/HeadlessMachine.h"
 
 namespace pm::fuzz {
 
@@ -43,19 +39,14 @@ private:
     int fd_;
 };
 
-// One machine, its window's controls on plain fields, the virtual clock and
-// the switch poll, as the headless runner sets them up.
+// The simulated machine as the headless runner sets it up, its parts by name.
 struct Rig {
-    VirtualClock clock;
-    SimulatedMachine sim;
-    MachineState st;
-    HeadlessControls ui{clock};
-    Context ctx{st, sim, ui, clock};
-
-    Rig() {
-        LoadMachineState(st);
-        ui.onTick = [this] { Timer1_Timer(ctx); };
-    }
+    HeadlessMachine machine;
+    Clock& clock = machine.clock();
+    SimulatedMachine& sim = *machine.sim();
+    MachineState& st = machine.state();
+    HeadlessControls& ui = machine.ui();
+    Context& ctx = machine.context();
 };
 
 // Stops a run that goes on too long by asking it to cancel, as the operator

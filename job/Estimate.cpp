@@ -6,9 +6,7 @@
 #include "job/Job.h"
 #include "job/LeadingNumber.h"
 #include "job/Statement.h"
-#include "motion/HeadlessControls.h"
-#include "motion/MachineState.h"
-#include "motion/SwitchPoll.h"
+#include "motion/HeadlessMachine.h"
 
 namespace pm {
 
@@ -28,17 +26,14 @@ void Extent::add(double x, double y) {
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
                         const std::atomic<bool>* cancel) {
     JobEstimate est;
-    MachineState st;
-    LoadMachineState(st);
-    SimulatedMachine machine(settings.machine);
-    VirtualClock clock;
-    HeadlessControls ui(clock);
+    HeadlessMachine machine(settings.machine);
+    MachineState& st = machine.state();
+    HeadlessControls& ui = machine.ui();
     ui.check1 = settings.motors;
     ui.slider1 = settings.scale;
     ui.slider2 = settings.speed;
     ui.text[3] = settings.divisor;
     ui.caption = plotFile;
-    Context c{st, machine, ui, clock};
 
     // The points visited: the target of every statement that carries a pair,
     // seen at the first pump after the statement was listed.
@@ -48,7 +43,6 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
         seen = ui.list.size();
         if (CutStatement(ui.list.at(seen - 1)).hasPair) est.extentSteps.add(st.TargetX, st.TargetY);
     };
-    ui.onTick = [&] { Timer1_Timer(c); };
     ui.onPump = [&] {
         sample();
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = -1;
@@ -57,10 +51,10 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
         if (est.error.empty()) est.error = m;
     };
 
-    const PlotRun run = RunJob(c);
+    const PlotRun run = RunJob(machine.context());
     sample();
 
-    est.durationNs = clock.nowNs();
+    est.durationNs = machine.clock().nowNs();
     est.statements = run.statements;
     est.cancelled = run.end == PlotEnd::Cancelled;
     est.ok = run.end == PlotEnd::EndOfFile && est.error.empty();

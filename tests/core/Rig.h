@@ -2,9 +2,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
-#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 
@@ -15,11 +14,7 @@ namespace pm::test {
 // and the state as Form_Load leaves it.
 struct Rig {
     explicit Rig(const SimulatedMachine::Setup& setup = {})
-        : sim(setup), trace(sim, [this] { return clock.nowNs(); }), ui(clock),
-          c{st, trace, ui, clock} {
-        LoadMachineState(st);
-        ui.onTick = [this] { Timer1_Timer(c); };
-    }
+        : sim(setup), trace(sim, [this] { return clock.nowNs(); }), machine(trace, clock) {}
     Rig(const Rig&) = delete;
     Rig& operator=(const Rig&) = delete;
 
@@ -37,12 +32,13 @@ struct Rig {
         return t;
     }
 
-    MachineState st;
     SimulatedMachine sim;
     VirtualClock clock;
     TracePort trace;
-    HeadlessControls ui;
-    Context c;
+    HeadlessMachine machine;
+    MachineState& st = machine.state();
+    HeadlessControls& ui = machine.ui();
+    Context& c = machine.context();
 };
 
 }  // namespace pm::test

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Rig.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm::test {
 namespace {

@@ -6,9 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
-#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 
@@ -39,10 +38,7 @@ private:
 // The simulated router behind a trace, the virtual clock, headless controls
 // with the switch poll on the clock's 100 ms tick, as the program starts.
 struct Rig {
-    explicit Rig(const SimulatedMachine::Setup& setup = {}) : sim(setup) {
-        LoadMachineState(st);
-        ui.onTick = [this] { Timer1_Timer(c); };
-    }
+    explicit Rig(const SimulatedMachine::Setup& setup = {}) : sim(setup) {}
 
     // Values that homing and jogging must leave alone.
     void markPositions() {
@@ -68,13 +64,14 @@ struct Rig {
         return out;
     }
 
-    MachineState st;
     SimulatedMachine sim;
     VirtualClock clock;
     TracePort trace{sim, [this] { return clock.nowNs(); }};
     ProbePort probe{trace};
-    HeadlessControls ui{clock};
-    Context c{st, probe, ui, clock};
+    HeadlessMachine machine{probe, clock};
+    MachineState& st = machine.state();
+    HeadlessControls& ui = machine.ui();
+    Context& c = machine.context();
 };
 
 // Names a parameterised case after its table row.

@@ -7,6 +7,7 @@
 #include "Rig.h"
 #include "homing/Homing.h"
 #include "jog/Jog.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm::test {
 namespace {

@@ -15,8 +15,7 @@
 #include "job/Estimate.h"
 #include "job/Job.h"
 #include "job/Statement.h"
-#include "motion/HeadlessControls.h"
-#include "motion/SwitchPoll.h"
+#include "motion/HeadlessMachine.h"
 
 namespace pm {
 namespace {
@@ -63,17 +62,15 @@ struct JobRun {
 JobRun RunTheJob(const std::string& path, const EstimateSettings& set = {"1", 0, 5, true, {}}) {
     JobRun r;
     r.setup = set.machine;
-    MachineState st;
-    LoadMachineState(st);
-    SimulatedMachine machine(r.setup);
-    VirtualClock clock;
-    HeadlessControls ui(clock);
+    HeadlessMachine m(r.setup);
+    MachineState& st = m.state();
+    HeadlessControls& ui = m.ui();
+    const SimulatedMachine& machine = *m.sim();
     ui.check1 = set.motors;
     ui.slider1 = set.scale;
     ui.slider2 = set.speed;
     ui.text[3] = set.divisor;
     ui.caption = path;
-    Context c{st, machine, ui, clock};
     std::size_t seen = 0;
     const auto sample = [&] {
         if (ui.list.size() == seen) return;
@@ -81,14 +78,13 @@ JobRun RunTheJob(const std::string& path, const EstimateSettings& set = {"1", 0,
         if (CutStatement(ui.list.at(seen - 1)).hasPair)
             r.visits.push_back({st.MoveMode == "D", st.TargetX, st.TargetY});
     };
-    ui.onTick = [&] { Timer1_Timer(c); };
     ui.onPump = sample;
-    Command1_Click(c);
+    Command1_Click(m.context());
     sample();
     r.machineX = machine.x() - r.setup.x;
     r.machineY = machine.y() - r.setup.y;
     r.missed = machine.missedSteps();
-    r.ns = clock.nowNs();
+    r.ns = m.clock().nowNs();
     return r;
 }
 

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
-#include "motion/SwitchPoll.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 
@@ -17,18 +16,17 @@ namespace pm::testing {
 // One machine on the bench: state, simulated router behind a trace, the
 // virtual clock and the headless controls with the 100 ms poll wired in.
 struct Rig {
-    MachineState st;
     SimulatedMachine sim;
     VirtualClock clock;
     TracePort port{sim, [this] { return clock.nowNs(); }};
-    HeadlessControls ui{clock};
-    Context c{st, port, ui, clock};
+    HeadlessMachine machine{port, clock};
+    MachineState& st = machine.state();
+    HeadlessControls& ui = machine.ui();
+    Context& c = machine.context();
     std::vector<std::string> dots;  // "x y colour"
 
     Rig() {
-        LoadMachineState(st);
         port.setRecordReads(false);
-        ui.onTick = [this] { Timer1_Timer(c); };
         ui.onDot = [this](float x, float y, std::uint32_t colour) {
             char buf[80];
             std::snprintf(buf, sizeof buf, "%.9g %.9g %u", static_cast<double>(x),

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "FakeSysCalls.h"
-#include "motion/HeadlessControls.h"
+#include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
 #include "port/PpdevPort.h"
 
@@ -244,15 +244,12 @@ TEST_F(PpdevFixture, NeverTouchedNeverOpened) {
 TEST_F(PpdevFixture, FaultedPortRefusesAMove) {
     sys.openError[kDev] = EACCES;
     PpdevPort port(kDev, sys);
-    MachineState st;
-    LoadMachineState(st);
     VirtualClock clock;
-    HeadlessControls ui(clock);
-    Context c{st, port, ui, clock};
+    HeadlessMachine m(port, clock);
     port.vbInp(kStatusReg);
-    EXPECT_FALSE(BeginOperation(c, Operation::HomeXY));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], port.fault());
+    EXPECT_FALSE(BeginOperation(m.context(), Operation::HomeXY));
+    ASSERT_EQ(m.ui().messages.size(), 1u);
+    EXPECT_EQ(m.ui().messages[0], port.fault());
 }
 
 }  // namespace

@@ -17,10 +17,7 @@
 #include "importer/Hpgl.h"
 #include "job/Job.h"
 #include "job/Limits.h"
-#include "motion/Context.h"
-#include "motion/HeadlessControls.h"
-#include "motion/MachineState.h"
-#include "motion/SwitchPoll.h"
+#include "motion/HeadlessMachine.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
@@ -58,11 +55,11 @@ private:
 // The machine, the controls and the clock as the headless runner has them,
 // with the motors on so that a wrong move shows on the simulated machine.
 struct Bench {
-    VirtualClock clock;
-    SimulatedMachine sim;
-    MachineState st;
-    HeadlessControls ui{clock};
-    Context ctx{st, sim, ui, clock};
+    HeadlessMachine machine;
+    SimulatedMachine& sim = *machine.sim();
+    MachineState& st = machine.state();
+    HeadlessControls& ui = machine.ui();
+    Context& ctx = machine.context();
     long long pumps = 0;
     // A run that pumps more than this is stuck: it is cancelled, as the
     // operator would, and the test fails instead of hanging.
@@ -72,11 +69,9 @@ struct Bench {
     long long y0;
 
     Bench() : x0(sim.x()), y0(sim.y()) {
-        LoadMachineState(st);
         ui.check1 = true;
         ui.slider2 = 1;
         ui.text[3] = "1";
-        ui.onTick = [this] { Timer1_Timer(ctx); };
         ui.onPump = [this] {
             if (++pumps > pumpCap) {
                 capped = true;
