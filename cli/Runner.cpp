@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "port/PortFactory.h"
+#include "port/TracePort.h"
 
 namespace pm::cli {
 
@@ -199,12 +200,15 @@ public:
     std::string describe() const override { return inner_.describe(); }
 
 private:
-    void record(char kind, int address, int value) {
-        std::fprintf(out_, "%" PRId64 " %c %d %d\n", clock_.nowNs(), kind, address, value);
+    void record(char kind, std::int16_t address, std::int16_t value) {
+        line_.clear();
+        AppendTraceLine(line_, {clock_.nowNs(), kind, address, value});
+        std::fwrite(line_.data(), 1, line_.size(), out_);
     }
     Port& inner_;
     Clock& clock_;
     std::FILE* out_;
+    std::string line_;
 };
 
 Session::Session(const Options& options) : options_(options) {}

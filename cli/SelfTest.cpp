@@ -8,49 +8,38 @@
 #include "motion/Motion.h"
 #include "motion/SwitchPoll.h"
 #include "port/PortFactory.h"
+#include "port/Wiring.h"
 
 namespace pm {
 namespace {
 
-struct CoilLine {
-    const char* axis;
-    int coil;  // 1..4
-    std::int16_t reg;
-    std::int16_t value;  // drives this line alone
-    int pin;
-    const char* signal;
-};
+// The twelve coil lines in connector order, X and Y on the data register,
+// then Z on the control register.
+constexpr auto kCoilLines = [] {
+    std::array<wiring::Line, 12> lines{};
+    std::size_t n = 0;
+    for (const wiring::Line& l : wiring::kDataLines) lines[n++] = l;
+    for (const wiring::Line& l : wiring::kControlLines) lines[n++] = l;
+    return lines;
+}();
 
-// The control values drive one line alone through the port's inverters on
-// bits 0, 1 and 3: they are the four Z phases of a lift.
-constexpr std::array<CoilLine, 12> kLines{{
-    {"X", 1, kDataReg, 0x01, 2, "D0"},
-    {"X", 2, kDataReg, 0x02, 3, "D1"},
-    {"X", 3, kDataReg, 0x04, 4, "D2"},
-    {"X", 4, kDataReg, 0x08, 5, "D3"},
-    {"Y", 1, kDataReg, 0x10, 6, "D4"},
-    {"Y", 2, kDataReg, 0x20, 7, "D5"},
-    {"Y", 3, kDataReg, 0x40, 8, "D6"},
-    {"Y", 4, kDataReg, 0x80, 9, "D7"},
-    {"Z", 1, kControlReg, ZPhasesUp[0], 1, "Strobe"},
-    {"Z", 2, kControlReg, ZPhasesUp[1], 14, "AutoFeed"},
-    {"Z", 3, kControlReg, ZPhasesUp[2], 16, "Init"},
-    {"Z", 4, kControlReg, ZPhasesUp[3], 17, "SelectIn"},
-}};
+// The value that drives one coil line alone: its bit on the data register;
+// on the control register, whose bits 0, 1 and 3 the port inverts, the Z
+// phase of that coil.
+std::int16_t DrivesAlone(const wiring::Line& l) {
+    if (l.address == kControlReg) return static_cast<std::int16_t>(ZPhasesUp[l.coil - 1]);
+    return static_cast<std::int16_t>(1 << l.bit);
+}
 
-struct SwitchInput {
-    int bit;
-    const char* name;
-    int pin;
-};
+// The switch inputs as the check lists them: the axes first, X Y Z.
+constexpr std::array<int, 5> kInputBits{4, 3, 5, 6, 7};
 
-constexpr std::array<SwitchInput, 5> kInputs{{
-    {4, "X casa", 13},
-    {3, "Y casa", 15},
-    {5, "Z topo", 12},
-    {6, "entrada livre", 10},
-    {7, "entrada livre", 11},
-}};
+const wiring::Line& StatusLine(int bit) {
+    for (const wiring::Line& l : wiring::kStatusLines) {
+        if (l.bit == bit) return l;
+    }
+    return wiring::kStatusLines.front();
+}
 
 std::string Hex(int v) {
     std::array<char, 8> buf{};
@@ -61,16 +50,17 @@ std::string Hex(int v) {
 std::string Switches(int reading) {
     const auto active = DecodeStatus(reading);
     std::string s = "status " + Hex(reading) + ":";
-    for (const SwitchInput& in : kInputs) {
+    for (const int bit : kInputBits) {
+        const wiring::Line& in = StatusLine(bit);
         s += ' ';
         s += in.name;
         s += " (pino " + std::to_string(in.pin) + ") ";
-        if (in.bit <= 5) {
-            s += active[in.bit] != 0 ? "fechada" : "aberta";
+        if (bit <= 5) {
+            s += active[bit] != 0 ? "fechada" : "aberta";
         } else {
-            s += active[in.bit] != 0 ? "ativa" : "inativa";
+            s += active[bit] != 0 ? "ativa" : "inativa";
         }
-        s += in.bit == 7 ? "." : ",";
+        s += bit == kInputBits.back() ? "." : ",";
     }
     return s;
 }
@@ -106,15 +96,16 @@ int RunSelfTest(Port& port, Clock& clock, std::ostream& out, std::ostream& err,
     out << "Bobinas desligadas; " << Switches(port.vbInp(kStatusReg) & 0xFF) << '\n';
 
     bool stopped = false;
-    std::string axis = kLines.front().axis;
-    for (const CoilLine& line : kLines) {
+    char axis = kCoilLines.front().axis;
+    for (const wiring::Line& line : kCoilLines) {
         if (axis != line.axis) {
             ReleaseAll(port);
             axis = line.axis;
         }
-        port.vbOut(line.reg, line.value);
+        const std::int16_t value = DrivesAlone(line);
+        port.vbOut(line.address, value);
         out << "Motor " << line.axis << " bobina " << line.coil << ": pino " << line.pin << " ("
-            << line.signal << ", registro " << line.reg << " = " << line.value << ")" << std::flush;
+            << line.signal << ", registro " << line.address << " = " << value << ")" << std::flush;
         stopped = Hold(clock, options.holdNs, options);
         out << "; " << Switches(port.vbInp(kStatusReg) & 0xFF) << '\n';
         if (stopped || !port.fault().empty()) break;

@@ -68,19 +68,8 @@ void Command3_Click(Context& c) {
     // before its first cycle; only a "Cancelar" pressed while it runs should.
     c.st.CancelRequested = 0;
 
-    bool full = false;
-    for (std::int16_t cycles = 0;; ++cycles) {
-        // The switch is tested before the pump of the same pass, so the lift
-        // goes one cycle past the poll that sees the top switch.
-        if (c.ui.LampVisible(5)) break;
-        if (c.st.CancelRequested == -1) break;
-        if (cycles == INT16_MAX) {
-            full = true;
-            break;
-        }
-        c.ui.DoEvents();
-        ZCycle(c, ZPhasesUp, kJogPause);
-    }
+    std::int16_t cycles = 0;
+    const bool full = LiftToTop(c, kJogPause, cycles) == LiftEnd::Full;
     // Nothing is released: the last phase, 3, holds the tool at the top.
     EndOperation(c);
     if (full) c.ui.MsgBox(kZTopNotFound, kMsgTitle);

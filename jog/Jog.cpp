@@ -18,7 +18,7 @@ void JogCycle(Context& c, const std::array<int, 4>& phases, bool releaseAll) {
 // the tool.
 void JogKeyUp(Context& c) {
     if (c.st.Running != Operation::None) return;
-    c.port.vbOut(static_cast<std::int16_t>(c.st.PortBase + 2), kZRelease);
+    c.port.vbOut(kControlReg, kZRelease);
 }
 
 }  // namespace

@@ -11,9 +11,12 @@ const char* const kZTopNotFound =
 const char* const kMsgTitle = "portmill";
 
 void LoadMachineState(MachineState& st) {
-    st.PhaseTableX = {9, 8, 12, 4, 6, 2, 3, 1, 0};
-    for (int i = 0; i < 8; ++i) st.PhaseTableY[i] = st.PhaseTableX[i] * 16;
-    st.PortBase = 888;
+    // The drive tables, with the coils each entry energises: port/Wiring.h.
+    for (std::size_t i = 0; i < wiring::kHalfStepNibbles.size(); ++i) {
+        st.PhaseTableX[i] = wiring::kHalfStepNibbles[i];
+        st.PhaseTableY[i] = wiring::kHalfStepNibbles[i] * 16;
+    }
+    st.PortBase = kDataReg;
 }
 
 int PhaseIndex(double position) {
@@ -97,10 +100,20 @@ void MoveToTarget(Context& c) {
 }
 
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
-    const auto reg = static_cast<std::int16_t>(c.st.PortBase + 2);
     for (const int v : phases) {
-        c.port.vbOut(reg, static_cast<std::int16_t>(v));
+        c.port.vbOut(kControlReg, static_cast<std::int16_t>(v));
         c.clock.SpinDelay(pause);
+    }
+}
+
+LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles) {
+    for (;;) {
+        if (c.ui.LampVisible(5)) return LiftEnd::Top;
+        if (c.st.CancelRequested == -1) return LiftEnd::Cancelled;
+        if (cycles == INT16_MAX) return LiftEnd::Full;
+        c.ui.DoEvents();
+        ++cycles;
+        ZCycle(c, ZPhasesUp, pause);
     }
 }
 
@@ -109,24 +122,12 @@ void RaiseTool(Context& c) {
     if (!c.ui.Check1()) return;
     s.ZStepCount = 0;
     s.ToolRaised = true;
-    for (;;) {
-        // The switch is tested before the pump of the same pass, so the lift
-        // goes one cycle past the poll that sees the top switch.
-        if (c.ui.LampVisible(5)) return;
-        if (s.CancelRequested == -1) return;
-        if (s.ZStepCount == INT16_MAX) {
-            // The switch never closed: the tool's height is unknown, so no
-            // lower may replay this count, and the job must not go on to
-            // mill with it.
-            s.ToolRaised = false;
-            s.CancelRequested = -1;
-            c.ui.MsgBox(kZTopNotFound, kMsgTitle);
-            return;
-        }
-        c.ui.DoEvents();
-        ++s.ZStepCount;
-        ZCycle(c, ZPhasesUp, kToolPause);
-    }
+    if (LiftToTop(c, kToolPause, s.ZStepCount) != LiftEnd::Full) return;
+    // The switch never closed: the tool's height is unknown, so no lower may
+    // replay this count, and the job must not go on to mill with it.
+    s.ToolRaised = false;
+    s.CancelRequested = -1;
+    c.ui.MsgBox(kZTopNotFound, kMsgTitle);
 }
 
 void LowerTool(Context& c) {
@@ -139,8 +140,7 @@ void LowerTool(Context& c) {
 
 void FinishJob(Context& c) {
     LowerTool(c);
-    c.port.vbOut(c.st.PortBase, 0);
-    c.port.vbOut(static_cast<std::int16_t>(c.st.PortBase + 2), kZRelease);
+    ReleaseMotors(c);
     // The job has closed its plot file before it gets here.
     c.ui.SetCommand1Enabled(true);
 }

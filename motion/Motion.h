@@ -2,13 +2,15 @@
 #include <array>
 
 #include "motion/Context.h"
+#include "port/Wiring.h"
 
 namespace pm {
 
-// One Z cycle: four writes to the control register, one coil at a time.
-inline constexpr std::array<int, 4> ZPhasesUp{10, 9, 15, 3};
-inline constexpr std::array<int, 4> ZPhasesDown{3, 15, 9, 10};
-inline constexpr int kZRelease = 11;  // drives no Z line
+// One Z cycle: four writes to the control register, one coil at a time (the
+// phases and the coils they drive: port/Wiring.h).
+inline constexpr std::array<int, 4> ZPhasesUp = wiring::kZPhases;
+inline constexpr std::array<int, 4> ZPhasesDown{ZPhasesUp[3], ZPhasesUp[2], ZPhasesUp[1], ZPhasesUp[0]};
+using wiring::kZRelease;  // drives no Z line
 
 // Counts of the pauses.
 inline constexpr long kToolPause = 10000;  // lift and lower, per Z write
@@ -27,6 +29,20 @@ int DataByte(const MachineState& st, double x, double y);
 // events and waiting Slider2 x 1000 counts. Stops at once on a cancel,
 // leaving the current position at the move's start.
 void MoveToTarget(Context& c);
+
+// How a lift to the Z top switch ended.
+enum class LiftEnd {
+    Top,        // LE(5) shows
+    Cancelled,  // "Cancelar"
+    Full,       // 32767 cycles and the switch never closed
+};
+// The lift of the tool and of Home Z: one pump and one Z cycle up a pass,
+// `pause` counts after each write, until LE(5) shows, "Cancelar" or a full
+// count, counting the cycles into `cycles` (from where it stands). The
+// switch is tested before the pump of the same pass, so the lift goes one
+// cycle past the poll that sees the top switch. A full count says nothing:
+// the caller puts its own state right, then shows kZTopNotFound.
+LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles);
 
 // Z lift until LE(5) shows (or Cancelar, or the count is full), counting the
 // cycles into ZStepCount. Nothing when Check1 is not ticked. A full count

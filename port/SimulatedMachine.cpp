@@ -1,14 +1,13 @@
 #include "port/SimulatedMachine.h"
 
+#include "port/Wiring.h"
+
 namespace pm {
 
 namespace {
 
-// The half-step cycle of one axis nibble: index i is one half-step past i-1.
-constexpr std::array<int, 8> kHalfStepNibbles{9, 8, 12, 4, 6, 2, 3, 1};
-// The four Z phases as the control register holds them; one forward is one
-// full step up.
-constexpr std::array<int, 4> kZPhases{10, 9, 15, 3};
+using wiring::kHalfStepNibbles;
+using wiring::kZPhases;
 
 std::optional<int> indexOf(const int* table, int n, int value) {
     for (int i = 0; i < n; ++i) {

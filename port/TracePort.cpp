@@ -24,17 +24,19 @@ std::vector<int> TracePort::writes(std::int16_t address) const {
 std::string TracePort::text() const {
     std::string s;
     s.reserve(log_.size() * 24);
-    for (const auto& a : log_) {
-        s += std::to_string(a.tNs);
-        s += ' ';
-        s += a.kind;
-        s += ' ';
-        s += std::to_string(a.address);
-        s += ' ';
-        s += std::to_string(a.value);
-        s += '\n';
-    }
+    for (const auto& a : log_) AppendTraceLine(s, a);
     return s;
+}
+
+void AppendTraceLine(std::string& out, const TracePort::Access& a) {
+    out += std::to_string(a.tNs);
+    out += ' ';
+    out += a.kind;
+    out += ' ';
+    out += std::to_string(a.address);
+    out += ' ';
+    out += std::to_string(a.value);
+    out += '\n';
 }
 
 }  // namespace pm

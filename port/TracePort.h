@@ -30,7 +30,7 @@ public:
     void clear() { log_.clear(); }
     // Values written to one register, in order.
     std::vector<int> writes(std::int16_t address) const;
-    // "<t_ns> <W|R> <address> <value>" a line, all decimal.
+    // The record, one AppendTraceLine line an access.
     std::string text() const;
     // Keep reads out of the record (the poll reads ten times a second).
     void setRecordReads(bool on) { recordReads_ = on; }
@@ -41,5 +41,9 @@ private:
     std::vector<Access> log_;
     bool recordReads_ = true;
 };
+
+// Appends one access as a line of a trace record, the form of every trace
+// this program writes: "<t_ns> <W|R> <address> <value>\n", all decimal.
+void AppendTraceLine(std::string& out, const TracePort::Access& a);
 
 }  // namespace pm

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "app/Wiring.h"
+#include "port/Wiring.h"
 
 namespace {
 
