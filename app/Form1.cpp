@@ -496,10 +496,7 @@ void Form1::DoEvents() {
     // an event then waits at most that long for its handler.
     constexpr std::int64_t kPumpIntervalNs = 1'000'000;
     const std::int64_t now = clock_->nowNs();
-    if (pumpedOnce_ && now - lastPumpNs_ < kPumpIntervalNs) {
-        ++pumpsSkipped_;
-        return;
-    }
+    if (pumpedOnce_ && now - lastPumpNs_ < kPumpIntervalNs) return;
     pumpedOnce_ = true;
     lastPumpNs_ = now;
     ++pumpsRun_;

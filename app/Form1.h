@@ -84,9 +84,8 @@ public:
     void refreshNow();
     // How far the running job has read its file, as the core last said.
     unsigned long long jobBytesRead() const { return progressRead_; }
-    // Event-loop runs done by DoEvents() and calls it skipped.
+    // Event-loop runs done by DoEvents().
     long long pumpsRun() const { return pumpsRun_; }
-    long long pumpsSkipped() const { return pumpsSkipped_; }
 
     // What "Abrir" does with the file the dialog gave: a ".red" becomes the
     // chosen file; an HPGL file is converted to the ".red" beside it first
@@ -180,7 +179,6 @@ private:
     std::int64_t lastPumpNs_ = 0;
     bool pumpedOnce_ = false;
     long long pumpsRun_ = 0;
-    long long pumpsSkipped_ = 0;
     QTimer refresh_;
     bool refreshPending_ = false;
     std::int64_t lastPublishNs_ = 0;

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "cli/ImportCommands.h"
+#include "cli/ConvertCommand.h"
 #include "cli/Runner.h"
 #include "importer/Hpgl.h"
 

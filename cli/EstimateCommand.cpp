@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "cli/ImportCommands.h"
+#include "cli/EstimateCommand.h"
 #include "cli/Runner.h"
 #include "importer/Hpgl.h"
 #include "job/Estimate.h"

@@ -3,9 +3,10 @@
 #include <cstring>
 #include <iostream>
 
-#include "cli/ImportCommands.h"
+#include "cli/ConvertCommand.h"
+#include "cli/EstimateCommand.h"
 #include "cli/Runner.h"
-#include "cli/SelfTest.h"
+#include "cli/WiringCheck.h"
 
 namespace {
 

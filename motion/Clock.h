@@ -32,8 +32,6 @@ public:
     // steps never come closer than one period less the tolerance: the
     // smaller of stepTolerance() and a hundredth of the period.
     void PaceStep(std::int64_t stepNs, std::int64_t counts);
-    // Forget the last deadline (the next pass starts a fresh one).
-    void resetPace() { paceValid_ = false; }
     // How much earlier than one period after its step a deadline may fall
     // (at most; see PaceStep).
     std::int64_t stepTolerance() const { return tolerance_; }

@@ -70,12 +70,7 @@ void MoveToTarget(Context& c) {
                       s.MoveMode == "M" ? kGreen : kBlue);
         }
 
-        const int ix = PhaseIndex(x);
-        const int iy = PhaseIndex(y);
-        if (c.ui.Check1()) {
-            c.port.vbOut(kDataReg,
-                         static_cast<std::int16_t>(s.PhaseTableX[ix] + s.PhaseTableY[iy]));
-        }
+        if (c.ui.Check1()) c.port.vbOut(kDataReg, static_cast<std::int16_t>(DataByte(s, x, y)));
         // The step took effect when the write returned; pacing from here
         // means a write held up (the thread descheduled in it) makes the
         // next step later, never sooner.

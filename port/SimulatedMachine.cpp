@@ -29,12 +29,6 @@ void SimulatedMachine::setHome(Axis a, long long at) {
     if (a == Axis::Z) zTop_ = at;
 }
 
-long long SimulatedMachine::homeAt(Axis a) const {
-    if (a == Axis::X) return xHome_;
-    if (a == Axis::Y) return yHome_;
-    return zTop_;
-}
-
 bool SimulatedMachine::xHomeClosed() const { return !broken_[0] && pos_[0] <= xHome_; }
 bool SimulatedMachine::yHomeClosed() const { return !broken_[1] && pos_[1] <= yHome_; }
 bool SimulatedMachine::zTopClosed() const { return !broken_[2] && pos_[2] >= zTop_; }

@@ -42,10 +42,8 @@ public:
     void setZTop(long long top) { zTop_ = top; }
     // Where the axis' switch closes: X and Y at or below it, Z at or above.
     void setHome(Axis a, long long at);
-    long long homeAt(Axis a) const;
     // A switch that never closes (broken wire, stalled motor).
     void setSwitchBroken(Axis a, bool broken) { broken_[static_cast<int>(a)] = broken; }
-    bool switchBroken(Axis a) const { return broken_[static_cast<int>(a)]; }
     // Some cards read bits 0-2 of the status register as 0.
     void setLowBitsZero(bool zero) { lowBitsZero_ = zero; }
     // The two inputs that carry no switch of this machine: pin 10 (bit 6) and

@@ -8,15 +8,15 @@
 
 namespace {
 
-using Result = pm::testing::CliResult;
-using pm::testing::Slurp;
+using Result = pm::test::CliResult;
+using pm::test::Slurp;
 
 std::string TempPath(const std::string& name) {
-    return pm::testing::TempFilePath("portmill_home", name);
+    return pm::test::TempFilePath("portmill_home", name);
 }
 
 Result Cli(const std::vector<std::string>& words) {
-    return pm::testing::RunCli(PM_CLI, words, TempPath("stderr.txt"));
+    return pm::test::RunCli(PM_CLI, words, TempPath("stderr.txt"));
 }
 
 bool Has(const std::string& text, const std::string& part) {

@@ -10,19 +10,19 @@
 
 namespace {
 
-using Result = pm::testing::CliResult;
-using pm::testing::Slurp;
+using Result = pm::test::CliResult;
+using pm::test::Slurp;
 
 std::string TempPath(const std::string& name) {
-    return pm::testing::TempFilePath("pm_importer_cli", name);
+    return pm::test::TempFilePath("pm_importer_cli", name);
 }
 
 std::string Write(const std::string& name, const std::string& text) {
-    return pm::testing::WriteFile(TempPath(name), text);
+    return pm::test::WriteFile(TempPath(name), text);
 }
 
 Result Cli(const std::vector<std::string>& words) {
-    return pm::testing::RunCli(PM_CLI, words, TempPath("stderr.txt"));
+    return pm::test::RunCli(PM_CLI, words, TempPath("stderr.txt"));
 }
 
 // The number of the word "key=<n>" in a text.

@@ -11,7 +11,7 @@
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"
 
-namespace pm::testing {
+namespace pm::test {
 
 // One machine on the bench: state, simulated router behind a trace, the
 // virtual clock and the headless controls with the 100 ms poll wired in.
@@ -57,4 +57,4 @@ inline std::string WritePlotFile(const std::string& bytes, const std::string& na
     return path;
 }
 
-}  // namespace pm::testing
+}  // namespace pm::test

@@ -12,18 +12,18 @@
 
 namespace {
 
-using Result = pm::testing::CliResult;
-using pm::testing::Slurp;
+using Result = pm::test::CliResult;
+using pm::test::Slurp;
 
 Result Cli(const std::vector<std::string>& words) {
-    return pm::testing::RunCli(PM_CLI, words, pm::testing::WritePlotFile("", "stderr.txt"));
+    return pm::test::RunCli(PM_CLI, words, pm::test::WritePlotFile("", "stderr.txt"));
 }
 
 std::string Sample(const std::string& name) { return std::string(PM_SAMPLES) + "/" + name; }
 
 TEST(Cli, RunOfTheSquarePrintsItsLastLine) {
-    const std::string dots = pm::testing::WritePlotFile("", "dots.txt");
-    const std::string list = pm::testing::WritePlotFile("", "list.txt");
+    const std::string dots = pm::test::WritePlotFile("", "dots.txt");
+    const std::string list = pm::test::WritePlotFile("", "list.txt");
     const Result r = Cli({"run", Sample("quadrado.red"), "--dots", dots, "--list", list});
     EXPECT_EQ(r.status, 0) << r.err;
     // 45 characters; the four sides of 1000 / 3.55 walk 282 passes each in
@@ -42,7 +42,7 @@ TEST(Cli, RunOfTheSquarePrintsItsLastLine) {
 }
 
 TEST(Cli, RunWithMotorsLiftsOnTheSimulatedMachine) {
-    const std::string trace = pm::testing::WritePlotFile("", "trace.txt");
+    const std::string trace = pm::test::WritePlotFile("", "trace.txt");
     const Result r = Cli({"run", Sample("quadrado.red"), "--motors", "on", "--speed=0",
                           "--sim-start", "10,20,5", "--sim-ztop", "13", "--trace", trace});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -73,8 +73,8 @@ TEST(Cli, NegativeLimitsAreArgumentsNotOptions) {
 }
 
 TEST(Cli, ListRecordShowsLineBreaksEscaped) {
-    const std::string file = pm::testing::WritePlotFile("PU0,0;\r\nPD5,5;");
-    const std::string list = pm::testing::WritePlotFile("", "list.txt");
+    const std::string file = pm::test::WritePlotFile("PU0,0;\r\nPD5,5;");
+    const std::string list = pm::test::WritePlotFile("", "list.txt");
     const Result r = Cli({"run", file, "--list", list, "--divisor", "1"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Slurp(list), "PU0,0;\n\\r\\nPD5,5;\n");

@@ -16,8 +16,8 @@
 namespace pm {
 namespace {
 
-using testing::Rig;
-using testing::WritePlotFile;
+using test::Rig;
+using test::WritePlotFile;
 
 // The port writes as runs: "x5 z160 x8" is five data-register writes, then
 // 160 control-register writes, then eight data-register writes.

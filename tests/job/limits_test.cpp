@@ -11,8 +11,8 @@
 namespace pm {
 namespace {
 
-using testing::Rig;
-using testing::WritePlotFile;
+using test::Rig;
+using test::WritePlotFile;
 
 struct ScanCase {
     std::string name;

@@ -11,10 +11,10 @@
 
 namespace {
 
-using Result = pm::testing::CliResult;
+using Result = pm::test::CliResult;
 
 Result Cli(const std::vector<std::string>& words) {
-    return pm::testing::RunCli(PM_CLI, words, pm::testing::TempFilePath("portmill_cli_port", "stderr.txt"));
+    return pm::test::RunCli(PM_CLI, words, pm::test::TempFilePath("portmill_cli_port", "stderr.txt"));
 }
 
 int Count(const std::string& text, const std::string& what) {

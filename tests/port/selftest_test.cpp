@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "FakeSysCalls.h"
-#include "cli/SelfTest.h"
+#include "cli/WiringCheck.h"
 #include "port/PpdevPort.h"
 #include "port/SimulatedMachine.h"
 #include "port/TracePort.h"

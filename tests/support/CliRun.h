@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace pm::testing {
+namespace pm::test {
 
 struct CliResult {
     int status = -1;  // the exit status, -1 when it did not exit on its own
@@ -73,4 +73,4 @@ inline CliResult RunCli(const std::string& cli, const std::vector<std::string>& 
     return r;
 }
 
-}  // namespace pm::testing
+}  // namespace pm::test

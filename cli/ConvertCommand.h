@@ -4,8 +4,5 @@ namespace pm::cli {
 
 // convert IN OUT: an HPGL file to the plot form (ConvertCommand.cpp).
 int ConvertCommand(int argc, char** argv);
-// estimate FILE [options]: the job's duration at the given settings
-// (EstimateCommand.cpp).
-int EstimateCommand(int argc, char** argv);
 
 }  // namespace pm::cli

@@ -1,4 +1,4 @@
-#include "cli/SelfTest.h"
+#include "cli/WiringCheck.h"
 
 #include <algorithm>
 #include <array>

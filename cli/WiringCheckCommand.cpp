@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/Runner.h"
-#include "cli/SelfTest.h"
+#include "cli/WiringCheck.h"
 #include "port/PortFactory.h"
 #include "port/SimulatedMachine.h"
 
