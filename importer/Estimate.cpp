@@ -16,6 +16,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     JobEstimate est;
     MachineState st;
     LoadMachineState(st);
+    st.Settings = settings.machineSettings;
     SimulatedMachine machine(settings.machine);
     VirtualClock clock;
     HeadlessControls ui(clock);

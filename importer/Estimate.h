@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "importer/Hpgl.h"
+#include "motion/MachineSettings.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
@@ -18,6 +19,8 @@ struct EstimateSettings {
     // Where the simulated machine stands: with the motors on, each lift runs
     // until the Z top switch closes, so its length depends on the machine.
     SimulatedMachine::Setup machine{};
+    // The ramps and the travel speed: the moves take the times they take.
+    MachineSettings machineSettings{};
 };
 
 struct JobEstimate {
