@@ -8,7 +8,8 @@ namespace pm {
 
 PassRamp::PassRamp(const MachineSettings& settings, double passes)
     : twoAccel_(2 * settings.accel),
-      startRate2_(settings.startRate > 0 ? settings.startRate * settings.startRate : 1),
+      // A start rate below one half-step a second is no rate at all.
+      startRate2_(settings.startRate >= 1 ? settings.startRate * settings.startRate : 1),
       stepsAfter_(std::floor(passes) - 2) {}
 
 std::int64_t PassRamp::nextPeriodNs(std::int64_t setPeriodNs) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <tuple>
 #include <vector>
 
@@ -90,6 +91,7 @@ TEST(Ramps, ChangeOnlyTheTimesBetweenThePasses) {
         {500, 50, 40},        // a heavy machine, travel slower than milling
         {1e7, 5000, -1},      // ramps on, but the set rate is below the start rate
         {0, kStart, 1},       // travel speed alone
+        {std::numeric_limits<double>::infinity(), 0, -1},  // nonsense: no ramp, 1 half-step/s at the ends
     };
     for (const MachineSettings& s : settings) {
         SCOPED_TRACE(testing::Message() << "accel " << s.accel << ", start rate " << s.startRate
