@@ -650,6 +650,7 @@ void Form1::StartEstimate() {
     settings.speed = Slider2_->value();
     settings.scale = Slider1_->value();
     settings.motors = Check1_->isChecked();
+    settings.machineSettings = st_.Settings;  // the ramps and the travel speed
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     estimateCancel_ = cancel;
     estimatePending_ = true;

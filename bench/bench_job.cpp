@@ -108,6 +108,30 @@ bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peak
     return got && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The virtual-clock duration (ns) of a dry-run job on file at speed 1 and
+// divisor 1, with the given ramps (an acceleration of 0 turns them off).
+std::int64_t JobDurationNs(const std::string& file, double accel, double startRate) {
+    Bench b(file);
+    b.ui.check1 = false;
+    b.ui.slider2 = 1;
+    b.ui.text[3] = "1";
+    b.st.Settings.accel = accel;
+    b.st.Settings.startRate = startRate;
+    RunJob(b.c);
+    return b.clock.nowNs();
+}
+
+// Rows of a job's duration at speed 1 with ramps off and on.
+void RampRows(const std::string& name, const std::string& file, const std::string& about) {
+    const double off = static_cast<double>(JobDurationNs(file, 0, 400)) / 1e9;
+    const double on = static_cast<double>(JobDurationNs(file, 20000, 400)) / 1e9;
+    const std::string note = about + "; dry run, divisor 1, virtual clock";
+    Row("job duration at speed 1, ramps off, " + name, off, "s", note);
+    Row("job duration at speed 1, ramps on, " + name, on, "s",
+        note + "; acceleration 20000 half-steps/s², start rate 400 half-steps/s");
+    Row("job duration at speed 1, ramps on / off, " + name, on / off, "×", "the two rows above", 3);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +170,16 @@ int main(int argc, char** argv) {
         const double s = CpuSeconds() - t0;
         Row("scan throughput", static_cast<double>(run.bytes) / 1e6 / s, "MB/s",
             "CPU time; Calcular Limites, headless; " + sizeNote);
+    }
+
+    RampRows("casa.red", PM_SAMPLES_DIR "/casa.red", "the sample house, 1200 x 1500 half-steps, 13 statements");
+    {
+        const std::string strokes = dir + "/strokes.red";
+        std::uint64_t n = 0;
+        if (WriteDrawing(strokes, 20'000, &n).empty()) {
+            RampRows("generated drawing", strokes,
+                     std::to_string(n) + " strokes of 37 to 163 half-steps a side, pen up every 100th");
+        }
     }
 
     const std::uint64_t memStatements = quick ? 100'000 : 1'000'000;

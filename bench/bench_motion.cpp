@@ -17,10 +17,18 @@ using namespace pm;
 using bench::Row;
 using bench::TimingPort;
 
+// The ramps of the rows that compare them: a light machine's settings.
+constexpr double kBenchAccel = 20000;  // half-steps/s^2
+constexpr double kBenchStartRate = 400;  // half-steps/s
+
 // One walk of `passes` passes on the virtual clock at speed 0; ns per pass.
-double passCost(long passes) {
+double passCost(long passes, bool ramps = false) {
     HeadlessMachine m;
     MachineState& st = m.state();
+    if (ramps) {
+        st.Settings.accel = kBenchAccel;
+        st.Settings.startRate = kBenchStartRate;
+    }
     m.ui().check1 = true;
     m.ui().slider2 = 0;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
@@ -74,9 +82,15 @@ int main(int argc, char** argv) {
     const bool quick = bench::QuickRun(argc, argv);
 
     const long passes = quick ? 200'000 : 2'000'000;
-    Row("MoveToTarget cost per pass, speed 0", bench::MedianOfThree([passes] { return passCost(passes); }), "ns",
-        "median of 3 walks of " + std::to_string(passes) +
-            " passes; headless controls, virtual clock, simulated machine");
+    const std::string walks = "median of 3 walks of " + std::to_string(passes) +
+                              " passes; headless controls, virtual clock, simulated machine";
+    const double plain = bench::MedianOfThree([passes] { return passCost(passes); });
+    Row("MoveToTarget cost per pass, speed 0", plain, "ns", walks);
+    const double ramped = bench::MedianOfThree([passes] { return passCost(passes, true); });
+    Row("MoveToTarget cost per pass, speed 0, ramps on", ramped, "ns",
+        walks + "; acceleration 20000 half-steps/s², start rate 400 half-steps/s");
+    Row("MoveToTarget cost per pass, ramps on / off", ramped / plain, "×", "the two rows above; at most 1.2",
+        3);
 
     // 5,000 periods at each speed; the whole run lasts about 35 s.
     const long steps = quick ? 500 : 5'000;

@@ -44,6 +44,7 @@ int EstimateCommand(int argc, char** argv) {
     s.speed = o.speed;
     s.scale = o.scale;
     s.motors = o.motors;
+    s.machineSettings = o.machine;
     if (o.simStart) {
         s.machine.x = (*o.simStart)[0];
         s.machine.y = (*o.simStart)[1];

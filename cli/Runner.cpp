@@ -56,6 +56,16 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
             return false;
         }
         o.motors = value == "on";
+    } else if (name == "--accel") {
+        int accel = 0;
+        if (!ParseInRange(name, value, 0, 10'000'000, accel, error)) return false;
+        o.machine.accel = accel;
+    } else if (name == "--start-rate") {
+        int rate = 0;
+        if (!ParseInRange(name, value, 1, 1'000'000, rate, error)) return false;
+        o.machine.startRate = rate;
+    } else if (name == "--travel-speed") {
+        return ParseInRange(name, value, 0, 40, o.machine.travelSpeed, error);
     } else if (name == "--port") {
         o.port = value;
     } else if (name == "--clock") {
@@ -126,6 +136,9 @@ const char* UsageText() {
            "options:\n"
            "  --divisor TEXT     Text3, default 3.55        --speed N   Slider2 (0..40), default 20\n"
            "  --scale N          Slider1 (-3..10), default 5 --motors on|off   Check1, default off\n"
+           "  --accel N          XY ramps, half-steps/s^2; 0 (default) turns them off\n"
+           "  --start-rate N     half-steps/s a motor starts and stops at, default 200\n"
+           "  --travel-speed N   Slider2 (0..40) for tool-up moves, default as --speed\n"
            "  --port NAME        auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
            "  --clock virtual|real, default virtual (selftest: real)\n"
            "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
@@ -267,6 +280,7 @@ bool Session::open(std::string& error, int& status) {
 
     Port& port = trace_ ? static_cast<Port&>(*trace_) : *port_;
     machine_ = std::make_unique<HeadlessMachine>(port, *clock_);
+    machine_->state().Settings = options_.machine;
     HeadlessControls& ui = machine_->ui();
     ui.check1 = options_.motors;
     ui.slider1 = options_.scale;

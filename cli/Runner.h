@@ -11,6 +11,7 @@
 #include "motion/Clock.h"
 #include "motion/Context.h"
 #include "motion/HeadlessMachine.h"
+#include "motion/MachineSettings.h"
 #include "motion/MachineState.h"
 #include "port/Port.h"
 #include "port/SimulatedMachine.h"
@@ -36,6 +37,7 @@ struct Options {
     std::string tracePath;
     std::string dotsPath;
     std::string listPath;
+    MachineSettings machine;  // --accel, --start-rate, --travel-speed
 };
 
 // A command's arguments after its name: the positional ones in order, the

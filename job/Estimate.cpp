@@ -29,6 +29,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     HeadlessMachine machine(settings.machine);
     MachineState& st = machine.state();
     HeadlessControls& ui = machine.ui();
+    st.Settings = settings.machineSettings;
     ui.check1 = settings.motors;
     ui.slider1 = settings.scale;
     ui.slider2 = settings.speed;

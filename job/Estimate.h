@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "motion/MachineSettings.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
@@ -28,6 +29,8 @@ struct EstimateSettings {
     // Where the simulated machine stands: with the motors on, each lift runs
     // until the Z top switch closes, so its length depends on the machine.
     SimulatedMachine::Setup machine{};
+    // The ramps and the travel speed: the moves take the times they take.
+    MachineSettings machineSettings{};
 };
 
 struct JobEstimate {

@@ -10,7 +10,11 @@ void Clock::SpinDelay(std::int64_t counts) {
 }
 
 void Clock::PaceStep(std::int64_t stepNs, std::int64_t counts) {
-    const std::int64_t period = counts > 0 ? counts * countNs_ : 0;
+    PaceStepNs(stepNs, counts > 0 ? counts * countNs_ : 0);
+}
+
+void Clock::PaceStepNs(std::int64_t stepNs, std::int64_t periodNs) {
+    const std::int64_t period = periodNs > 0 ? periodNs : 0;
     // A step may come this much early so that the rhythm holds: the set
     // tolerance, but never more than a hundredth of the period, which a
     // motor does not feel even at the highest speed.

@@ -32,6 +32,8 @@ public:
     // steps never come closer than one period less the tolerance: the
     // smaller of stepTolerance() and a hundredth of the period.
     void PaceStep(std::int64_t stepNs, std::int64_t counts);
+    // The same with the period in ns (none for periodNs <= 0).
+    void PaceStepNs(std::int64_t stepNs, std::int64_t periodNs);
     // How much earlier than one period after its step a deadline may fall
     // (at most; see PaceStep).
     std::int64_t stepTolerance() const { return tolerance_; }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "motion/MachineSettings.h"
+
 namespace pm {
 
 // The operations that move the machine or read the plot file. While one
@@ -30,6 +32,8 @@ struct MachineState {
     bool ToolRaised = false;
     // The operation running now, if any.
     Operation Running = Operation::None;
+    // The ramps and the travel speed of the XY moves.
+    MachineSettings Settings;
 };
 
 // The machine part of Form_Load: the drive tables and the port address.

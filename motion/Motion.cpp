@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "motion/Ramp.h"
+
 namespace pm {
 
 const char* const kZTopNotFound =
@@ -32,6 +34,12 @@ int DataByte(const MachineState& st, double x, double y) {
     return st.PhaseTableX[PhaseIndex(x)] + st.PhaseTableY[PhaseIndex(y)];
 }
 
+int PassSpeed(Context& c) {
+    const MachineState& s = c.st;
+    if (s.MoveMode == "M" && s.Settings.travelSpeed >= 0) return s.Settings.travelSpeed;
+    return c.ui.Slider2();
+}
+
 void MoveToTarget(Context& c) {
     MachineState& s = c.st;
     const double ax = std::fabs(s.TargetX - s.CurrentX);
@@ -55,6 +63,9 @@ void MoveToTarget(Context& c) {
     }
     double x = s.CurrentX;
     double y = s.CurrentY;
+    // Ramps change only the times between the passes, never the walk.
+    const bool ramped = s.Settings.rampsOn();
+    PassRamp ramp(s.Settings, n);
 
     // The pass count is a real, as the positions are; it counts exactly up
     // to 2^53 passes, far beyond any move a job lets through.
@@ -78,7 +89,12 @@ void MoveToTarget(Context& c) {
 
         c.ui.DoEvents();
 
-        c.clock.PaceStep(stepNs, static_cast<std::int64_t>(c.ui.Slider2()) * kSpeedCounts);
+        const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
+        if (ramped) {
+            c.clock.PaceStepNs(stepNs, ramp.nextPeriodNs(counts > 0 ? counts * c.clock.countNs() : 0));
+        } else {
+            c.clock.PaceStep(stepNs, counts);
+        }
 
         if (d < 0) {
             d += incNeg;

@@ -24,10 +24,15 @@ int PhaseIndex(double position);
 // The data-register byte for both motors at (x, y).
 int DataByte(const MachineState& st, double x, double y);
 
+// The speed of the next XY pass on Slider2's scale: the travel speed while
+// the tool is up (MoveMode "M") if one is set, Slider2 otherwise.
+int PassSpeed(Context& c);
+
 // Walks from (CurrentX, CurrentY) to (TargetX, TargetY), one half-step per
 // pass, drawing a dot, writing the coils when Check1 is ticked, pumping
-// events and waiting Slider2 x 1000 counts. Stops at once on a cancel,
-// leaving the current position at the move's start.
+// events and waiting PassSpeed x 1000 counts, or longer on the ramps at the
+// move's ends when the machine settings turn them on. Stops at once on a
+// cancel, leaving the current position at the move's start.
 void MoveToTarget(Context& c);
 
 // How a lift to the Z top switch ended.

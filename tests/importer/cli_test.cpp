@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--speed", "3", "--divisor", "1"},
                       std::vector<std::string>{"--motors", "on", "--speed", "1"},
                       std::vector<std::string>{"--motors", "on", "--speed", "0", "--sim-start", "0,0,5",
-                                               "--sim-ztop", "40"}));
+                                               "--sim-ztop", "40"},
+                      std::vector<std::string>{"--motors", "on", "--speed", "4", "--accel", "25000",
+                                               "--start-rate", "300", "--travel-speed", "1"}));
 
 }  // namespace

@@ -66,6 +66,7 @@ JobRun RunTheJob(const std::string& path, const EstimateSettings& set = {"1", 0,
     MachineState& st = m.state();
     HeadlessControls& ui = m.ui();
     const SimulatedMachine& machine = *m.sim();
+    st.Settings = set.machineSettings;
     ui.check1 = set.motors;
     ui.slider1 = set.scale;
     ui.slider2 = set.speed;
@@ -178,7 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Timing{"dry_fast", kSquare, {"1", 0, 5, false, {}}},
                       Timing{"motors_on_lifts", kSquare, {"3.55", 3, 5, true, {}}},
                       Timing{"motors_on_high_top", kSquare, {"2", 1, 5, true, {2000, 1500, 0, 900, 0, 0}}},
-                      Timing{"zero_divisor", kSquare, {"0", 2, 5, false, {}}}),
+                      Timing{"zero_divisor", kSquare, {"0", 2, 5, false, {}}},
+                      Timing{"ramps_dry", kSquare, {"1", 2, 5, false, {}, {30000, 400, -1}}},
+                      Timing{"ramps_travel_lifts", kSquare, {"1", 5, 5, true, {}, {8000, 150, 1}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Estimate, CountsStepPeriodsOfEveryPass) {

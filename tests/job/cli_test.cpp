@@ -54,6 +54,36 @@ TEST(Cli, RunWithMotorsLiftsOnTheSimulatedMachine) {
     EXPECT_NE(t.find(" W 890 10\n"), std::string::npos);
 }
 
+// The value of "key=" in the last line.
+std::string Field(const std::string& out, const std::string& key) {
+    const auto at = out.find(" " + key + "=");
+    if (at == std::string::npos) return {};
+    const auto begin = at + key.size() + 2;
+    return out.substr(begin, out.find_first_of(" \n", begin) - begin);
+}
+
+TEST(Cli, RampsAndTravelSpeedChangeOnlyTheTimes) {
+    std::vector<std::string> records[2];
+    std::string out[2];
+    const std::vector<std::string> ramps{"--accel", "20000", "--start-rate", "300", "--travel-speed", "2"};
+    for (int on = 0; on < 2; ++on) {
+        const std::string dots = pm::testing::WritePlotFile("", "dots" + std::to_string(on));
+        const std::string list = pm::testing::WritePlotFile("", "list" + std::to_string(on));
+        std::vector<std::string> words{"run", Sample("casa.red"), "--motors", "on", "--divisor", "1",
+                                       "--speed", "5", "--dots", dots, "--list", list};
+        if (on == 1) words.insert(words.end(), ramps.begin(), ramps.end());
+        const Result r = Cli(words);
+        ASSERT_EQ(r.status, 0) << r.err;
+        records[on] = {Slurp(dots), Slurp(list)};
+        out[on] = r.out;
+        EXPECT_EQ(Field(r.out, "missed"), "0") << r.out;
+    }
+    EXPECT_EQ(records[1], records[0]);
+    EXPECT_EQ(Field(out[1], "sim"), Field(out[0], "sim"));
+    EXPECT_EQ(Field(out[1], "CurrentX"), Field(out[0], "CurrentX"));
+    EXPECT_NE(Field(out[1], "elapsed_ns"), Field(out[0], "elapsed_ns"));
+}
+
 TEST(Cli, ScanThenGotoReachTheCorner) {
     const Result scan = Cli({"scan", Sample("casa.red")});
     EXPECT_EQ(scan.status, 0) << scan.err;
@@ -117,6 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"SpeedOutOfRange", {"run", "f", "--speed", "41"}, 2, "0 a 40"},
         StatusCase{"ScaleNotANumber", {"run", "f", "--scale", "x"}, 2, "-3 a 10"},
         StatusCase{"MotorsYes", {"run", "f", "--motors", "yes"}, 2, "on ou off"},
+        StatusCase{"AccelNegative", {"run", "f", "--accel", "-1"}, 2, "--accel"},
+        StatusCase{"StartRateZero", {"run", "f", "--start-rate", "0"}, 2, "1 a 1000000"},
+        StatusCase{"TravelSpeedOutOfRange", {"run", "f", "--travel-speed", "41"}, 2, "--travel-speed"},
         StatusCase{"ClockBad", {"run", "f", "--clock", "fast"}, 2, "virtual ou real"},
         StatusCase{"SimStartBad", {"run", "f", "--sim-start", "1,2"}, 2, "X,Y,Z"},
         StatusCase{"UnknownPort", {"run", "f", "--port", "lpt9"}, 2, "lpt9"},
