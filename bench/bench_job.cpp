@@ -115,8 +115,8 @@ std::int64_t JobDurationNs(const std::string& file, double accel, double startRa
     b.ui.check1 = false;
     b.ui.slider2 = 1;
     b.ui.text[3] = "1";
-    b.st.Settings.accel = accel;
-    b.st.Settings.startRate = startRate;
+    b.machine.state().Settings.accel = accel;
+    b.machine.state().Settings.startRate = startRate;
     RunJob(b.c);
     return b.clock.nowNs();
 }

@@ -67,8 +67,8 @@ TEST(Cli, RampsAndTravelSpeedChangeOnlyTheTimes) {
     std::string out[2];
     const std::vector<std::string> ramps{"--accel", "20000", "--start-rate", "300", "--travel-speed", "2"};
     for (int on = 0; on < 2; ++on) {
-        const std::string dots = pm::testing::WritePlotFile("", "dots" + std::to_string(on));
-        const std::string list = pm::testing::WritePlotFile("", "list" + std::to_string(on));
+        const std::string dots = pm::test::WritePlotFile("", "dots" + std::to_string(on));
+        const std::string list = pm::test::WritePlotFile("", "list" + std::to_string(on));
         std::vector<std::string> words{"run", Sample("casa.red"), "--motors", "on", "--divisor", "1",
                                        "--speed", "5", "--dots", dots, "--list", list};
         if (on == 1) words.insert(words.end(), ramps.begin(), ramps.end());
