@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
-#include <cstring>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/Signals.h"
@@ -343,7 +343,7 @@ int Session::finish(std::uint64_t statements) {
     } else {
         std::printf(" sim=- missed=-\n");
     }
-    std::fflush(stdout);
+    FlushStandardOutput();
     return ok ? kExitOk : kExitFile;
 }
 

@@ -12,6 +12,7 @@ namespace pm::cli {
 namespace {
 
 volatile std::sig_atomic_t gCaught = 0;
+int gOutputError = 0;  // the first failed flush of standard output
 
 extern "C" void OnStopSignal(int signal) {
     if (gCaught == 0) gCaught = signal;
@@ -39,14 +40,18 @@ const char* SignalName(int signal) {
     }
 }
 
-int ExitStatus(int status) {
+void FlushStandardOutput() {
+    // The C stream first: the C++ one, tied to it, would flush it and keep
+    // only a failed bit, not the reason.
+    if (std::fflush(stdout) != 0 && gOutputError == 0) gOutputError = errno != 0 ? errno : EIO;
     std::cout.flush();
-    errno = 0;
-    const bool flushed = std::fflush(stdout) == 0;
-    const int err = errno;
-    if (!flushed || std::ferror(stdout) != 0 || !std::cout) {
+}
+
+int ExitStatus(int status) {
+    FlushStandardOutput();
+    if (gOutputError != 0 || std::ferror(stdout) != 0 || !std::cout) {
         std::cerr << "portmill-cli: erro ao escrever na saída padrão: "
-                  << FileErrorText(err != 0 ? err : EIO) << '\n';
+                  << FileErrorText(gOutputError != 0 ? gOutputError : EIO) << '\n';
         if (status == kExitOk) status = kExitFile;
     }
     if (const int signal = CaughtSignal(); signal != 0) return 128 + signal;

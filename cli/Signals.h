@@ -13,6 +13,10 @@ int CaughtSignal();
 // "SIGINT", "SIGTERM", "SIGHUP".
 const char* SignalName(int signal);
 
+// Flushes standard output, keeping the reason of the first failure for
+// ExitStatus.
+void FlushStandardOutput();
+
 // The exit status of a command that returned status: 128 + the caught
 // signal's number, or, when standard output could not be written to its end,
 // a message with the reason and kExitFile.
