@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -528,8 +527,10 @@ HpglResult ConvertHpglFile(const std::string& inPath, const std::string& outPath
         }
         std::string text;
         std::string reason;
-        if (!ReadRegularFile(inPath, text, reason)) {
-            r.error = "Não foi possível ler o arquivo \"" + inPath + "\": " + reason + ".";
+        bool opened = false;
+        if (!ReadRegularFile(inPath, text, reason, opened)) {
+            r.error = std::string(opened ? "Não foi possível ler" : "Não foi possível abrir") +
+                      " o arquivo \"" + inPath + "\": " + reason + ".";
             return r;
         }
         r = ConvertHpgl(text);
@@ -538,8 +539,7 @@ HpglResult ConvertHpglFile(const std::string& inPath, const std::string& outPath
         // full disk the old file stays whole.
         if (!ReplaceFileContents(outPath, r.text, reason)) {
             r.ok = false;
-            reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
-            r.error = reason + ".";
+            r.error = "Não foi possível gravar o arquivo \"" + outPath + "\": " + reason + ".";
         }
     } catch (const std::exception& e) {
         r = HpglResult{};

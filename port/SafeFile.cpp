@@ -100,9 +100,11 @@ int OpenRegularFile(const std::string& path, std::string& reason) {
     return fd;
 }
 
-bool ReadRegularFile(const std::string& path, std::string& text, std::string& reason) {
+bool ReadRegularFile(const std::string& path, std::string& text, std::string& reason,
+                     bool& opened) {
     text.clear();
     const int fd = OpenRegularFile(path, reason);
+    opened = fd >= 0;
     if (fd < 0) return false;
     bool ok = true;
     try {
@@ -178,6 +180,7 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     path_ = path;
     target_ = path;
     writeError_ = 0;
+    replacing_ = false;
     struct stat info{};
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         // The link stays; the file it leads to is the one replaced.
@@ -188,14 +191,16 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     }
     const bool exists = ::stat(target_.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) {
-        error = "não foi possível criar " + Quoted(path) + ": " + FileErrorText(EISDIR);
+        writeError_ = EISDIR;
+        error = "não foi possível criar " + Quoted(path) + ": " + reason();
         return false;
     }
     if (exists && !S_ISREG(info.st_mode)) {
         // A device or a FIFO: nothing to replace, written as it is.
         file_ = std::fopen(path.c_str(), "w");
         if (file_ == nullptr) {
-            error = "não foi possível abrir " + Quoted(path) + ": " + FileErrorText(errno);
+            writeError_ = errno;
+            error = "não foi possível abrir " + Quoted(path) + ": " + reason();
             return false;
         }
         return true;
@@ -206,31 +211,39 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     std::string temp = (folder == "/" ? std::string() : folder) + "/." + name + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        error = "não foi possível criar " + Quoted(path) + ": " + FileErrorText(errno);
+        writeError_ = errno;
+        error = "não foi possível criar " + Quoted(path) + ": " + reason();
         return false;
     }
     // The new file gets the old one's permissions, or a new file's.
     ::fchmod(fd, exists ? static_cast<mode_t>(info.st_mode & 07777) : NewFileMode());
     file_ = ::fdopen(fd, "w");
     if (file_ == nullptr) {
-        error = "não foi possível criar " + Quoted(path) + ": " + FileErrorText(errno);
+        writeError_ = errno;
+        error = "não foi possível criar " + Quoted(path) + ": " + reason();
         ::close(fd);
         ::unlink(temp.c_str());
         return false;
     }
     temp_ = temp;
+    replacing_ = exists;
     return true;
 }
 
-std::string ReplacingFile::failure(int err) const {
-    std::string text = "erro ao gravar " + Quoted(path_) + ": " + FileErrorText(err);
-    if (!temp_.empty()) text += " (o arquivo anterior ficou como estava)";
+std::string ReplacingFile::reason() const {
+    std::string text = FileErrorText(writeError_ != 0 ? writeError_ : EIO);
+    if (replacing_) text += " (o arquivo anterior ficou como estava)";
     return text;
+}
+
+std::string ReplacingFile::failure() const {
+    return "erro ao gravar " + Quoted(path_) + ": " + reason();
 }
 
 bool ReplacingFile::commit(std::string& error) {
     if (file_ == nullptr) {
-        error = failure(writeError_ != 0 ? writeError_ : EBADF);
+        noteWriteError(EBADF);
+        error = failure();
         return false;
     }
     if (std::fflush(file_) != 0) noteWriteError(errno);
@@ -243,7 +256,7 @@ bool ReplacingFile::commit(std::string& error) {
         noteWriteError(errno);
     }
     if (writeError_ != 0) {
-        error = failure(writeError_);
+        error = failure();
         discard();
         return false;
     }
@@ -260,11 +273,13 @@ void ReplacingFile::discard() {
 
 bool ReplaceFileContents(const std::string& path, const std::string& text, std::string& error) {
     ReplacingFile out;
-    if (!out.open(path, error)) return false;
-    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out.stream()) != text.size()) {
+    bool ok = out.open(path, error);
+    if (ok && !text.empty() && std::fwrite(text.data(), 1, text.size(), out.stream()) != text.size()) {
         out.noteWriteError(errno);
     }
-    return out.commit(error);
+    ok = ok && out.commit(error);
+    if (!ok) error = out.reason();
+    return ok;
 }
 
 }  // namespace pm

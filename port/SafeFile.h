@@ -21,8 +21,10 @@ std::string FileErrorText(int err);
 // reason.
 int OpenRegularFile(const std::string& path, std::string& reason);
 
-// Reads a whole regular file into text. False with the reason on failure.
-bool ReadRegularFile(const std::string& path, std::string& text, std::string& reason);
+// Reads a whole regular file into text. False with the reason on failure;
+// opened then tells whether the file was opened (the read failed) or not.
+bool ReadRegularFile(const std::string& path, std::string& text, std::string& reason,
+                     bool& opened);
 
 // Which file a path names, whatever other path or link names it too: the
 // device and inode of an existing file, or, for a file still to be made, its
@@ -64,6 +66,8 @@ public:
         if (writeError_ == 0) writeError_ = err != 0 ? err : EIO;
     }
     int writeError() const { return writeError_; }
+    // Why open() or commit() failed, without the file's name.
+    std::string reason() const;
     // Flushes, syncs and renames over the final name. False with the reason
     // in error; the old file is then untouched and the temporary one gone.
     bool commit(std::string& error);
@@ -71,16 +75,18 @@ public:
     void discard();
 
 private:
-    std::string failure(int err) const;
+    std::string failure() const;
 
     std::FILE* file_ = nullptr;
     std::string path_;     // the name asked for
     std::string target_;   // the file that name leads to (a link resolved)
     std::string temp_;     // empty when writing directly
+    bool replacing_ = false;  // an old file is kept until the rename
     int writeError_ = 0;
 };
 
-// Writes text to path through a ReplacingFile. False with the reason.
+// Writes text to path through a ReplacingFile. False with the reason (see
+// ReplacingFile::reason()).
 bool ReplaceFileContents(const std::string& path, const std::string& text, std::string& error);
 
 }  // namespace pm

@@ -216,7 +216,8 @@ TEST_P(SameFile, RefusedAndTheFilesStayAsTheyWere) {
     fs::create_hard_link(dir / "in.red", dir / "hard.red");
     const std::set<std::string> before = dir.names();
 
-    const auto r = pm::testing::RunCli(kCli, InFolder(GetParam().words, dir), dir / "../err.txt");
+    const auto r = pm::testing::RunCli(kCli, InFolder(GetParam().words, dir),
+                                     pm::testing::TempFilePath("portmill_safety", "err.txt"));
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_NE(r.err.find("nada foi gravado"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
