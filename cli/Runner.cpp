@@ -292,7 +292,8 @@ bool CheckRecordPaths(const Options& options, const std::vector<std::string>& re
 }
 
 int Session::finish(std::uint64_t statements) {
-    if (stopping()) {
+    const bool stopped = stopping();
+    if (stopped) {
         // Stopped part-way: nothing may stay energised.
         ReleaseMotors(*context_);
         if (const int signal = CaughtSignal(); signal != 0) {
@@ -344,6 +345,12 @@ int Session::finish(std::uint64_t statements) {
         std::printf(" sim=- missed=-\n");
     }
     FlushStandardOutput();
+    if (!stopped && CaughtSignal() != 0) {
+        // Told to stop while the records were being put in place: the
+        // machine is released all the same, past the closed trace.
+        port_->vbOut(kDataReg, 0);
+        port_->vbOut(kControlReg, kZRelease);
+    }
     return ok ? kExitOk : kExitFile;
 }
 
