@@ -36,6 +36,17 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
     }
 }
 
+// Whether the file is where standard output or standard error goes.
+bool IsStandardStream(const struct stat& file) {
+    for (const int fd : {1, 2}) {
+        struct stat info{};
+        if (::fstat(fd, &info) == 0 && info.st_dev == file.st_dev && info.st_ino == file.st_ino) {
+            return true;
+        }
+    }
+    return false;
+}
+
 mode_t NewFileMode() {
     // The mask can only be read by setting it; this runs on one thread.
     const mode_t mask = ::umask(0);
@@ -195,8 +206,9 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
         error = "não foi possível criar " + Quoted(path) + ": " + reason();
         return false;
     }
-    if (exists && !S_ISREG(info.st_mode)) {
-        // A device or a FIFO: nothing to replace, written as it is.
+    if (exists && (!S_ISREG(info.st_mode) || IsStandardStream(info))) {
+        // A device or a FIFO, or the file standard output or error goes to
+        // (--list /dev/stdout): nothing to replace, written as it is.
         file_ = std::fopen(path.c_str(), "w");
         if (file_ == nullptr) {
             writeError_ = errno;
