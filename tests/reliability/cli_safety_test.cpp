@@ -73,8 +73,14 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-// Starts portmill-cli with words, its output and errors going to files.
-pid_t Start(const std::vector<std::string>& words, const std::string& out, const std::string& err) {
+// The port a real run drives: the kernel's driver is faked (fake_parport.cpp)
+// and logs every register write to kernelLog.
+const std::string kFakePort = "/nonexistent/fake-parport0";
+
+// Starts portmill-cli with words, its output and errors going to files; with
+// a kernelLog, on the faked parallel-port driver.
+pid_t Start(const std::vector<std::string>& words, const std::string& out, const std::string& err,
+            const std::string& kernelLog = "") {
     std::vector<std::string> all{kCli};
     all.insert(all.end(), words.begin(), words.end());
     std::vector<char*> argv;
@@ -89,6 +95,17 @@ pid_t Start(const std::vector<std::string>& words, const std::string& out, const
         ::dup2(in, 0);
         ::dup2(o, 1);
         ::dup2(e, 2);
+        if (!kernelLog.empty()) {
+            ::setenv("LD_PRELOAD", PM_FAKE_PARPORT, 1);
+            ::setenv("PM_FAKE_PARPORT", kFakePort.c_str(), 1);
+            ::setenv("PM_FAKE_PARPORT_LOG", kernelLog.c_str(), 1);
+            // A sanitized build checks that its runtime comes first; the
+            // stand-in comes before it here, on purpose.
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            const std::string options =
+                std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+            ::setenv("ASAN_OPTIONS", options.c_str(), 1);
+        }
         ::execv(kCli.c_str(), argv.data());
         ::_exit(127);
     }
@@ -114,6 +131,7 @@ struct StopCase {
     const char* name;
     std::vector<std::string> words;
     bool selftest;
+    bool realPort = false;  // on the faked kernel driver, its writes logged
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
@@ -136,7 +154,8 @@ TEST_P(StopSignal, ReleasesEveryCoilCompletesTheRecordsAndTells) {
     std::vector<std::string> words = With(InFolder(c.words, dir), {"--trace", dir / "t.trace"});
     if (!c.selftest) words = With(words, {"--dots", dir / "d.dots", "--list", dir / "l.list"});
 
-    const pid_t pid = Start(words, dir / "out.txt", dir / "err.txt");
+    const std::string kernelLog = c.realPort ? dir / "kernel.log" : "";
+    const pid_t pid = Start(words, dir / "out.txt", dir / "err.txt", kernelLog);
     ASSERT_GT(pid, 0);
     int raw = 0;
     bool ready = false;
@@ -159,11 +178,18 @@ TEST_P(StopSignal, ReleasesEveryCoilCompletesTheRecordsAndTells) {
     ASSERT_GE(trace.size(), 2u);
     EXPECT_NE(trace[trace.size() - 2].find(" W 888 0"), std::string::npos) << trace[trace.size() - 2];
     EXPECT_NE(trace.back().find(" W 890 11"), std::string::npos) << trace.back();
+    if (c.realPort) {
+        // What reached the kernel's driver, last: the same two writes.
+        const std::vector<std::string> kernel = Lines(Slurp(kernelLog));
+        ASSERT_GE(kernel.size(), 2u);
+        EXPECT_EQ(kernel[kernel.size() - 2], "W 888 0");
+        EXPECT_EQ(kernel.back(), "W 890 11");
+    }
     // Every record ends with a whole line, and no temporary file is left.
     for (const std::string& name : dir.names()) {
         EXPECT_NE(name.front(), '.') << name;
         const std::string text = Slurp(dir / name);
-        if (name != "long.red" && !text.empty()) {
+        if (name != "long.red" && name != "kernel.log" && !text.empty()) {
             EXPECT_EQ(text.back(), '\n') << name;
         }
     }
@@ -186,7 +212,15 @@ INSTANTIATE_TEST_SUITE_P(
                      false},
             StopCase{"HomeXY", With({"home-xy", "--sim-start", "300000,300000,0"}, kReal), false},
             StopCase{"HomeZ", With({"home-z", "--sim-ztop", "1000000"}, kReal), false},
-            StopCase{"Selftest", {"selftest", "--port", "sim", "--hold", "60000"}, true}),
+            StopCase{"Selftest", {"selftest", "--port", "sim", "--hold", "60000"}, true},
+            // A port that never shows a switch: the lift, Home XY and a coil
+            // line run on until stopped.
+            StopCase{"RunOnPort", With({"run", "D/long.red", "--port", "ppdev:" + kFakePort}, kReal),
+                     false, true},
+            StopCase{"HomeXYOnPort", With({"home-xy", "--port", "ppdev:" + kFakePort}, kReal),
+                     false, true},
+            StopCase{"SelftestOnPort",
+                     {"selftest", "--port", "ppdev:" + kFakePort, "--hold", "60000"}, true, true}),
         ::testing::Values(SIGINT, SIGTERM, SIGHUP)),
     [](const ::testing::TestParamInfo<std::tuple<StopCase, int>>& info) {
         const int s = std::get<1>(info.param);
