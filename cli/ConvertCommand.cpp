@@ -6,6 +6,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/Runner.h"
 #include "importer/Hpgl.h"
+#include "files/SafeFile.h"
 
 namespace pm::cli {
 
@@ -15,6 +16,10 @@ int ConvertCommand(int argc, char** argv) {
     const std::string out = argv[1];
     if (in.rfind("--", 0) == 0 || out.rfind("--", 0) == 0)
         return UsageError("convert não aceita opções");
+    // Refused before anything is opened: the original would be lost.
+    if (const std::string same = SameFileConflict({in}, {out}); !same.empty()) {
+        return UsageError(same);
+    }
     const HpglResult r = ConvertHpglFile(in, out);
     if (!r.ok) {
         std::cerr << "portmill-cli: " << r.error << '\n';

@@ -38,6 +38,7 @@ int HomingCommand(const char* name, int argc, char** argv, void (*click)(Context
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error, {"--sim-broken"})) return UsageError(error);
     if (!line.args.empty()) return UsageError(std::string(name) + " não leva argumentos");
+    if (!CheckRecordPaths(line.options, {}, error)) return UsageError(error);
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) return SetupError(error, status);

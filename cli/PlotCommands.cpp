@@ -1,16 +1,23 @@
 // run, scan and goto: "Fresar", "Calcular Limites" and "Ir para o Limite"
 // without the window.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "cli/Runner.h"
 #include "job/Job.h"
 #include "job/Limits.h"
+#include "motion/Motion.h"
 
 namespace pm::cli {
 namespace {
 
-// The exit status of a run over the plot file.
-int PlotStatus(PlotEnd end, int recordStatus) {
+// The exit status of a run over the plot file. A lift that gave up on the
+// top switch fails the command wherever it happened, even in the last pass.
+int PlotStatus(PlotEnd end, int recordStatus, const std::vector<std::string>& messages) {
+    if (std::find(messages.begin(), messages.end(), kZTopNotFound) != messages.end()) {
+        return kExitFile;
+    }
     switch (end) {
         case PlotEnd::NoFile: return kExitUsage;
         case PlotEnd::Refused:
@@ -30,6 +37,7 @@ int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
     if (line.args.size() != 1) return UsageError(std::string(name) + " espera um arquivo (FILE)");
+    if (!CheckRecordPaths(line.options, {line.args[0]}, error)) return UsageError(error);
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) {
@@ -37,7 +45,8 @@ int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
     }
     session.ui().caption = line.args[0];
     const PlotRun run = operation(session.context());
-    return PlotStatus(run.end, session.finish(run.statements));
+    const int recordStatus = session.finish(run.statements);
+    return PlotStatus(run.end, recordStatus, session.ui().messages);
 }
 
 }  // namespace
@@ -51,6 +60,7 @@ int GotoCommand(int argc, char** argv) {
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
     if (line.args.size() != 2) return UsageError("goto espera X e Y");
+    if (!CheckRecordPaths(line.options, {}, error)) return UsageError(error);
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) {

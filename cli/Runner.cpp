@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
-#include <cstring>
+#include <cstdio>
 #include <iostream>
 
+#include "cli/Signals.h"
+#include "motion/Motion.h"
 #include "port/PortFactory.h"
 #include "port/TracePort.h"
 
@@ -101,23 +103,11 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
     return true;
 }
 
-std::FILE* OpenRecord(const std::string& path, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    if (f == nullptr) {
-        error = "não foi possível criar \"" + path + "\": " + std::strerror(errno);
-        return nullptr;
-    }
-    std::setvbuf(f, nullptr, _IOFBF, 1 << 20);
-    return f;
-}
-
-// Closes a record; false when anything written to it was lost.
-bool CloseRecord(std::FILE*& f, const std::string& path) {
-    if (f == nullptr) return true;
-    const bool ok = std::ferror(f) == 0 && std::fclose(f) == 0;
-    f = nullptr;
-    if (!ok) std::cerr << "portmill-cli: erro ao gravar \"" << path << "\"\n";
-    return ok;
+// Writes one line of a record, noting the first failed write.
+template <typename... Args>
+void RecordLine(ReplacingFile& record, const char* format, Args... args) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg)
+    if (std::fprintf(record.stream(), format, args...) < 0) record.noteWriteError(errno);
 }
 
 }  // namespace
@@ -198,7 +188,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
 // "<t_ns> <W|R> <address> <value>".
 class Session::RecordPort final : public Port {
 public:
-    RecordPort(Port& inner, Clock& clock, std::FILE* out)
+    RecordPort(Port& inner, Clock& clock, ReplacingFile& out)
         : inner_(inner), clock_(clock), out_(out) {}
     void vbOut(std::int16_t address, std::int16_t value) override {
         inner_.vbOut(address, value);
@@ -216,23 +206,24 @@ private:
     void record(char kind, std::int16_t address, std::int16_t value) {
         line_.clear();
         AppendTraceLine(line_, {clock_.nowNs(), kind, address, value});
-        std::fwrite(line_.data(), 1, line_.size(), out_);
+        if (std::fwrite(line_.data(), 1, line_.size(), out_.stream()) != line_.size()) {
+            out_.noteWriteError(errno);
+        }
     }
     Port& inner_;
     Clock& clock_;
-    std::FILE* out_;
+    ReplacingFile& out_;
     std::string line_;
 };
 
 Session::Session(const Options& options) : options_(options) {}
 
-Session::~Session() {
-    if (dots_ != nullptr) std::fclose(dots_);
-    if (traceFile_ != nullptr) std::fclose(traceFile_);
-}
+Session::~Session() = default;
 
 bool Session::open(std::string& error, int& status) {
     status = kExitUsage;
+    // From here a signal stops the operation and releases the machine.
+    CatchStopSignals();
     if (options_.realClock) {
         clock_ = std::make_unique<RealClock>();
     } else {
@@ -262,73 +253,100 @@ bool Session::open(std::string& error, int& status) {
     }
 
     status = kExitFile;
-    if (!options_.tracePath.empty()) {
-        traceFile_ = OpenRecord(options_.tracePath, error);
-        if (traceFile_ == nullptr) return false;
-        trace_ = std::make_unique<RecordPort>(*port_, *clock_, traceFile_);
+    // Each record is written beside its name and put in place at the end;
+    // all are made now, so that a path that cannot be written fails before
+    // the machine moves.
+    for (auto [path, record] : {std::pair{&options_.tracePath, &traceRecord_},
+                                std::pair{&options_.dotsPath, &dotsRecord_},
+                                std::pair{&options_.listPath, &listRecord_}}) {
+        if (path->empty()) continue;
+        if (!record->open(*path, error)) return false;
+        std::setvbuf(record->stream(), nullptr, _IOFBF, std::size_t{1} << 20);
     }
-    if (!options_.dotsPath.empty()) {
-        dots_ = OpenRecord(options_.dotsPath, error);
-        if (dots_ == nullptr) return false;
-    }
-    if (!options_.listPath.empty()) {
-        // Made now, so that a path that cannot be written fails before the job.
-        std::FILE* list = OpenRecord(options_.listPath, error);
-        if (list == nullptr) return false;
-        std::fclose(list);
+    if (traceRecord_.isOpen()) {
+        trace_ = std::make_unique<RecordPort>(*port_, *clock_, traceRecord_);
     }
 
     Port& port = trace_ ? static_cast<Port&>(*trace_) : *port_;
     machine_ = std::make_unique<HeadlessMachine>(port, *clock_);
-    machine_->state().Settings = options_.machine;
+    MachineState& st = machine_->state();
+    st.Settings = options_.machine;
     HeadlessControls& ui = machine_->ui();
     ui.check1 = options_.motors;
     ui.slider1 = options_.scale;
     ui.slider2 = options_.speed;
     ui.text[3] = options_.divisor;
+    // A stop is a cancel at the next pump; what never pumps asks Quitting().
+    ui.onQuitting = [this] { return stopping(); };
+    ui.onPump = [this, &st] {
+        if (stopping()) st.CancelRequested = -1;
+    };
     ui.onMessage = [](const std::string& text) {
         std::cerr << "portmill-cli: " << text << '\n';
     };
-    if (dots_ != nullptr) {
+    if (dotsRecord_.isOpen()) {
         ui.onDot = [this](float x, float y, std::uint32_t colour) {
-            std::fprintf(dots_, "%.9g %.9g %" PRIu32 "\n", static_cast<double>(x),
-                         static_cast<double>(y), colour);
+            RecordLine(dotsRecord_, "%.9g %.9g %" PRIu32 "\n", static_cast<double>(x),
+                       static_cast<double>(y), colour);
         };
     }
     status = kExitOk;
     return true;
 }
 
+bool Session::stopping() const {
+    return CaughtSignal() != 0 || traceRecord_.writeError() != 0 ||
+           dotsRecord_.writeError() != 0;
+}
+
+bool CheckRecordPaths(const Options& options, const std::vector<std::string>& reads,
+                      std::string& error) {
+    std::vector<std::string> writes;
+    for (const std::string* path : {&options.tracePath, &options.dotsPath, &options.listPath}) {
+        if (!path->empty()) writes.push_back(*path);
+    }
+    error = SameFileConflict(reads, writes);
+    return error.empty();
+}
+
 int Session::finish(std::uint64_t statements) {
+    const bool stopped = stopping();
+    if (stopped) {
+        // Stopped part-way: nothing may stay energised.
+        ReleaseMotors(machine_->context());
+        if (const int signal = CaughtSignal(); signal != 0) {
+            std::cerr << "portmill-cli: interrompido por " << SignalName(signal)
+                      << ": a máquina parou e todas as bobinas foram desligadas\n";
+        }
+    }
     bool ok = true;
-    if (!options_.listPath.empty()) {
-        std::string error;
-        std::FILE* list = OpenRecord(options_.listPath, error);
-        if (list == nullptr) {
-            std::cerr << "portmill-cli: " << error << '\n';
-            ok = false;
-        } else {
-            std::string line;
-            const StatementList& entries = machine_->ui().list;
-            for (std::size_t i = 0; i < entries.size(); ++i) {
-                line.clear();
-                for (const char ch : entries.at(i)) {
-                    if (ch == '\r') {
-                        line += "\\r";
-                    } else if (ch == '\n') {
-                        line += "\\n";
-                    } else {
-                        line += ch;
-                    }
+    if (listRecord_.isOpen()) {
+        std::string line;
+        for (std::size_t i = 0; i < machine_->ui().list.size(); ++i) {
+            line.clear();
+            for (const char ch : machine_->ui().list.at(i)) {
+                if (ch == '\r') {
+                    line += "\\r";
+                } else if (ch == '\n') {
+                    line += "\\n";
+                } else {
+                    line += ch;
                 }
-                line += '\n';
-                std::fwrite(line.data(), 1, line.size(), list);
+            }
+            line += '\n';
+            if (std::fwrite(line.data(), 1, line.size(), listRecord_.stream()) != line.size()) {
+                listRecord_.noteWriteError(errno);
+                break;
             }
         }
-        ok = CloseRecord(list, options_.listPath) && ok;
     }
-    ok = CloseRecord(dots_, options_.dotsPath) && ok;
-    ok = CloseRecord(traceFile_, options_.tracePath) && ok;
+    for (ReplacingFile* record : {&listRecord_, &dotsRecord_, &traceRecord_}) {
+        std::string error;
+        if (record->isOpen() && !record->commit(error)) {
+            std::cerr << "portmill-cli: " << error << '\n';
+            ok = false;
+        }
+    }
 
     const MachineState& s = machine_->state();
     const HeadlessControls& ui = machine_->ui();
@@ -345,7 +363,13 @@ int Session::finish(std::uint64_t statements) {
     } else {
         std::printf(" sim=- missed=-\n");
     }
-    std::fflush(stdout);
+    FlushStandardOutput();
+    if (!stopped && CaughtSignal() != 0) {
+        // Told to stop while the records were being put in place: the
+        // machine is released all the same, past the closed trace.
+        port_->vbOut(kDataReg, 0);
+        port_->vbOut(kControlReg, kZRelease);
+    }
     return ok ? kExitOk : kExitFile;
 }
 

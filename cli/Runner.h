@@ -14,6 +14,7 @@
 #include "motion/MachineSettings.h"
 #include "motion/MachineState.h"
 #include "port/Port.h"
+#include "files/SafeFile.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm::cli {
@@ -86,10 +87,14 @@ public:
     // The simulated machine, or null when the port is a real one.
     SimulatedMachine* sim() { return sim_; }
 
-    // Writes the list record, closes the records and prints the last line
-    // with the count of statements the command handled. Returns kExitOk, or
-    // kExitFile when a record could not be written.
+    // Writes the list record, puts the records in place and prints the last
+    // line with the count of statements the command handled. After a stop
+    // (a signal, a record that failed) it first switches every coil off.
+    // Returns kExitOk, or kExitFile when a record could not be written.
     int finish(std::uint64_t statements);
+
+    // True once the command must stop: a signal came, or a record failed.
+    bool stopping() const;
 
 private:
     class RecordPort;
@@ -100,9 +105,15 @@ private:
     std::unique_ptr<RecordPort> trace_;
     SimulatedMachine* sim_ = nullptr;
     std::unique_ptr<HeadlessMachine> machine_;
-    std::FILE* dots_ = nullptr;
-    std::FILE* traceFile_ = nullptr;
+    ReplacingFile traceRecord_;
+    ReplacingFile dotsRecord_;
+    ReplacingFile listRecord_;
 };
+
+// Refuses records that name the file a command reads, or each other, before
+// anything is opened for writing. False with the message in error.
+bool CheckRecordPaths(const Options& options, const std::vector<std::string>& reads,
+                      std::string& error);
 
 // The commands of this file set; each takes the words after its name.
 int RunCommand(int argc, char** argv);

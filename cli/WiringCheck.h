@@ -28,8 +28,8 @@ int RunSelfTest(Port& port, Clock& clock, std::ostream& out, std::ostream& err,
 
 namespace cli {
 // portmill-cli selftest [--port NAME] [--hold MS] [--watch S] [--clock real|virtual]:
-// the wiring check above on the real clock, Ctrl-C ending it with the coils
-// released.
+// the wiring check above on the real clock; SIGINT, SIGTERM or SIGHUP ends it
+// with the coils released.
 int SelfTestCommand(int argc, char** argv);
 }  // namespace cli
 

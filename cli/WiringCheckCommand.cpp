@@ -1,22 +1,22 @@
 // portmill-cli selftest: the wiring check on a real port, slowly.
+#include <cerrno>
 #include <charconv>
-#include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/Runner.h"
+#include "cli/Signals.h"
 #include "cli/WiringCheck.h"
 #include "port/PortFactory.h"
+#include "files/SafeFile.h"
 #include "port/SimulatedMachine.h"
+#include "port/TracePort.h"
 
 namespace pm {
 namespace cli {
 namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int /*signal*/) { gInterrupted = 1; }
 
 bool ParseMs(const std::string& name, const std::string& text, long long lo, long long hi,
              long long& out, std::string& error) {
@@ -39,6 +39,7 @@ int SelfTestCommand(int argc, char** argv) {
         return UsageError(error);
     }
     if (!line.args.empty()) return UsageError("selftest não leva arquivo");
+    if (!CheckRecordPaths(line.options, {}, error)) return UsageError(error);
 
     SelfTestOptions options;
     long long holdMs = 1000;
@@ -82,16 +83,35 @@ int SelfTestCommand(int argc, char** argv) {
         return SetupError(fault, kExitFile);
     }
 
-    gInterrupted = 0;
-    const auto previous = std::signal(SIGINT, OnInterrupt);
-    options.stop = [] { return gInterrupted != 0; };
-    const int status = RunSelfTest(*port, *clock, std::cout, std::cerr, options);
-    std::signal(SIGINT, previous);
-    if (gInterrupted != 0) {
-        std::cout << "Interrompido." << std::endl;
-        return 130;
+    // The port's accesses, when asked, in the record format of the other
+    // commands; put in place when the test ends, however it ends.
+    std::unique_ptr<TracePort> trace;
+    if (!line.options.tracePath.empty()) {
+        trace = std::make_unique<TracePort>(*port, [&clock] { return clock->nowNs(); });
     }
-    return status == 0 ? kExitOk : kExitFile;
+    ReplacingFile record;
+    if (trace && !record.open(line.options.tracePath, error)) return SetupError(error, kExitFile);
+
+    // Ctrl-C, kill or a closed terminal: the test stops at its next wait and
+    // releases every coil.
+    CatchStopSignals();
+    options.stop = [] { return CaughtSignal() != 0; };
+    const int status =
+        RunSelfTest(trace ? static_cast<Port&>(*trace) : *port, *clock, std::cout, std::cerr, options);
+    bool recorded = true;
+    if (trace) {
+        const std::string text = trace->text();
+        if (std::fwrite(text.data(), 1, text.size(), record.stream()) != text.size()) {
+            record.noteWriteError(errno);
+        }
+        recorded = record.commit(error);
+        if (!recorded) std::cerr << "portmill-cli: " << error << '\n';
+    }
+    if (const int signal = CaughtSignal(); signal != 0) {
+        std::cout << "Interrompido (" << SignalName(signal) << "): bobinas desligadas." << std::endl;
+        return kExitFile;  // the caller makes it 128 + the signal's number
+    }
+    return status == 0 && recorded ? kExitOk : kExitFile;
 }
 
 }  // namespace cli

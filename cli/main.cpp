@@ -1,11 +1,13 @@
 // portmill-cli: the machine core without the window, on the simulated
 // machine and the virtual clock unless told otherwise.
+#include <csignal>
 #include <cstring>
 #include <iostream>
 
 #include "cli/ConvertCommand.h"
 #include "cli/EstimateCommand.h"
 #include "cli/Runner.h"
+#include "cli/Signals.h"
 #include "cli/WiringCheck.h"
 
 namespace {
@@ -30,6 +32,9 @@ constexpr Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away makes a failed write, told as such, not a
+    // silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc < 2) {
         std::cerr << pm::cli::UsageText();
         return pm::cli::kExitUsage;
@@ -38,10 +43,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
         std::strcmp(name, "help") == 0) {
         std::cout << pm::cli::UsageText();
-        return pm::cli::kExitOk;
+        return pm::cli::ExitStatus(pm::cli::kExitOk);
     }
     for (const Command& c : kCommands) {
-        if (std::strcmp(name, c.name) == 0) return c.run(argc - 2, argv + 2);
+        if (std::strcmp(name, c.name) == 0) return pm::cli::ExitStatus(c.run(argc - 2, argv + 2));
     }
     return pm::cli::UsageError(std::string("comando desconhecido: ") + name);
 }

@@ -39,6 +39,7 @@ void Command4_Click(Context& c) {
     c.port.vbOut(kControlReg, kHomeXYControl);
     bool open = true;
     do {
+        if (c.ui.Quitting()) break;
         const bool stepY = (c.port.vbInp(kStatusReg) & kYHomeBit) != 0;
         const bool stepX = (c.port.vbInp(kStatusReg) & kXHomeBit) != 0;
         // A counter at 0 has walked the whole allowance: one more half-step

@@ -16,6 +16,8 @@ inline constexpr long kHomePause = 5000;
 // status register itself; no event pump; every coil released at the end.
 // An axis whose switch is still open after kHomeSteps half-steps stops the
 // homing: every coil off, then a message naming the axis.
+// When the program is quitting (Controls::Quitting()) the homing stops at its
+// next pass, every coil off.
 void Command4_Click(Context& c);
 // "Home Z": the Z lift until LE(5) shows, one pump per cycle. "Cancelar"
 // stops it, and so does the count of a lift running full.

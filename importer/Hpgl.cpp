@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <system_error>
+
+#include "files/SafeFile.h"
 
 namespace pm {
 
@@ -519,24 +519,34 @@ HpglResult ConvertHpgl(std::string_view input) { return Converter(input).run(); 
 
 HpglResult ConvertHpglFile(const std::string& inPath, const std::string& outPath) {
     HpglResult r;
-    std::ifstream in(inPath, std::ios::binary);
-    if (!in) {
-        r.error = "Não foi possível abrir o arquivo \"" + inPath + "\": " + std::strerror(errno) + ".";
-        return r;
-    }
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        r.error = "Não foi possível ler o arquivo \"" + inPath + "\".";
-        return r;
-    }
-    r = ConvertHpgl(text);
-    if (!r.ok) return r;
-    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-    if (out) out.write(r.text.data(), static_cast<std::streamsize>(r.text.size()));
-    if (out) out.close();
-    if (!out) {
-        r.ok = false;
-        r.error = "Não foi possível gravar o arquivo \"" + outPath + "\": " + std::strerror(errno) + ".";
+    // Nothing here may end the program: the window calls it from "Abrir".
+    try {
+        if (const std::string same = SameFileConflict({inPath}, {outPath}); !same.empty()) {
+            r.error = "Não foi possível gravar o arquivo: " + same + ".";
+            return r;
+        }
+        std::string text;
+        std::string reason;
+        bool opened = false;
+        if (!ReadRegularFile(inPath, text, reason, opened)) {
+            r.error = std::string(opened ? "Não foi possível ler" : "Não foi possível abrir") +
+                      " o arquivo \"" + inPath + "\": " + reason + ".";
+            return r;
+        }
+        r = ConvertHpgl(text);
+        if (!r.ok) return r;
+        // Written beside its name and put in place only when complete: on a
+        // full disk the old file stays whole.
+        if (!ReplaceFileContents(outPath, r.text, reason)) {
+            r.ok = false;
+            r.error = "Não foi possível gravar o arquivo \"" + outPath + "\": " + reason + ".";
+        }
+    } catch (const std::exception& e) {
+        r = HpglResult{};
+        r.error = "Não foi possível converter o arquivo \"" + inPath + "\": " +
+                  (dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? "memória insuficiente"
+                                                                      : e.what()) +
+                  ".";
     }
     return r;
 }

@@ -1,54 +1,78 @@
 #include "job/PlotFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "files/SafeFile.h"
 
 namespace pm {
 
 bool PlotFile::open(const std::string& path) {
     close();
     errno_ = 0;
+    openReason_.clear();
     bytesRead_ = 0;
     size_ = 0;
     pos_ = len_ = 0;
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) {
-        errno_ = errno != 0 ? errno : EIO;
+    fd_ = OpenRegularFile(path, openReason_);
+    if (fd_ < 0) {
+        errno_ = kNotRegular;
         return false;
     }
     struct stat info{};
-    if (::fstat(fileno(file_), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            errno_ = EISDIR;
-            close();
-            return false;
-        }
-        if (S_ISREG(info.st_mode)) size_ = static_cast<std::uint64_t>(info.st_size);
+    if (::fstat(fd_, &info) != 0) {
+        errno_ = errno != 0 ? errno : EIO;
+        close();
+        return false;
     }
-    // Our own buffer does the buffering.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    mtimeSec_ = info.st_mtim.tv_sec;
+    mtimeNsec_ = info.st_mtim.tv_nsec;
     buffer_.resize(kBufferSize);
     return true;
 }
 
 void PlotFile::close() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
     pos_ = len_ = 0;
 }
 
 bool PlotFile::refill() {
-    if (file_ == nullptr || errno_ != 0) return false;
+    if (fd_ < 0 || errno_ != 0) return false;
     pos_ = 0;
-    len_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    if (len_ == 0 && std::ferror(file_)) errno_ = errno != 0 ? errno : EIO;
+    len_ = 0;
+    // A file rewritten, cut short or added to under the job would mix two
+    // drawings, or end one part-way as if it were complete.
+    struct stat info{};
+    if (::fstat(fd_, &info) != 0) {
+        errno_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) != size_ || info.st_mtim.tv_sec != mtimeSec_ ||
+        info.st_mtim.tv_nsec != mtimeNsec_) {
+        errno_ = kChanged;
+        return false;
+    }
+    ssize_t n = 0;
+    do {
+        n = ::read(fd_, buffer_.data(), buffer_.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        errno_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    len_ = static_cast<std::size_t>(n);
     return len_ > 0;
 }
 
 std::string PlotFile::reason() const {
+    if (!openReason_.empty()) return openReason_;
     switch (errno_) {
+        case kChanged: return "o arquivo mudou durante a operação";
         case ENOENT: return "o arquivo não existe";
         case EACCES:
         case EPERM: return "sem permissão para ler o arquivo";
@@ -59,8 +83,7 @@ std::string PlotFile::reason() const {
         case EMFILE:
         case ENFILE: return "arquivos abertos demais no sistema";
         case ENOMEM: return "memória insuficiente";
-        default: return std::string("erro do sistema ") + std::to_string(errno_) + " (" +
-                        std::strerror(errno_) + ")";
+        default: return FileErrorText(errno_);
     }
 }
 

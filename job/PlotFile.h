@@ -1,13 +1,15 @@
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace pm {
 
 // The plot file, read one character at a time through a large buffer (one
-// system call per 64 KiB, not per character).
+// system call per 64 KiB, not per character). Only a regular file is read.
+// A file that changes while it is read (its size or its modification time,
+// looked at before each block) stops the reading as a failed read does;
+// moving or deleting it does not disturb it.
 class PlotFile {
 public:
     static constexpr std::size_t kBufferSize = 64 * 1024;
@@ -18,7 +20,7 @@ public:
     ~PlotFile() { close(); }
 
     // Opens path for reading; false with the reason in reason() when it
-    // cannot be opened or is not a plain file.
+    // cannot be opened or is not a regular file.
     bool open(const std::string& path);
     void close();
 
@@ -42,7 +44,14 @@ public:
 private:
     bool refill();
 
-    std::FILE* file_ = nullptr;
+    // Reasons of this reader's own, beside the system's errno values.
+    static constexpr int kNotRegular = -1;
+    static constexpr int kChanged = -2;
+
+    int fd_ = -1;
+    std::string openReason_;  // why a path that exists is not a file
+    long long mtimeSec_ = 0;
+    long long mtimeNsec_ = 0;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;

@@ -58,6 +58,12 @@ public:
         (void)fileSize;
     }
 
+    // True once the program is being ended (told to stop, or unable to keep
+    // its records): the operations that never pump events (Home XY, the
+    // tool's lower) stop at their next pass, and the owner switches every
+    // coil off. The others stop through a cancel set at the pump.
+    virtual bool Quitting() { return false; }
+
     // Lets the window process pending events: clicks, slider changes, the
     // Timer1 tick. They run to completion before it returns.
     virtual void DoEvents() = 0;

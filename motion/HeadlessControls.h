@@ -41,6 +41,7 @@ public:
     std::function<void()> onPump;                           // scripted events
     std::function<void(float, float, std::uint32_t)> onDot; // each dot
     std::function<void(const std::string&)> onMessage;      // each message box
+    std::function<bool()> onQuitting;                       // the program is ending
 
     bool Check1() override { return check1; }
     int Slider1() override { return slider1; }
@@ -76,6 +77,7 @@ public:
         messages.push_back(t);
         if (onMessage) onMessage(t);
     }
+    bool Quitting() override { return onQuitting && onQuitting(); }
     void DoEvents() override {
         ++pumpCount;
         if (clock_.tickDue()) {

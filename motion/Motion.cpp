@@ -146,7 +146,10 @@ void LowerTool(Context& c) {
     if (!c.ui.Check1()) return;
     if (!s.ToolRaised) return;  // never plunge a tool that was not lifted
     s.ToolRaised = false;
-    for (int i = 0; i < s.ZStepCount; ++i) ZCycle(c, ZPhasesDown, kToolPause);
+    for (int i = 0; i < s.ZStepCount; ++i) {
+        if (c.ui.Quitting()) return;
+        ZCycle(c, ZPhasesDown, kToolPause);
+    }
 }
 
 void FinishJob(Context& c) {

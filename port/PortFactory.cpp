@@ -28,6 +28,18 @@ std::optional<unsigned> ParseBase(std::string_view text) {
     return value;
 }
 
+// Where a parallel port's three registers can be: the three legacy bases,
+// or an add-in card's base from 0x400 up. Anything else is another device
+// (the interrupt and keyboard controllers, the PCI configuration ports at
+// 0xCF8-0xCFF), which a typo must never reach.
+bool ParallelPortBase(unsigned base) {
+    if (base == 0x278 || base == 0x378 || base == 0x3BC) return true;
+    if (base < 0x400 || base > DirectIoPort::kMaxBase) return false;
+    constexpr unsigned kPciConfigFirst = 0xCF8;
+    constexpr unsigned kPciConfigLast = 0xCFF;
+    return base + 2 < kPciConfigFirst || base > kPciConfigLast;
+}
+
 std::unique_ptr<Port> AutoPort(SysCalls& sys) {
     std::unique_ptr<PpdevPort> refused;
     for (int n = 0; n < kAutoPorts; ++n) {
@@ -54,11 +66,19 @@ std::unique_ptr<Port> OpenPort(const std::string& name, std::string* error, SysC
     if (n == "io") return std::make_unique<DirectIoPort>(DirectIoPort::kDefaultBase, sys);
     if (n.starts_with(kIoPrefix)) {
         const auto base = ParseBase(n.substr(kIoPrefix.size()));
-        if (base && *base > 0 && *base <= DirectIoPort::kMaxBase) {
-            return std::make_unique<DirectIoPort>(*base, sys);
+        if (!base) {
+            if (error) *error = "endereço de E/S inválido: " + name + " (use io:0xNNN)";
+            return nullptr;
         }
-        if (error) *error = "endereço de E/S inválido: " + name + " (use io:0xNNN)";
-        return nullptr;
+        if (!ParallelPortBase(*base)) {
+            if (error) {
+                *error = "endereço de E/S recusado: " + name +
+                         " não é o endereço de uma porta paralela (use 0x378, 0x278 ou 0x3BC, "
+                         "ou o endereço de uma placa, de 0x400 em diante, fora de 0xCF8 a 0xCFF)";
+            }
+            return nullptr;
+        }
+        return std::make_unique<DirectIoPort>(*base, sys);
     }
     if (error) *error = "porta desconhecida: " + name + " (use " + kPortNames + ")";
     return nullptr;

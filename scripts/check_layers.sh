@@ -4,6 +4,8 @@
 #
 #   port/  <-  motion/  <-  job/, jog/, homing/  <-  cli/, app/
 #
+# files/ (reading and writing the user's files safely) knows nothing of the
+# machine and anyone may use it.
 # job/, jog/ and homing/ stand side by side: none includes another.
 # importer/ turns text into text and includes nothing of the machine; a
 # toolkit-bound importer library (importer_<name>/) may add Qt to it.
@@ -17,12 +19,13 @@ cd "$root"
 # The folders each folder may include besides itself (shell patterns).
 may_include() {
   case "$1" in
-    port | importer) echo "" ;;
-    motion) echo "port" ;;
-    job | jog | homing) echo "motion port" ;;
-    importer_*) echo "importer" ;;
-    cli) echo "job jog homing motion port importer" ;;
-    app) echo "job jog homing motion port importer importer_*" ;;
+    files) echo "" ;;
+    port | importer) echo "files" ;;
+    motion) echo "port files" ;;
+    job | jog | homing) echo "motion port files" ;;
+    importer_*) echo "importer files" ;;
+    cli) echo "job jog homing motion port importer files" ;;
+    app) echo "job jog homing motion port importer importer_* files" ;;
   esac
 }
 may_use_qt() {
@@ -33,7 +36,7 @@ may_use_qt() {
 }
 
 folders=()
-for d in port motion job jog homing importer importer_* cli app; do
+for d in files port motion job jog homing importer importer_* cli app; do
   [ -d "$d" ] && folders+=("$d")
 done
 

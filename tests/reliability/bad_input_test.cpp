@@ -2,9 +2,11 @@
 // in a clear message or a listed-and-ignored statement, never in a crash, a
 // hang or a move nobody asked for.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -277,10 +279,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The chosen file gone, made unreadable or turned into a folder between
 // "Abrir" and "Fresar" (or "Calcular Limites").
-enum class Spoil { Removed, Unreadable, Folder };
+// A FIFO or a device in the file's place is refused before anything is read
+// from it: a FIFO without a writer would hold the open up for ever, a device
+// such as /dev/zero never ends.
+enum class Spoil { Removed, Unreadable, Folder, Fifo, Device };
 
 void PrintTo(Spoil k, std::ostream* os) {
-    *os << (k == Spoil::Removed ? "removed" : k == Spoil::Unreadable ? "unreadable" : "folder");
+    *os << static_cast<int>(k);
 }
 
 class SpoiledFile : public ::testing::TestWithParam<Spoil> {
@@ -299,6 +304,14 @@ protected:
             case Spoil::Folder:
                 fs::remove(path_);
                 fs::create_directory(path_);
+                break;
+            case Spoil::Fifo:
+                fs::remove(path_);
+                ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+                break;
+            case Spoil::Device:
+                fs::remove(path_);
+                fs::create_symlink("/dev/zero", path_);
                 break;
         }
     }
@@ -337,14 +350,129 @@ TEST_P(SpoiledFile, ScanSaysSoAndKeepsTheLimits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SpoiledFile,
-                         ::testing::Values(Spoil::Removed, Spoil::Unreadable, Spoil::Folder),
+                         ::testing::Values(Spoil::Removed, Spoil::Unreadable, Spoil::Folder,
+                                           Spoil::Fifo, Spoil::Device),
                          [](const ::testing::TestParamInfo<Spoil>& i) {
                              switch (i.param) {
                                  case Spoil::Removed: return "Removed";
                                  case Spoil::Unreadable: return "Unreadable";
                                  case Spoil::Folder: return "Folder";
+                                 case Spoil::Fifo: return "Fifo";
+                                 case Spoil::Device: return "Device";
                              }
                              return "Unknown";
+                         });
+
+// The plot file changed by another program while the job or the scan reads
+// it. A change of its contents stops the run as a failed read does, whatever
+// was read before; moving or deleting it leaves the open file as it was.
+enum class Change { Truncated, Rewritten, Appended, Moved, Deleted };
+
+struct ChangeCase {
+    const char* name;
+    Change change;
+    bool stops;
+};
+
+void PrintTo(const ChangeCase& k, std::ostream* os) { *os << k.name; }
+
+class ChangedFile : public ::testing::TestWithParam<ChangeCase> {
+protected:
+    // Short moves back and forth, more than one 64 KiB block of them.
+    static std::string Drawing(char y) {
+        std::string text = "PU;PA 0,0;PD;";
+        while (text.size() < 150 * 1024) text += std::string("PA 1,") + y + ";PA 2," + y + ";";
+        return text;
+    }
+
+    void SetUp() override {
+        path_ = dir_.write("plot.red", Drawing('1'));
+        // An old time, so that a change in the same clock tick as the file's
+        // making still shows in its modification time.
+        const std::array<timespec, 2> old{{{1'000'000'000, 0}, {1'000'000'000, 0}}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path_.c_str(), old.data(), 0), 0);
+    }
+
+    // Runs op on b with the change made at the run's first pump.
+    template <typename Op>
+    void runChanged(Bench& b, Op op) {
+        const auto pump = b.ui.onPump;
+        bool changed = false;
+        b.ui.onPump = [&] {
+            pump();
+            if (changed) return;
+            changed = true;
+            change();
+        };
+        b.ui.caption = path_;
+        op(b.ctx);
+    }
+
+    void change() const {
+        switch (GetParam().change) {
+            case Change::Truncated:
+                fs::resize_file(path_, 10);
+                break;
+            case Change::Rewritten: {
+                std::fstream f(path_, std::ios::in | std::ios::out | std::ios::binary);
+                const std::string other = Drawing('3');
+                f.write(other.data(), static_cast<std::streamsize>(other.size()));
+                break;
+            }
+            case Change::Appended:
+                std::ofstream(path_, std::ios::binary | std::ios::app) << "PA 5,5;";
+                break;
+            case Change::Moved:
+                fs::rename(path_, path_ + ".old");
+                break;
+            case Change::Deleted:
+                fs::remove(path_);
+                break;
+        }
+    }
+
+    void expectOutcome(const Bench& b) const {
+        b.expectSettled();
+        if (GetParam().stops) {
+            ASSERT_EQ(b.ui.messages.size(), 1u);
+            EXPECT_NE(b.ui.messages[0].find("o arquivo mudou durante a operação"),
+                      std::string::npos)
+                << b.ui.messages[0];
+            // Nothing of the new contents was taken for the drawing.
+            for (std::size_t i = 0; i < b.ui.list.size(); ++i) {
+                EXPECT_EQ(std::string(b.ui.list.at(i)).find(",3;"), std::string::npos);
+            }
+        } else {
+            EXPECT_TRUE(b.ui.messages.empty()) << b.ui.messages.front();
+        }
+    }
+
+    TempDir dir_;
+    std::string path_;
+};
+
+TEST_P(ChangedFile, JobStopsOnlyWhenTheContentsChange) {
+    Bench b;
+    const PlotEnd expected = GetParam().stops ? PlotEnd::ReadFailed : PlotEnd::EndOfFile;
+    runChanged(b, [expected](Context& c) { EXPECT_EQ(RunJob(c).end, expected); });
+    expectOutcome(b);
+}
+
+TEST_P(ChangedFile, ScanStopsOnlyWhenTheContentsChange) {
+    Bench b;
+    const PlotEnd expected = GetParam().stops ? PlotEnd::ReadFailed : PlotEnd::EndOfFile;
+    runChanged(b, [expected](Context& c) { EXPECT_EQ(RunScan(c).end, expected); });
+    expectOutcome(b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ChangedFile,
+                         ::testing::Values(ChangeCase{"Truncated", Change::Truncated, true},
+                                           ChangeCase{"Rewritten", Change::Rewritten, true},
+                                           ChangeCase{"Appended", Change::Appended, true},
+                                           ChangeCase{"Moved", Change::Moved, false},
+                                           ChangeCase{"Deleted", Change::Deleted, false}),
+                         [](const ::testing::TestParamInfo<ChangeCase>& i) {
+                             return std::string(i.param.name);
                          });
 
 // "Ir para o Limite" with a divisor or a limit that gives no usable target:
