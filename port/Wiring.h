@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "port/Port.h"
@@ -94,10 +95,12 @@ inline constexpr int kZRelease = 11;
 
 // Each phase drives its coil's line alone: the release pattern with that
 // line's bit turned over.
-static_assert([] {
-    for (std::size_t i = 0; i < kZPhases.size(); ++i)
+constexpr bool EachZPhaseDrivesOneLine() {
+    for (std::size_t i = 0; i < kZPhases.size(); ++i) {
         if (kZPhases[i] != (kZRelease ^ (1 << kControlLines[i].bit))) return false;
+    }
     return true;
-}());
+}
+static_assert(EachZPhaseDrivesOneLine());
 
 }  // namespace pm::wiring
