@@ -14,8 +14,8 @@ namespace pm::cli {
 namespace {
 
 std::string Range(const Extent& e) {
-    return "X " + FormatPlotNumber(e.minX) + " a " + FormatPlotNumber(e.maxX) + ", Y " +
-           FormatPlotNumber(e.minY) + " a " + FormatPlotNumber(e.maxY);
+    return "X " + FormatHumanNumber(e.minX) + " a " + FormatHumanNumber(e.maxX) + ", Y " +
+           FormatHumanNumber(e.minY) + " a " + FormatHumanNumber(e.maxY);
 }
 
 std::string Corners(const Extent& e) {
