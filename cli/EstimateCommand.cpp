@@ -8,7 +8,7 @@
 #include "cli/ImportCommands.h"
 #include "cli/Runner.h"
 #include "importer/Estimate.h"
-#include "importer/Hpgl.h"
+#include "importer/Drawing.h"
 
 namespace pm::cli {
 namespace {
@@ -52,7 +52,7 @@ int EstimateCommand(int argc, char** argv) {
     if (o.simZTop) s.machine.zTop = *o.simZTop;
 
     const std::string& file = line.args[0];
-    if (IsHpglFileName(file))
+    if (IsDrawingFileName(file))
         std::cerr << "portmill-cli: aviso: \"" << file
                   << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
     const JobEstimate est = EstimateJob(file, s);

@@ -1,8 +1,10 @@
 // run, scan and goto: "Fresar", "Calcular Limites" and "Ir para o Limite"
 // without the window.
+#include <iostream>
 #include <string>
 
 #include "cli/Runner.h"
+#include "importer/Drawing.h"
 #include "homing/Limits.h"
 #include "job/Job.h"
 
@@ -30,6 +32,11 @@ int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
     if (line.args.size() != 1) return UsageError(std::string(name) + " espera um arquivo (FILE)");
+    // G-code and SVG are no plot statements at all; HPGL is read as it is.
+    const std::string& file = line.args[0];
+    if (IsDrawingFileName(file) && !IsHpglFileName(file))
+        std::cerr << "portmill-cli: aviso: \"" << file
+                  << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) {

@@ -517,11 +517,22 @@ bool IsGcodeFileName(std::string_view path) {
 bool LooksLikeGcode(std::string_view in) {
     std::size_t i = 0;
     if (in.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-    while (i < in.size() && (isBlank(in[i]) || in[i] == '\n')) ++i;
-    if (i >= in.size()) return false;
-    const char c = in[i];
-    if (c == '%' || c == '(' || c == '$') return true;
-    if (!isLetter(c)) return false;
+    while (i < in.size()) {
+        const char c = in[i];
+        if (isBlank(c) || c == '\n') {
+            ++i;
+        } else if (c == '%' || c == ';' || c == '$') {
+            // A tape mark, a comment or a grbl setting: the next line tells.
+            const std::size_t end = in.find('\n', i);
+            i = end == std::string_view::npos ? in.size() : end + 1;
+        } else if (c == '(') {
+            const std::size_t end = in.find(')', i);
+            i = end == std::string_view::npos ? in.size() : end + 1;
+        } else {
+            break;
+        }
+    }
+    if (i >= in.size() || !isLetter(in[i])) return false;
     ++i;
     while (i < in.size() && isBlank(in[i])) ++i;
     return i < in.size() && (isDigit(in[i]) || in[i] == '-' || in[i] == '+' || in[i] == '.');

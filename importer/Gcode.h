@@ -30,8 +30,8 @@ DrawingResult ConvertGcode(std::string_view input, const GcodeOptions& options =
 // .gcode, .gc, .tap, in any case).
 bool IsGcodeFileName(std::string_view path);
 
-// Whether a text reads as G-code rather than HPGL: its first word is a
-// letter and a number, or a "%", "(" or ";" line.
+// Whether a text reads as G-code rather than HPGL: past "%" lines, comments
+// and grbl settings, its first word is a letter and a number.
 bool LooksLikeGcode(std::string_view input);
 
 }  // namespace pm
