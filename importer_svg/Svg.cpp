@@ -64,7 +64,12 @@ public:
 
     void updateState(const QPaintEngineState& state) override {
         if (state.state() & QPaintEngine::DirtyTransform) transform_ = state.transform();
-        if (state.state() & QPaintEngine::DirtyPen) noPen_ = state.pen().style() == Qt::NoPen;
+        // The renderer's "no stroke" is a pen without a brush; a stroke of
+        // width 0 does not show either.
+        if (state.state() & QPaintEngine::DirtyPen) {
+            const QPen& pen = state.pen();
+            noPen_ = pen.style() == Qt::NoPen || pen.brush().style() == Qt::NoBrush || pen.widthF() == 0;
+        }
         if (state.state() & QPaintEngine::DirtyBrush) noBrush_ = state.brush().style() == Qt::NoBrush;
     }
 
@@ -134,8 +139,9 @@ public:
         }
     }
 
+    // A line has no inside to fill: unstroked, it does not show.
     void drawLines(const QLineF* lines, int count) override {
-        if (invisible()) return;
+        if (noPen_) return;
         for (int k = 0; k < count; ++k) {
                 keep({transform_.map(lines[k].p1()), transform_.map(lines[k].p2())});
         }
@@ -245,7 +251,8 @@ std::optional<QRectF> viewBox(const QString& text) {
 
 // What the XML says that the renderer does not: whether it is well-formed
 // SVG, the page, and the text. The drawing comes back without its text,
-// which would need fonts and is not drawn anyway.
+// which would need fonts and is not drawn anyway, and without clip paths
+// and masks.
 struct Reading {
     QString error;
     QByteArray drawing;
@@ -283,6 +290,12 @@ Reading readXml(const QByteArray& in) {
             }
             if (name == QLatin1String("text") || name == QLatin1String("flowRoot")) {
                 ++r.texts;
+                skipping = 1;
+                continue;
+            }
+            // Clip paths and masks shape what shows, they are no lines:
+            // the renderer would draw them as shapes of their own.
+            if (name == QLatin1String("clipPath") || name == QLatin1String("mask")) {
                 skipping = 1;
                 continue;
             }
