@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "importer/Drawing.h"
 #include "importer/Gcode.h"
 #include "tests/importer/PlotText.h"
 
@@ -185,6 +186,32 @@ TEST(GcodeFiles, NamesAndContent) {
     EXPECT_FALSE(LooksLikeGcode("IN;PU0,0;"));
     EXPECT_FALSE(LooksLikeGcode("PA10,10;"));
     EXPECT_FALSE(LooksLikeGcode("<svg/>"));
+}
+
+// Content first, the name where the content does not tell.
+TEST(DrawingKinds, ByContentAndName) {
+    const struct {
+        const char* name;
+        const char* content;
+        DrawingKind kind;
+    } cases[] = {
+        {"a.svg", "<svg/>", DrawingKind::Svg},
+        {"a.txt", "\xEF\xBB\xBF\n<?xml version='1.0'?><svg/>", DrawingKind::Svg},
+        {"a.plt", "G0 X1", DrawingKind::Gcode},
+        {"a", "%\n(x)\nG1 X1", DrawingKind::Gcode},
+        {"a.nc", "IN;PU0,0;", DrawingKind::Hpgl},
+        {"a.red", "PU0,0;PD1,1;", DrawingKind::Plot},
+        {"a.plt", "%PDF-1.4\n\x80", DrawingKind::Hpgl},
+        {"a.gcode", "#1=5", DrawingKind::Gcode},
+        {"a.svg", "", DrawingKind::Svg},
+        {"a.dat", "\x01\x02", DrawingKind::Hpgl},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DetectDrawing(c.name, c.content), c.kind) << c.name << ' ' << c.content;
+    EXPECT_TRUE(IsDrawingFileName("x.SVG"));
+    EXPECT_TRUE(IsDrawingFileName("x.tap"));
+    EXPECT_TRUE(IsDrawingFileName("x.hpgl"));
+    EXPECT_FALSE(IsDrawingFileName("x.red"));
+    EXPECT_FALSE(IsDrawingFileName("svg/x"));
 }
 
 }  // namespace
