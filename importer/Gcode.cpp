@@ -81,7 +81,7 @@ private:
     void arc(const Block& b, const Point3& to, bool clockwise);
     void segment(const Point3& to, int motion);
     bool millsAt(double z, int motion) const;
-    void emit(double x, double y, bool down);
+    void put(double x, double y, bool down);
 
     std::string_view in_;
     GcodeOptions o_;
@@ -317,7 +317,9 @@ void Converter::execute(const Block& b) {
                 lastS_ = w.value;
                 break;
             case 'F': case 'T': case 'H': drop(std::string(1, w.letter)); break;
-            case 'N': case 'O': break;  // line and program numbers
+            // Line and program numbers; axis, arc and parameter words, read
+            // with the block.
+            case 'N': case 'O':
             case 'X': case 'Y': case 'Z': case 'I': case 'J': case 'K': case 'R': case 'P': break;
             default: unknown(w.letter, w.value);
         }
@@ -392,15 +394,15 @@ void Converter::segment(const Point3& to, int motion) {
     const bool d1 = millsAt(to.z, motion);
     if (rule_ == PenRule::Z && d0 != d1 && from.z != to.z) {
         const double t = (o_.zThresholdMm - from.z) / (to.z - from.z);
-        emit(from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t, d0);
-        emit(to.x, to.y, d1);
+        put(from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t, d0);
+        put(to.x, to.y, d1);
     } else {
-        emit(to.x, to.y, d1);
+        put(to.x, to.y, d1);
     }
     at_ = to;
 }
 
-void Converter::emit(double x, double y, bool down) {
+void Converter::put(double x, double y, bool down) {
     out_.pen(down);
     const double px = x * kUnitsPerMm;
     const double py = y * kUnitsPerMm;
