@@ -256,7 +256,7 @@ std::optional<QRectF> viewBox(const QString& text) {
 struct Reading {
     QString error;
     QByteArray drawing;
-    QString width, height, viewBox;
+    QString width, height, viewBox, aspect;
     long long texts = 0;
     long long images = 0;
 };
@@ -283,6 +283,7 @@ Reading readXml(const QByteArray& in) {
                 r.width = a.value(QLatin1String("width")).toString();
                 r.height = a.value(QLatin1String("height")).toString();
                 r.viewBox = a.value(QLatin1String("viewBox")).toString();
+                r.aspect = a.value(QLatin1String("preserveAspectRatio")).toString();
             }
             if (skipping > 0) {
                 ++skipping;
@@ -315,6 +316,25 @@ Reading readXml(const QByteArray& in) {
         r.error = QStringLiteral("O arquivo não contém nenhum elemento XML.");
     }
     return r;
+}
+
+// Where the viewBox goes on a page of w x h: scaled alike in both directions
+// and aligned as preserveAspectRatio says (by default centred, whole), or
+// stretched over the page for "none".
+QRectF placeViewBox(const QRectF& box, double w, double h, const QString& aspect) {
+    const QStringList words = aspect.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString align = words.isEmpty() ? QStringLiteral("xMidYMid") : words[0];
+    if (align == QLatin1String("none")) return {0, 0, w, h};
+    const bool slice = words.size() > 1 && words[1] == QLatin1String("slice");
+    const double sx = w / box.width(), sy = h / box.height();
+    const double s = slice ? std::max(sx, sy) : std::min(sx, sy);
+    const double bw = box.width() * s, bh = box.height() * s;
+    const auto at = [&](const char* min, const char* max, double room) {
+        if (align.contains(QLatin1String(min))) return 0.0;
+        if (align.contains(QLatin1String(max))) return room;
+        return room / 2;
+    };
+    return {at("xMin", "xMax", w - bw), at("YMin", "YMax", h - bh), bw, bh};
 }
 
 }  // namespace
@@ -354,7 +374,7 @@ DrawingResult ConvertSvg(std::string_view input) {
     RecordingDevice device;
     {
         QPainter painter(&device);
-        renderer.render(&painter, QRectF(0, 0, pageW, pageH));
+        renderer.render(&painter, box ? placeViewBox(*box, pageW, pageH, xml.aspect) : QRectF(0, 0, pageW, pageH));
     }
     const RecordingEngine& rec = device.engine();
 

@@ -78,6 +78,20 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"mm_page_px_units", "<svg xmlns='http://www.w3.org/2000/svg' width='25.4mm' height='25.4mm'>"
                                  "<line x1='0' y1='96' x2='48' y2='96' stroke='#000'/></svg>",
              "PU0,0;PD508,0;PU;"},
+        // A viewBox of another shape than the page is centred on it, whole,
+        // unless preserveAspectRatio says otherwise.
+        Case{"viewbox_centred_on_a_wider_page",
+             "<svg xmlns='http://www.w3.org/2000/svg' width='40mm' height='10mm' viewBox='0 0 10 10'>"
+             "<line x1='0' y1='10' x2='10' y2='0' stroke='#000'/></svg>",
+             "PU600,0;PD1000,400;PU;"},
+        Case{"viewbox_aligned_left", "<svg xmlns='http://www.w3.org/2000/svg' width='40mm' height='10mm' "
+                                     "viewBox='0 0 10 10' preserveAspectRatio='xMinYMax meet'>"
+                                     "<line x1='0' y1='10' x2='10' y2='0' stroke='#000'/></svg>",
+             "PU0,0;PD400,400;PU;"},
+        Case{"viewbox_stretched", "<svg xmlns='http://www.w3.org/2000/svg' width='40mm' height='10mm' "
+                                  "viewBox='0 0 10 10' preserveAspectRatio='none'>"
+                                  "<line x1='0' y1='10' x2='10' y2='0' stroke='#000'/></svg>",
+             "PU0,0;PD1600,400;PU;"},
         Case{"viewbox_only_is_px", "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 96 96'>"
                                    "<line x1='0' y1='96' x2='96' y2='96' stroke='#000'/></svg>",
              "PU0,0;PD1016,0;PU;"}),
