@@ -57,6 +57,7 @@ std::string program(std::size_t bytes) {
     return s + "G0 Z2.\nM5\nM30\n%\n";
 }
 
+#if PM_WITH_SVG
 // A drawing as a drawing program saves it: many paths of lines and curves
 // in groups with transforms, on an A4 page.
 std::string svgDrawing(std::size_t bytes) {
@@ -72,6 +73,7 @@ std::string svgDrawing(std::size_t bytes) {
     }
     return s + "</g>\n</svg>\n";
 }
+#endif
 
 // One converter's row: MB/s over the text.
 bool throughputRow(const std::string& what, std::size_t mb, const std::string& text,
