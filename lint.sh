@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 source scripts/setup.sh
 pm_install_missing clang-tidy cppcheck
 
-dirs=(files port motion job homing jog importer app cli fuzz)
+dirs=(files port motion job homing jog importer importer_svg app cli fuzz)
 present=()
 for d in "${dirs[@]}"; do [ -d "$d" ] && present+=("$d"); done
 jobs="${LINT_JOBS:-2}"

@@ -27,7 +27,8 @@
 #include "app/StatementModel.h"
 #include "app/Widgets.h"
 #include "homing/Homing.h"
-#include "importer/Hpgl.h"
+#include "importer/Drawing.h"
+#include "importer_svg/Svg.h"
 #include "job/Job.h"
 #include "job/Limits.h"
 #include "jog/Jog.h"
@@ -581,7 +582,10 @@ void Form1::UpdatePortStatus() {
 void Form1::Abrir_Click() {
     const QString plt = QStringLiteral("c:\\plt");
     if (QDir(plt).exists()) dialogo_->setDirectory(plt);
-    dialogo_->setNameFilters({QStringLiteral("*.red"), QStringLiteral("HPGL (*.plt *.hpgl *.hpg)")});
+    dialogo_->setNameFilters({QStringLiteral("*.red"),
+                              QStringLiteral("Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)"),
+                              QStringLiteral("HPGL (*.plt *.hpgl *.hpg)"),
+                              QStringLiteral("G-code (*.nc *.ngc *.gcode *.gc *.tap)"), QStringLiteral("SVG (*.svg)")});
     if (dialogo_->exec() == QDialog::Accepted && !dialogo_->selectedFiles().isEmpty()) {
         OpenChosenFile(dialogo_->selectedFiles().constFirst());
         return;
@@ -592,7 +596,7 @@ void Form1::Abrir_Click() {
 
 void Form1::OpenChosenFile(const QString& path) {
     const std::string chosen = QFile::encodeName(path).toStdString();
-    if (!IsHpglFileName(chosen)) {
+    if (!IsDrawingFileName(chosen)) {
         dialogoFileName_ = chosen;
         SetCaption(dialogoFileName_);
         StartEstimate();
@@ -608,7 +612,7 @@ void Form1::OpenChosenFile(const QString& path) {
         return;
     }
     if (QFileInfo::exists(plotName) && !AskReplace(plotName)) return;
-    const HpglResult r = ConvertHpglFile(chosen, plot);
+    const DrawingResult r = ConvertDrawingFile(chosen, plot, {}, ConvertSvg);
     if (!r.ok) {
         MsgBox(r.error, kMsgTitle);
         return;

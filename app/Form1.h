@@ -88,9 +88,10 @@ public:
     long long pumpsRun() const { return pumpsRun_; }
 
     // What "Abrir" does with the file the dialog gave: a ".red" becomes the
-    // chosen file; an HPGL file is converted to the ".red" beside it first
-    // (asking before replacing one), and a summary is shown. A refused file
-    // leaves the previous choice. Then the duration is estimated anew.
+    // chosen file; a drawing (HPGL, G-code, SVG) is converted to the ".red"
+    // beside it first (asking before replacing one), and a summary is shown.
+    // A refused file leaves the previous choice. Then the duration is
+    // estimated anew.
     void OpenChosenFile(const QString& path);
     // Reads the port once, which opens a real port, and says once in a
     // message box why it cannot be driven, if it cannot. Called by the program

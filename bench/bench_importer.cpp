@@ -1,4 +1,5 @@
-// The HPGL importer's throughput and the price of a duration estimate.
+// The drawing converters' throughput (HPGL, G-code, SVG) and the price of a
+// duration estimate.
 #include <unistd.h>
 
 #include <chrono>
@@ -9,8 +10,12 @@
 #include <string>
 
 #include "bench/BenchCommon.h"
-#include "importer/Hpgl.h"
 #include "job/Estimate.h"
+#include "importer/Gcode.h"
+#include "importer/Hpgl.h"
+#if PM_WITH_SVG
+#include "importer_svg/Svg.h"
+#endif
 
 namespace {
 
@@ -36,6 +41,55 @@ std::string drawing(std::size_t bytes) {
     return s + "PU0,0;SP0;";
 }
 
+// A program as a CAM program writes it: pockets of short G1 moves at a
+// depth, arcs now and then, feeds and line numbers.
+std::string program(std::size_t bytes) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> coord(0, 200000);
+    const auto mm = [&] { return std::to_string(coord(rng) / 1000) + "." + std::to_string(coord(rng) % 1000); };
+    std::string s = "%\n(bench)\nG21 G90 G17\nM3 S12000\n";
+    long n = 10;
+    while (s.size() < bytes) {
+        s += "N" + std::to_string(n++) + " G0 Z2.\nG0 X" + mm() + " Y" + mm() + "\nG1 Z-0.5 F200\n";
+        for (int k = 0; k < 40; ++k) s += "G1 X" + mm() + " Y" + mm() + " F800\n";
+        s += "G2 X" + mm() + " Y" + mm() + " R150.\n";
+    }
+    return s + "G0 Z2.\nM5\nM30\n%\n";
+}
+
+#if PM_WITH_SVG
+// A drawing as a drawing program saves it: many paths of lines and curves
+// in groups with transforms, on an A4 page.
+std::string svgDrawing(std::size_t bytes) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> coord(0, 200);
+    const auto pt = [&] { return std::to_string(coord(rng)) + "." + std::to_string(coord(rng) % 10); };
+    std::string s = "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"210mm\" "
+                    "height=\"297mm\" viewBox=\"0 0 210 297\">\n<g transform=\"translate(2,3) scale(0.98)\">\n";
+    while (s.size() < bytes) {
+        s += "<path style=\"fill:none;stroke:#000;stroke-width:0.2\" d=\"M" + pt() + "," + pt();
+        for (int k = 0; k < 30; ++k) s += " L" + pt() + "," + pt();
+        s += " C" + pt() + "," + pt() + " " + pt() + "," + pt() + " " + pt() + "," + pt() + " Z\"/>\n";
+    }
+    return s + "</g>\n</svg>\n";
+}
+#endif
+
+// One converter's row: MB/s over the text.
+bool throughputRow(const std::string& what, std::size_t mb, const std::string& text,
+                   DrawingResult (*convert)(const std::string&)) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const DrawingResult r = convert(text);
+    const double s = SecondsSince(t0);
+    if (!r.ok) {
+        std::fprintf(stderr, "bench_importer: %s: %s\n", what.c_str(), r.error.c_str());
+        return false;
+    }
+    Row(what + " conversion, " + std::to_string(mb) + " MB drawing", static_cast<double>(text.size()) / 1e6 / s,
+        "MB/s", std::to_string(r.summary.statements) + " statements written");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +106,12 @@ int main(int argc, char** argv) {
     }
     Row("HPGL conversion, " + std::to_string(mb) + " MB drawing", static_cast<double>(hpgl.size()) / 1e6 / conv,
         "MB/s", std::to_string(r.summary.statements) + " statements written");
+    if (!throughputRow("G-code", mb, program(mb << 20), [](const std::string& t) { return ConvertGcode(t); }))
+        return 1;
+#if PM_WITH_SVG
+    if (!throughputRow("SVG", mb, svgDrawing(mb << 20), [](const std::string& t) { return ConvertSvg(t); }))
+        return 1;
+#endif
 
     // The estimate of a plot file of short moves, the way the window runs it
     // when a file is chosen or a setting changes.

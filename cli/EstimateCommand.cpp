@@ -7,15 +7,15 @@
 
 #include "cli/EstimateCommand.h"
 #include "cli/Runner.h"
-#include "importer/Hpgl.h"
+#include "importer/Drawing.h"
 #include "job/Estimate.h"
 
 namespace pm::cli {
 namespace {
 
 std::string Range(const Extent& e) {
-    return "X " + FormatPlotNumber(e.minX) + " a " + FormatPlotNumber(e.maxX) + ", Y " +
-           FormatPlotNumber(e.minY) + " a " + FormatPlotNumber(e.maxY);
+    return "X " + FormatHumanNumber(e.minX) + " a " + FormatHumanNumber(e.maxX) + ", Y " +
+           FormatHumanNumber(e.minY) + " a " + FormatHumanNumber(e.maxY);
 }
 
 std::string Corners(const Extent& e) {
@@ -53,7 +53,7 @@ int EstimateCommand(int argc, char** argv) {
     if (o.simZTop) s.machine.zTop = *o.simZTop;
 
     const std::string& file = line.args[0];
-    if (IsHpglFileName(file))
+    if (IsDrawingFileName(file))
         std::cerr << "portmill-cli: aviso: \"" << file
                   << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
     const JobEstimate est = EstimateJob(file, s);

@@ -1,10 +1,12 @@
 // run, scan and goto: "Fresar", "Calcular Limites" and "Ir para o Limite"
 // without the window.
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Runner.h"
+#include "importer/Drawing.h"
 #include "job/Job.h"
 #include "job/Limits.h"
 #include "motion/Motion.h"
@@ -38,6 +40,11 @@ int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
     if (line.args.size() != 1) return UsageError(std::string(name) + " espera um arquivo (FILE)");
     if (!CheckRecordPaths(line.options, {line.args[0]}, error)) return UsageError(error);
+    // G-code and SVG are no plot statements at all; HPGL is read as it is.
+    const std::string& file = line.args[0];
+    if (IsDrawingFileName(file) && !IsHpglFileName(file))
+        std::cerr << "portmill-cli: aviso: \"" << file
+                  << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) {

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PM_FUZZ_CHECK(r.text.empty() || r.text.back() == ';', "text after the last statement");
 
     long long statements = 0;
-    pm::HpglExtent extent;
+    pm::DrawingExtent extent;
     std::size_t begin = 0;
     while (begin < r.text.size()) {
         const std::size_t end = r.text.find(';', begin);

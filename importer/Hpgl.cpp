@@ -23,14 +23,13 @@ constexpr char kEtx = '\x03';
 constexpr char kEsc = '\x1b';
 constexpr double kDefaultChordDeg = 5.0;
 // HPGL/2's coordinate range; anything beyond is no drawing for a router.
-constexpr double kMaxCoordinate = 1073741824.0;
-// Positions are kept to a millionth of a plot unit, so relative moves and
-// chords do not pile up binary noise ('PR0.1' three times ends at 0.3).
+constexpr double kMaxCoordinate = kMaxPlotCoordinate;
+// Numbers are read to the plot form's precision (a millionth of a unit).
 constexpr double kGrid = 1e6;
 
 // Commands that draw on a pen plotter but have no plot-form equivalent here.
 const std::set<std::string, std::less<>> kDrawingCommands = {
-    "AT", "BR", "BZ", "EA", "EP", "ER", "EW", "FP", "LB", "PM", "PS", "RA",
+    "AT", "BR", "BZ", "EA", "EP", "ER", "EW", "FP", "LB", "PM", "RA",
     "RR", "RT", "WG", "WD", "SM", "BP", "CT", "RO", "IW"};
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -39,21 +38,17 @@ char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 // Bytes that may stand between statements and between parameters.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0'; }
 
-// Appends a number as the plot form writes it (see FormatPlotNumber).
-void appendNumber(std::string& out, double v) {
-    std::array<char, 400> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v + 0.0,
-                                   std::chars_format::fixed);
-    out.append(buf.data(), res.ptr);
-}
-
-double snap(double v) { return std::nearbyint(v * kGrid) / kGrid + 0.0; }
-
 std::string position(std::size_t at) { return std::to_string(at + 1); }
+
+std::string frameText(const std::array<double, 4>& f) {
+    return "P1 " + FormatHumanNumber(f[0]) + "," + FormatHumanNumber(f[1]) + " P2 " + FormatHumanNumber(f[2]) +
+           "," + FormatHumanNumber(f[3]);
+}
 
 class Converter {
 public:
-    explicit Converter(std::string_view in) : in_(in) {}
+    Converter(std::string_view in, const HpglOptions& o)
+        : in_(in), defaultFrame_{o.frame.p1x, o.frame.p1y, o.frame.p2x, o.frame.p2y}, ip_(defaultFrame_) {}
 
     HpglResult run();
 
@@ -70,14 +65,14 @@ private:
     void command(std::size_t start);
     std::vector<double> numbers();
     void skipParameters();
-    void skipLabel();
+    bool skipLabel();
     void drop(const std::string& name);
 
     void pairs(const std::vector<double>& v, std::size_t start);
     void moveUser(double ux, double uy, std::size_t start);
     void pen(bool down);
+    void selectPen(const std::vector<double>& v);
     void point(double px, double py, std::size_t start);
-    void lone(bool down);
     void circle(const std::vector<double>& v, std::size_t start);
     void arc(const std::vector<double>& v, bool relative, std::size_t start);
     static int chordCount(double sweepDeg, const std::vector<double>& v, std::size_t idx);
@@ -91,28 +86,26 @@ private:
 
     std::string_view in_;
     std::size_t i_ = 0;
-    std::string out_;
+    PlotWriter out_;
     std::string error_;
     HpglSummary sum_;
     bool sawHpgl_ = false;
     long long unpaired_ = 0;
-    bool scaleNoted_ = false;
+    long long penless_ = 0;  // points drawn with no pen, written as travel
+    std::set<std::string> framesNoted_;
 
-    // The plotter's state.
-    double px_ = 0;  // pen position, plot units
-    double py_ = 0;
+    // The plotter's state; the pen position is the writer's.
     bool penDown_ = false;
+    bool noPen_ = false;  // SP0: pen down draws nothing
     bool relative_ = false;
     char labelEnd_ = kEtx;
-    // The head of the last statement written, none yet.
-    std::optional<bool> lastHead_;
-    // The pen changed and no statement written since carries the change.
-    bool penPending_ = false;
 
-    // Scaling: plot = a + s * user, identity unless both IP and SC hold.
-    bool ipSet_ = false;
-    std::array<double, 4> ip_{};  // P1x, P1y, P2x, P2y
-    std::vector<double> sc_;      // SC parameters, empty when off
+    // Scaling: plot = a + s * user, identity unless SC holds.
+    std::array<double, 4> defaultFrame_;
+    std::array<double, 4> ip_;  // P1x, P1y, P2x, P2y
+    bool ipGiven_ = false;      // ip_ is not the default frame
+    bool ipP1Only_ = false;     // the last IP gave P1 alone
+    std::vector<double> sc_;    // SC parameters, empty when off
     double ax_ = 0, ay_ = 0, sx_ = 1, sy_ = 1;
 };
 
@@ -152,12 +145,18 @@ HpglResult Converter::run() {
         r.error = error_;
         return r;
     }
-    if (penPending_) lone(penDown_);
+    out_.finish();
+    if (penless_ > 0)
+        sum_.notes.push_back(std::to_string(penless_) +
+                             " segmento(s) com a caneta 0 (SP0, sem caneta) passado(s) como deslocamento, "
+                             "sem fresar.");
     if (unpaired_ > 0)
         sum_.notes.push_back(std::to_string(unpaired_) +
                              " coordenada(s) sem par ignorada(s).");
     r.ok = true;
-    r.text = std::move(out_);
+    r.text = std::move(out_.text);
+    sum_.statements = out_.statements;
+    sum_.extent = out_.extent;
     r.summary = std::move(sum_);
     return r;
 }
@@ -214,19 +213,27 @@ void Converter::command(std::size_t start) {
         arc(numbers(), name == "AR", start);
     } else if (name == "IP") {
         const auto v = numbers();
-        if (v.empty()) {
-            ipSet_ = false;
-        } else if (v.size() >= 4) {
+        if (v.size() >= 4) {
             std::copy_n(v.begin(), 4, ip_.begin());
-            ipSet_ = true;
-        } else if (v.size() >= 2 && ipSet_) {
+            ipGiven_ = true;
+            ipP1Only_ = false;
+        } else if (v.size() >= 2) {
             // P2 keeps its distance from P1.
             ip_[2] += v[0] - ip_[0];
             ip_[3] += v[1] - ip_[1];
             ip_[0] = v[0];
             ip_[1] = v[1];
+            ipGiven_ = true;
+            ipP1Only_ = true;
+        } else {
+            ip_ = defaultFrame_;
+            ipGiven_ = false;
+            ipP1Only_ = false;
         }
         updateScaling();
+    } else if (name == "SP") {
+        selectPen(numbers());
+        drop(name);
     } else if (name == "SC") {
         sc_ = numbers();
         updateScaling();
@@ -234,7 +241,11 @@ void Converter::command(std::size_t start) {
         refuse("O arquivo usa polilinhas codificadas (PE, posição " + position(start) +
                "), que este programa não lê. Exporte o desenho sem codificação de polilinhas.");
     } else if (name == "LB" || name == "WD") {
-        skipLabel();
+        if (!skipLabel()) {
+            const auto line = 1 + std::count(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(start), '\n');
+            sum_.notes.push_back("Atenção: o texto de " + name + " na linha " + std::to_string(line) +
+                                 " vai até o fim do arquivo (falta o terminador).");
+        }
         drop(name);
     } else if (name == "DT") {
         // The label terminator is the character right after the mnemonic;
@@ -320,18 +331,22 @@ void Converter::skipParameters() {
     }
 }
 
-// Label text runs to the label terminator, whatever it holds.
-void Converter::skipLabel() {
+// Label text runs to the label terminator, whatever it holds; false when
+// the terminator never comes.
+bool Converter::skipLabel() {
     const std::size_t end = in_.find(labelEnd_, i_);
     i_ = end == std::string_view::npos ? in_.size() : end + 1;
     if (i_ < in_.size() && in_[i_] == ';') ++i_;
+    return end != std::string_view::npos;
 }
 
 void Converter::reset() {
     pen(false);
     relative_ = false;
     labelEnd_ = kEtx;
-    ipSet_ = false;
+    ip_ = defaultFrame_;
+    ipGiven_ = false;
+    ipP1Only_ = false;
     sc_.clear();
     updateScaling();
 }
@@ -339,20 +354,17 @@ void Converter::reset() {
 void Converter::updateScaling() {
     ax_ = ay_ = 0;
     sx_ = sy_ = 1;
-    if (sc_.empty()) return;
-    if (!ipSet_) {
-        if (!scaleNoted_) {
-            sum_.notes.emplace_back("SC sem IP: a escala foi ignorada, coordenadas em unidades do arquivo.");
-            scaleNoted_ = true;
-        }
-        return;
-    }
+    if (sc_.size() < 4) return;
+    const std::string frame = "Escala (SC) no quadro " + frameText(ip_) +
+                              (!ipGiven_  ? ", o quadro padrão (o arquivo não tem IP)."
+                               : ipP1Only_ ? " (IP só com P1: P2 acompanha P1)."
+                                           : ", dado por IP.");
+    if (framesNoted_.insert(frame).second) sum_.notes.push_back(frame);
     const double p1x = ip_[0], p1y = ip_[1], p2x = ip_[2], p2y = ip_[3];
     // The scaling type is 0, 1 or 2; a number out of any int's range is no
     // type at all.
     const double typeValue = sc_.size() >= 5 ? sc_[4] : 0;
     const int type = std::fabs(typeValue) < 1e9 ? static_cast<int>(typeValue) : 0;
-    if (sc_.size() < 4) return;
     const double xmin = sc_[0], ymin = sc_[2];
     double sx = 0, sy = 0, offX = 0, offY = 0;
     if (type == 2) {
@@ -387,7 +399,7 @@ void Converter::pairs(const std::vector<double>& v, std::size_t start) {
     unpaired_ += static_cast<long long>(v.size() - n);
     for (std::size_t k = 0; k < n; k += 2) {
         if (relative_)
-            point(px_ + sx_ * v[k], py_ + sy_ * v[k + 1], start);
+            point(out_.x() + sx_ * v[k], out_.y() + sy_ * v[k + 1], start);
         else
             point(toPlotX(v[k]), toPlotY(v[k + 1]), start);
     }
@@ -397,44 +409,28 @@ void Converter::moveUser(double ux, double uy, std::size_t start) {
     point(toPlotX(ux), toPlotY(uy), start);
 }
 
-// The pen goes up or down. A state entered and left again without a point
-// is written on its own, so a plunge in place is not lost.
+// The pen goes up or down; with no pen in the holder it draws nothing, and
+// the tool stays up.
 void Converter::pen(bool down) {
-    if (down == penDown_) return;
-    if (penPending_) lone(penDown_);
     penDown_ = down;
-    penPending_ = !lastHead_ || *lastHead_ != down;
+    out_.pen(penDown_ && !noPen_);
 }
 
-void Converter::lone(bool down) {
-    out_ += down ? "PD;" : "PU;";
-    lastHead_ = down;
-    penPending_ = false;
-    ++sum_.statements;
+// SP, SP0: no pen; SPn: pen n.
+void Converter::selectPen(const std::vector<double>& v) {
+    noPen_ = v.empty() || v[0] == 0;
+    pen(penDown_);
 }
 
 void Converter::point(double px, double py, std::size_t start) {
     if (refused()) return;
-    px = snap(px);
-    py = snap(py);
-    if (!std::isfinite(px) || !std::isfinite(py) || std::fabs(px) > kMaxCoordinate ||
-        std::fabs(py) > kMaxCoordinate)
-    {
+    const bool moves = out_.statements == 0 || px != out_.x() || py != out_.y();
+    if (!out_.point(px, py)) {
         refuse("Coordenada fora do alcance (mais de 1073741824 unidades) no comando da posição " +
                position(start) + ".");
         return;
     }
-    out_ += penDown_ ? "PD" : "PU";
-    appendNumber(out_, px);
-    out_ += ',';
-    appendNumber(out_, py);
-    out_ += ';';
-    lastHead_ = penDown_;
-    penPending_ = false;
-    ++sum_.statements;
-    sum_.extent.add(px, py);
-    px_ = px;
-    py_ = py;
+    if (penDown_ && noPen_ && moves) ++penless_;
 }
 
 // Chords of an arc: the chord angle from the statement (clamped to 0.5 to
@@ -457,12 +453,12 @@ void Converter::circle(const std::vector<double>& v, std::size_t start) {
     }
     const double r = v[0];
     const bool was = penDown_;
-    const double cx = toUserX(px_), cy = toUserY(py_);
+    const double cx = toUserX(out_.x()), cy = toUserY(out_.y());
     const int n = chordCount(360, v, 1);
     pen(false);
     moveUser(cx + r, cy, start);
     pen(true);
-    const double x0 = px_, y0 = py_;
+    const double x0 = out_.x(), y0 = out_.y();
     for (int k = 1; k < n; ++k) {
         const double a = 2 * std::numbers::pi * k / n;
         moveUser(cx + r * std::cos(a), cy + r * std::sin(a), start);
@@ -480,7 +476,7 @@ void Converter::arc(const std::vector<double>& v, bool relative, std::size_t sta
         unpaired_ += static_cast<long long>(v.size());
         return;
     }
-    const double ux = toUserX(px_), uy = toUserY(py_);
+    const double ux = toUserX(out_.x()), uy = toUserY(out_.y());
     const double cx = relative ? ux + v[0] : v[0];
     const double cy = relative ? uy + v[1] : v[1];
     const double sweep = std::clamp(v[2], -360.0, 360.0);
@@ -496,102 +492,18 @@ void Converter::arc(const std::vector<double>& v, bool relative, std::size_t sta
 
 }  // namespace
 
-void HpglExtent::add(double x, double y) {
-    if (empty) {
-        minX = maxX = x;
-        minY = maxY = y;
-        empty = false;
-        return;
-    }
-    minX = std::min(minX, x);
-    maxX = std::max(maxX, x);
-    minY = std::min(minY, y);
-    maxY = std::max(maxY, y);
+HpglResult ConvertHpgl(std::string_view input, const HpglOptions& options) {
+    return Converter(input, options).run();
 }
 
-std::string FormatPlotNumber(double v) {
-    std::string s;
-    appendNumber(s, v);
-    return s;
-}
-
-HpglResult ConvertHpgl(std::string_view input) { return Converter(input).run(); }
-
-HpglResult ConvertHpglFile(const std::string& inPath, const std::string& outPath) {
-    HpglResult r;
-    // Nothing here may end the program: the window calls it from "Abrir".
-    try {
-        if (const std::string same = SameFileConflict({inPath}, {outPath}); !same.empty()) {
-            r.error = "Não foi possível gravar o arquivo: " + same + ".";
-            return r;
-        }
-        std::string text;
-        std::string reason;
-        bool opened = false;
-        if (!ReadRegularFile(inPath, text, reason, opened)) {
-            r.error = std::string(opened ? "Não foi possível ler" : "Não foi possível abrir") +
-                      " o arquivo \"" + inPath + "\": " + reason + ".";
-            return r;
-        }
-        r = ConvertHpgl(text);
-        if (!r.ok) return r;
-        // Written beside its name and put in place only when complete: on a
-        // full disk the old file stays whole.
-        if (!ReplaceFileContents(outPath, r.text, reason)) {
-            r.ok = false;
-            r.error = "Não foi possível gravar o arquivo \"" + outPath + "\": " + reason + ".";
-        }
-    } catch (const std::exception& e) {
-        r = HpglResult{};
-        r.error = "Não foi possível converter o arquivo \"" + inPath + "\": " +
-                  (dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? "memória insuficiente"
-                                                                      : e.what()) +
-                  ".";
-    }
-    return r;
+HpglResult ConvertHpglFile(const std::string& inPath, const std::string& outPath, const HpglOptions& options) {
+    return ConvertFile(inPath, outPath,
+                       [&options](const std::string& text) { return ConvertHpgl(text, options); });
 }
 
 bool IsHpglFileName(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    const std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return false;
-    std::string ext;
-    for (const char c : path.substr(dot + 1)) ext += upper(c);
+    const std::string ext = UpperExtension(path);
     return ext == "PLT" || ext == "HPGL" || ext == "HPG";
-}
-
-std::string PlotFileNameFor(const std::string& hpglPath) {
-    const std::size_t dot = hpglPath.rfind('.');
-    const std::size_t slash = hpglPath.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return hpglPath + ".red";
-    return hpglPath.substr(0, dot) + ".red";
-}
-
-std::string DescribeSummary(const HpglSummary& s) {
-    std::ostringstream o;
-    o << "Declarações escritas: " << s.statements << '\n';
-    if (s.dropped.empty()) {
-        o << "Comandos descartados: nenhum\n";
-    } else {
-        o << "Comandos descartados:";
-        const char* sep = " ";
-        for (const auto& [name, count] : s.dropped) {
-            o << sep << name << ' ' << count;
-            sep = ", ";
-        }
-        o << '\n';
-        if (s.droppedDrawing > 0)
-            o << "Atenção: " << s.droppedDrawing
-              << " comando(s) de desenho não convertido(s) (textos, retângulos, polígonos...).\n";
-    }
-    if (s.extent.empty) {
-        o << "Extensão: nenhum ponto\n";
-    } else {
-        o << "Extensão: X " << FormatPlotNumber(s.extent.minX) << " a " << FormatPlotNumber(s.extent.maxX)
-          << ", Y " << FormatPlotNumber(s.extent.minY) << " a " << FormatPlotNumber(s.extent.maxY) << '\n';
-    }
-    for (const auto& n : s.notes) o << n << '\n';
-    return o.str();
 }
 
 }  // namespace pm

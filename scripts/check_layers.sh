@@ -24,7 +24,7 @@ may_include() {
     motion) echo "port files" ;;
     job | jog | homing) echo "motion port files" ;;
     importer_*) echo "importer files" ;;
-    cli) echo "job jog homing motion port importer files" ;;
+    cli) echo "job jog homing motion port importer importer_* files" ;;
     app) echo "job jog homing motion port importer importer_* files" ;;
   esac
 }

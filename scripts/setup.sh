@@ -6,7 +6,7 @@ set -euo pipefail
 
 pm_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   xvfb xauth x11-apps imagemagick

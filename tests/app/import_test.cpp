@@ -60,6 +60,33 @@ TEST_F(Import, AnHpglFileBecomesTheRedBesideItWithASummary) {
     EXPECT_EQ(read(plt), QByteArray(kDrawing)) << "the drawing itself is left alone";
 }
 
+// G-code and SVG files go the way HPGL files go, each by its own converter.
+TEST_F(Import, GcodeAndSvgFilesBecomeTheRedBesideThem) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* red;
+        const char* says;
+    } cases[] = {
+        {"peca.ngc", "G21\nG0 Z1\nG0 X1 Y1\nG1 Z-1\nG1 X2\n", "PU40,40;PD80,40;", "Regra da ferramenta: z"},
+        {"placa.svg",
+         "<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='10mm' viewBox='0 0 10 10'>"
+         "<line x1='0' y1='10' x2='10' y2='10' stroke='black'/></svg>",
+         "PU0,0;PD400,0;PU;", "Página de 10 x 10 mm"},
+    };
+    for (const auto& c : cases) {
+        const QString file = write(c.name, c.text);
+        const QString red = dir_.filePath(QFileInfo(c.name).completeBaseName() + ".red");
+        messages_.clear();
+        closeNextMessageBox();
+        form_->OpenChosenFile(file);
+        EXPECT_EQ(caption(), local(red)) << c.name;
+        EXPECT_EQ(read(red), QByteArray(c.red)) << c.name;
+        ASSERT_EQ(messages_.size(), 1) << c.name;
+        EXPECT_TRUE(messages_[0].contains(QString::fromUtf8(c.says))) << messages_[0].toStdString();
+    }
+}
+
 TEST_F(Import, AnExistingRedIsReplacedOnlyWhenTheOperatorSaysSo) {
     const QString first = write("antes.red", "PU1,1;");
     form_->OpenChosenFile(first);

@@ -464,7 +464,10 @@ TEST_F(Window, AbrirPutsTheChoiceInTheCaption) {
                     QTimer::singleShot(5, [self = weak.lock()] { (*self)(); });
                     return;
                 }
-                EXPECT_EQ(d->nameFilters(), (QStringList{"*.red", "HPGL (*.plt *.hpgl *.hpg)"}));
+                EXPECT_EQ(d->nameFilters(),
+                          (QStringList{"*.red", "Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)",
+                                       "HPGL (*.plt *.hpgl *.hpg)", "G-code (*.nc *.ngc *.gcode *.gc *.tap)",
+                                       "SVG (*.svg)"}));
                 if (pick.isEmpty()) {
                     d->reject();
                 } else {

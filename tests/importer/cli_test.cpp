@@ -74,7 +74,17 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"convert_missing_input", {"convert", "/nonexistent/a.plt", TempPath("x.red")}, 1, "Não foi possível abrir"},
         Failure{"convert_unwritable_output", {"convert", kSample, "/nonexistent/dir/a.red"}, 1, "Não foi possível gravar"},
         Failure{"convert_one_word", {"convert", kSample}, 2, "convert espera"},
-        Failure{"convert_option", {"convert", kSample, "--speed"}, 2, "não aceita opções"},
+        Failure{"convert_option", {"convert", kSample, TempPath("x.red"), "--speed", "3"}, 2,
+                "não conhece a opção --speed"},
+        Failure{"convert_bad_pen", {"convert", kSample, TempPath("x.red"), "--pen", "laser"}, 2, "--pen espera"},
+        Failure{"convert_bad_frame", {"convert", kSample, TempPath("x.red"), "--frame", "1,2,3"}, 2,
+                "--frame espera"},
+        Failure{"convert_malformed_svg", {"convert", Write("m.svg", "<svg><g></svg>"), TempPath("x.red")}, 1,
+                "não é XML bem-formado"},
+        Failure{"convert_bad_gcode", {"convert", Write("t.nc", "G0 X1\nG1 X2 #3\n"), TempPath("x.red")}, 1,
+                "não é G-code: caractere \"#\" na linha 2"},
+        Failure{"convert_gcode_nothing_to_mill", {"convert", Write("b.ngc", "G0 Z1\nG0 X1\nG1 Z0.5\nG1 X2\n"),
+                TempPath("x.red")}, 1, "nada a fresar pela regra z"},
         Failure{"estimate_missing_file", {"estimate", "/nonexistent/a.red"}, 1, "/nonexistent/a.red"},
         Failure{"estimate_real_clock", {"estimate", kSample, "--clock", "real"}, 2, "relógio virtual"},
         Failure{"estimate_bad_speed", {"estimate", kSample, "--speed", "99"}, 2, "--speed"},
@@ -87,6 +97,56 @@ TEST(CliConvert, RefusedFileWritesNothing) {
     const Result r = Cli({"convert", Write("pe.plt", "IN;PU0,0;PE<=5?;"), out});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// convert reads the content first, the name where the content does not
+// tell, and passes the options to the converter they belong to.
+TEST(CliConvert, PicksTheConverterByContentAndName) {
+    const std::string gcode = "G0 Z1\nG0 X1\nG1 Z-1\nG1 X2\nG0 Z1\n";
+    const std::string svg =
+        "<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='10mm' viewBox='0 0 10 10'>"
+        "<line x1='0' y1='10' x2='1' y2='10' stroke='#000'/></svg>";
+    const struct {
+        const char* name;
+        std::string file;
+        std::vector<std::string> options;
+        const char* red;
+        const char* says;
+    } cases[] = {
+        {"gcode_by_name", Write("a.nc", gcode), {}, "PU40,0;PD80,0;PU;", "Regra da ferramenta: z"},
+        {"gcode_by_content", Write("a.txt", gcode), {}, "PU40,0;PD80,0;PU;", "Regra da ferramenta: z"},
+        {"gcode_threshold", Write("b.ngc", "G0 Z1\nG0 X1\nG1 Z0.5\nG1 X2\n"), {"--z-threshold", "1"},
+         "PU40,0;PD80,0;", "abaixo de 1 mm"},
+        {"gcode_spindle", Write("c.gcode", "M3 S100\nG1 X1\n"), {"--pen", "spindle"}, "PD40,0;",
+         "Regra da ferramenta: spindle, fresa em G1/G2/G3"},
+        {"svg_by_name", Write("d.svg", svg), {}, "PU0,0;PD40,0;PU;", "Página de 10 x 10 mm"},
+        {"svg_by_content", Write("d.xml", svg), {}, "PU0,0;PD40,0;PU;", "Página de 10 x 10 mm"},
+        {"hpgl_frame", Write("e.plt", "SC0,1,0,1;PU1,1;"), {"--frame", "0,0,4000,2000"}, "PU4000,2000;",
+         "quadro P1 0,0 P2 4000,2000"},
+    };
+    for (const auto& c : cases) {
+        const std::string out = TempPath(std::string(c.name) + ".red");
+        std::vector<std::string> words{"convert", c.file, out};
+        words.insert(words.end(), c.options.begin(), c.options.end());
+        const Result r = Cli(words);
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(Slurp(out), c.red) << c.name;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.name << ": " << r.out;
+    }
+}
+
+// A drawing given to estimate or run is read as plot statements, which it is
+// not: both say to convert it first.
+TEST(CliConvert, EstimateAndRunSayToConvertADrawingFirst) {
+    const std::string nc = Write("peca.nc", "G0 X1\nG1 X2\n");
+    const std::string svg = Write("placa.svg", "<svg/>");
+    for (const char* command : {"estimate", "run"}) {
+        for (const std::string& file : {nc, svg}) {
+            const Result r = Cli({command, file});
+            EXPECT_NE(r.err.find("converta-o antes com portmill-cli convert"), std::string::npos)
+                << command << ' ' << file << ": " << r.err;
+        }
+    }
 }
 
 class CliEstimate : public ::testing::TestWithParam<std::vector<std::string>> {};

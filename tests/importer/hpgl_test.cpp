@@ -109,7 +109,17 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"scaled_isotropic", "IP0,0,2000,1000;SC0,10,0,10,1;PU0,0;PU10,10;",
              "PU500,0;PU1500,1000;"},
         Case{"scaling_off", "IP0,0,10,10;SC0,1,0,1;PU1,1;SC;PU1,1;", "PU10,10;PU1,1;"},
-        Case{"scale_without_ip_ignored", "SC0,10,0,10;PU5,5;", "PU5,5;"},
+        // Without IP the frame is the default one, P1 250,596 P2 10250,7796.
+        Case{"scale_without_ip_default_frame", "SC0,10,0,10;PU0,0;PU5,5;PU10,10;",
+             "PU250,596;PU5250,4196;PU10250,7796;"},
+        Case{"two_scales_without_ip_share_the_frame", "SC0,100,0,100;PU100,100;SC0,200,0,200;PU100,100;",
+             "PU10250,7796;PU5250,4196;"},
+        // IP with P1 alone moves the default P2 along, 10000 by 7200 away.
+        Case{"ip_p1_only_then_scale", "IP2400,400;SC0,1800000,0,1300000;PU0,0;PU1800000,1300000;",
+             "PU2400,400;PU12400,7600;"},
+        Case{"ip_without_parameters_back_to_default", "IP0,0,10,10;IP;SC0,10,0,10;PU10,10;", "PU10250,7796;"},
+        Case{"pen_zero_travels", "SP1;PU0,0;PD10,0;SP0;PD20,0;SP1;PD30,0;SP;PD40,0;",
+             "PU0,0;PD10,0;PU20,0;PD30,0;PU40,0;"},
         Case{"in_ends_scaling", "IP0,0,10,10;SC0,1,0,1;IN;PU1,1;", "PU1,1;"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -143,9 +153,44 @@ TEST(ConvertHpgl, NotesWhatItLeftOut) {
     const HpglResult r = ConvertHpgl("SC0,1,0,1;PU1,2,3;PD4\x1a\x1a");
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.summary.notes.size(), 3u);
-    EXPECT_NE(r.summary.notes[0].find("SC sem IP"), std::string::npos);
+    EXPECT_NE(r.summary.notes[0].find("quadro P1 250,596 P2 10250,7796, o quadro padrão"), std::string::npos)
+        << r.summary.notes[0];
     EXPECT_NE(r.summary.notes[1].find("2 byte(s) ignorado(s)"), std::string::npos);
     EXPECT_NE(r.summary.notes[2].find("2 coordenada(s) sem par"), std::string::npos);
+}
+
+// The frame assumed for SC, in the summary, and the options' own frame.
+TEST(ConvertHpgl, ScaleNamesTheFrameItUsed) {
+    const struct {
+        std::string in;
+        HpglOptions options;
+        const char* note;
+        const char* text;
+    } cases[] = {
+        {"SC0,10,0,10;PU10,10;", {}, "P1 250,596 P2 10250,7796, o quadro padrão", "PU10250,7796;"},
+        {"SC0,10,0,10;PU10,10;", {{0, 0, 16000, 11000}}, "P1 0,0 P2 16000,11000, o quadro padrão",
+         "PU16000,11000;"},
+        {"IP100,100;SC0,10,0,10;PU0,0;", {}, "P1 100,100 P2 10100,7300 (IP só com P1", "PU100,100;"},
+        {"IP0,0,400.5,300;SC0,1,0,1;PU1,1;", {}, "P1 0,0 P2 400.5,300, dado por IP", "PU400.5,300;"},
+    };
+    for (const auto& c : cases) {
+        const HpglResult r = ConvertHpgl(c.in, c.options);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.text, c.text) << c.in;
+        ASSERT_EQ(r.summary.notes.size(), 1u) << c.in;
+        EXPECT_NE(r.summary.notes[0].find(c.note), std::string::npos) << r.summary.notes[0];
+    }
+}
+
+// What draws nothing is no loss; a label without end and a pen-less drawing are.
+TEST(ConvertHpgl, SummarySaysWhatDrewNothing) {
+    const HpglResult r = ConvertHpgl("IN;SP1;PS4;PU0,0;PD5,5;SP0;PD9,9,10,10;\nPU;\nLBno end\nPU3,3;");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.text, "PU0,0;PD5,5;PU9,9;PU10,10;");
+    EXPECT_EQ(r.summary.droppedDrawing, 1);  // the label, not PS
+    const std::string text = DescribeSummary(r.summary);
+    EXPECT_NE(text.find("2 segmento(s) com a caneta 0"), std::string::npos) << text;
+    EXPECT_NE(text.find("o texto de LB na linha 3 vai até o fim do arquivo"), std::string::npos) << text;
 }
 
 struct Refusal {
@@ -223,6 +268,15 @@ TEST(PlotNumbers, ShortestDecimalWithoutExponent) {
     EXPECT_EQ(FormatPlotNumber(0.000001), "0.000001");
     EXPECT_EQ(FormatPlotNumber(1073741824), "1073741824");
     EXPECT_EQ(FormatPlotNumber(-70.710678), "-70.710678");
+}
+
+TEST(PlotNumbers, RoundedForAPerson) {
+    EXPECT_EQ(FormatHumanNumber(8000.000000000001), "8000");
+    EXPECT_EQ(FormatHumanNumber(1000.0000000000001), "1000");
+    EXPECT_EQ(FormatHumanNumber(-0.0004), "0");
+    EXPECT_EQ(FormatHumanNumber(70.710678), "70.711");
+    EXPECT_EQ(FormatHumanNumber(-2.5), "-2.5");
+    EXPECT_EQ(FormatHumanNumber(1073741824), "1073741824");
 }
 
 TEST(FileNames, HpglExtensionsAndPlotFileBeside) {

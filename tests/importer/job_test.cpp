@@ -11,106 +11,20 @@
 #include <thread>
 #include <vector>
 
-#include "importer/Hpgl.h"
 #include "job/Estimate.h"
-#include "job/Job.h"
-#include "job/Statement.h"
-#include "motion/HeadlessMachine.h"
+#include "importer/Gcode.h"
+#include "importer/Hpgl.h"
+#include "tests/importer/JobRun.h"
 
 namespace pm {
 namespace {
 
 using namespace std::string_literals;
-
-struct Visit {
-    bool down;
-    double x;
-    double y;
-    bool operator==(const Visit&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Visit& v) {
-    return os << (v.down ? "PD" : "PU") << v.x << ',' << v.y;
-}
-
-std::string WriteTemp(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("pm_importer_" + std::to_string(::getpid()) + "_" + name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The job on the simulated router with the motors on and divisor 1, so its
-// targets are the file's coordinates: the point and the tool mode of every
-// statement that carries a pair, in order.
-struct JobRun {
-    std::vector<Visit> visits;
-    SimulatedMachine::Setup setup;
-    long long machineX = 0;
-    long long machineY = 0;
-    long long missed = 0;
-    std::int64_t ns = 0;
-};
-
-JobRun RunTheJob(const std::string& path, const EstimateSettings& set = {"1", 0, 5, true, {}}) {
-    JobRun r;
-    r.setup = set.machine;
-    HeadlessMachine m(r.setup);
-    MachineState& st = m.state();
-    HeadlessControls& ui = m.ui();
-    const SimulatedMachine& machine = *m.sim();
-    st.Settings = set.machineSettings;
-    ui.check1 = set.motors;
-    ui.slider1 = set.scale;
-    ui.slider2 = set.speed;
-    ui.text[3] = set.divisor;
-    ui.caption = path;
-    std::size_t seen = 0;
-    const auto sample = [&] {
-        if (ui.list.size() == seen) return;
-        seen = ui.list.size();
-        if (CutStatement(ui.list.at(seen - 1)).hasPair)
-            r.visits.push_back({st.MoveMode == "D", st.TargetX, st.TargetY});
-    };
-    ui.onPump = sample;
-    Command1_Click(m.context());
-    sample();
-    r.machineX = machine.x() - r.setup.x;
-    r.machineY = machine.y() - r.setup.y;
-    r.missed = machine.missedSteps();
-    r.ns = m.clock().nowNs();
-    return r;
-}
-
-// The points of a drawing written with absolute PU/PD pairs only, read the
-// way a plotter reads them.
-std::vector<Visit> PlotterPoints(const std::string& hpgl) {
-    std::vector<Visit> v;
-    bool down = false;
-    std::istringstream in(hpgl);
-    std::string cmd;
-    while (std::getline(in, cmd, ';')) {
-        const std::string head = cmd.substr(0, 2);
-        if (head != "PU" && head != "PD") continue;
-        down = head == "PD";
-        std::istringstream nums(cmd.substr(2));
-        double x = 0;
-        double y = 0;
-        char comma = 0;
-        while (nums >> x >> comma >> y) {
-            v.push_back({down, x, y});
-            nums >> comma;
-        }
-    }
-    return v;
-}
+using test::PlotterPoints;
+using test::ReadFile;
+using test::RunTheJob;
+using test::Visit;
+using test::WriteTemp;
 
 std::string SamplePath() {
     return std::string(PM_SAMPLES_DIR) + "/desenho.plt";
@@ -121,7 +35,7 @@ TEST(RoundTrip, SampleDrawingIsMilledAsDrawn) {
     ASSERT_FALSE(hpgl.empty());
     const HpglResult conv = ConvertHpgl(hpgl);
     ASSERT_TRUE(conv.ok) << conv.error;
-    const JobRun run = RunTheJob(WriteTemp("desenho.red", conv.text));
+    const test::JobRun run = RunTheJob(WriteTemp("desenho.red", conv.text));
     const std::vector<Visit> expected = PlotterPoints(hpgl);
     ASSERT_GT(expected.size(), 40u);
     EXPECT_EQ(run.visits, expected);
@@ -144,11 +58,34 @@ TEST(RoundTrip, RelativeMovesCirclesAndOddEndings) {
         {true, 0, 30}};
     const HpglResult conv = ConvertHpgl(hpgl);
     ASSERT_TRUE(conv.ok) << conv.error;
-    const JobRun run = RunTheJob(WriteTemp("odd.red", conv.text));
+    const test::JobRun run = RunTheJob(WriteTemp("odd.red", conv.text));
     EXPECT_EQ(run.visits, expected);
     EXPECT_EQ(run.missed, 0);
     EXPECT_EQ(run.machineX, 0);
     EXPECT_EQ(run.machineY, 30);
+}
+
+// A G-code program milled on the simulated router: every point of the plot
+// text in order, the program's own corners among them, no step lost.
+TEST(RoundTrip, GcodeIsMilledAsProgrammed) {
+    const std::string gcode =
+        "G21 G90\nG0 Z2\nG0 X1 Y1\nG1 Z-0.5 F200\nG1 X6 Y1\nG3 X6 Y6 R2.5\nG1 X1 Y6\nG2 X1 Y1 I0 J-2.5\n"
+        "G0 Z2\nG91 G0 X10\nG90 G1 Z-0.5\nG1 Y10\nG0 Z2\n";
+    const DrawingResult conv = ConvertGcode(gcode);
+    ASSERT_TRUE(conv.ok) << conv.error;
+    const test::JobRun run = RunTheJob(WriteTemp("gcode.red", conv.text));
+    const std::vector<Visit> points = PlotterPoints(conv.text);
+    EXPECT_EQ(run.visits, points);
+    const std::vector<Visit> corners = {{false, 40, 40},  {true, 240, 40},  {true, 240, 240}, {true, 40, 240},
+                                        {true, 40, 40},   {false, 440, 40}, {true, 440, 400}};
+    std::size_t next = 0;
+    for (const Visit& v : run.visits)
+        if (next < corners.size() && v == corners[next]) ++next;
+    EXPECT_EQ(next, corners.size()) << "the program's corners, in order";
+    EXPECT_GT(run.visits.size(), 40u);  // the arcs as chords
+    EXPECT_EQ(run.missed, 0);
+    EXPECT_EQ(run.machineX, 440);
+    EXPECT_EQ(run.machineY, 400);
 }
 
 struct Timing {
@@ -166,7 +103,7 @@ TEST_P(EstimateMatchesJob, SameDurationAsTheJob) {
     const std::string path = WriteTemp(std::string(t.name) + ".red", t.file);
     const JobEstimate est = EstimateJob(path, t.settings);
     ASSERT_TRUE(est.ok) << est.error;
-    const JobRun run = RunTheJob(path, t.settings);
+    const test::JobRun run = RunTheJob(path, t.settings);
     EXPECT_EQ(est.durationNs, run.ns);
     EXPECT_EQ(est.statements, 6u);
 }
