@@ -18,6 +18,8 @@ struct EstimateSettings {
     // Where the simulated machine stands: with the motors on, each lift runs
     // until the Z top switch closes, so its length depends on the machine.
     SimulatedMachine::Setup machine{};
+    // The statement the job starts from (counted from 1).
+    std::uint64_t fromStatement = 1;
 };
 
 struct JobEstimate {

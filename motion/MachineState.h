@@ -9,6 +9,13 @@ namespace pm {
 // runs, the others refuse to start.
 enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog };
 
+// Where a job stands, or where one stopped: enough to start it again there.
+struct StopPoint {
+    std::string file;            // the plot file
+    std::uint64_t statement = 0; // counted from 1; 0 when there is nothing to resume
+    std::string divisor;         // Text3 as the job last read it
+};
+
 // Every variable of the machine, one copy, owned by whoever owns the window
 // (or the headless runner). Flags follow the window's convention: -1 true, 0 false.
 struct MachineState {
@@ -30,6 +37,12 @@ struct MachineState {
     bool ToolRaised = false;
     // The operation running now, if any.
     Operation Running = Operation::None;
+
+    // "Pausar" (-1) asks the running job to hold at the next pass of its
+    // move; "Continuar" (0) lets it go on.
+    std::int16_t PauseRequested = 0;
+    // The running job's file, the statement it is working on and its divisor.
+    StopPoint JobPoint;
 };
 
 // The machine part of Form_Load: the drive tables and the port address.
