@@ -371,6 +371,7 @@ void Form1::BuildMenu() {
     item("Exit", "Sair", &Form1::Exit_Click);
     item("ajuda", "Ajuda", &Form1::ajuda_Click);
     item("esquema", "Esquema", &Form1::esquema_Click);
+    BuildJobMenu();
 }
 
 void Form1::Form_Load() {
@@ -464,6 +465,7 @@ void Form1::ApplyEnabled() {
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
     Command3_->setEnabled(idle);
+    UpdateJobMenu();
 }
 
 void Form1::SetWaitCursor(bool on) {
@@ -653,6 +655,7 @@ void Form1::StartEstimate() {
     settings.speed = Slider2_->value();
     settings.scale = Slider1_->value();
     settings.motors = Check1_->isChecked();
+    settings.fromStatement = jobFrom_;
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     estimateCancel_ = cancel;
     estimatePending_ = true;
@@ -693,6 +696,8 @@ void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
 }
 
 void Form1::Exit_Click() {
+    // A job cut short by the end of the program can be started again there.
+    if (running_ == Operation::Job) SaveStopPoint(st_.JobPoint);
     if (onExit) {
         onExit();
         return;
