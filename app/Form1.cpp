@@ -372,6 +372,7 @@ void Form1::BuildMenu() {
     item("Exit", "Sair", &Form1::Exit_Click);
     item("ajuda", "Ajuda", &Form1::ajuda_Click);
     item("esquema", "Esquema", &Form1::esquema_Click);
+    BuildJobMenu();
 }
 
 void Form1::Form_Load() {
@@ -465,6 +466,7 @@ void Form1::ApplyEnabled() {
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
     Command3_->setEnabled(idle);
+    UpdateJobMenu();
 }
 
 void Form1::SetWaitCursor(bool on) {
@@ -655,6 +657,7 @@ void Form1::StartEstimate() {
     settings.scale = Slider1_->value();
     settings.motors = Check1_->isChecked();
     settings.machineSettings = st_.Settings;  // the ramps and the travel speed
+    settings.fromStatement = jobFrom_;
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     estimateCancel_ = cancel;
     estimatePending_ = true;
@@ -695,6 +698,8 @@ void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
 }
 
 void Form1::Exit_Click() {
+    // A job cut short by the end of the program can be started again there.
+    if (running_ == Operation::Job) SaveStopPoint(st_.JobPoint);
     if (onExit) {
         onExit();
         return;

@@ -15,6 +15,7 @@
 #include "motion/MachineState.h"
 #include "port/Port.h"
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -69,7 +70,16 @@ public:
     void SetWaitCursor(bool on) override;
     void MsgBox(const std::string& text, const std::string& title) override;
     void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) override;
+    void SetJobPaused(bool paused, std::uint64_t statement) override;
+    void JobEnded(const StopPoint& at) override;
     void DoEvents() override;
+
+    // The menu "Trabalho" (JobMenu.cpp). Where the last job stopped, as kept
+    // in the settings (statement 0 when nothing is kept).
+    static StopPoint SavedStopPoint();
+    // "Começar da declaração…" asks the operator for N through this when it
+    // is set (tests), instead of the dialog; 0 means cancelled.
+    std::function<std::uint64_t(std::uint64_t proposed)> askStatement;
 
     MachineState& state() { return st_; }
     Port& port() { return *port_; }
@@ -127,6 +137,12 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    void BuildJobMenu();
+    void UpdateJobMenu();
+    void Pausar_Click();
+    void Continuar_Click();
+    void ComecarDa_Click();
+    static void SaveStopPoint(const StopPoint& at);
     void Form_Load();
     void ApplyEnabled();
     void ScheduleRefresh();
@@ -214,6 +230,12 @@ private:
     QLabel* portStatus_ = nullptr;
     QLabel* progressStatus_ = nullptr;
     QLabel* estimateStatus_ = nullptr;
+    QLabel* jobStatus_ = nullptr;
+    QAction* Pausar_ = nullptr;
+    QAction* Continuar_ = nullptr;
+    QAction* ComecarDa_ = nullptr;
+    bool paused_ = false;
+    std::uint64_t jobFrom_ = 1;  // the statement the estimate counts from
     QTimer* Timer1_ = nullptr;
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;

@@ -29,7 +29,7 @@ std::string Corners(const Extent& e) {
 int EstimateCommand(int argc, char** argv) {
     CommandLine line;
     std::string error;
-    if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
+    if (!ParseCommandLine(argc, argv, line, error, {"--from"})) return UsageError(error);
     if (line.args.size() != 1) return UsageError("estimate espera um arquivo (FILE)");
     const Options& o = line.options;
     // The estimate is a dry run by its nature: no real port, no real time,
@@ -51,6 +51,7 @@ int EstimateCommand(int argc, char** argv) {
         s.machine.z = (*o.simStart)[2];
     }
     if (o.simZTop) s.machine.zTop = *o.simZTop;
+    if (!ParseCountOption(line, "--from", 1, s.fromStatement, error)) return UsageError(error);
 
     const std::string& file = line.args[0];
     if (IsDrawingFileName(file))

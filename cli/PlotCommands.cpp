@@ -1,6 +1,8 @@
 // run, scan and goto: "Fresar", "Calcular Limites" and "Ir para o Limite"
 // without the window.
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,7 +23,9 @@ int PlotStatus(PlotEnd end, int recordStatus, const std::vector<std::string>& me
         return kExitFile;
     }
     switch (end) {
-        case PlotEnd::NoFile: return kExitUsage;
+        case PlotEnd::NoFile:
+        // The file ends before the statement the job was to start from.
+        case PlotEnd::PastEnd: return kExitUsage;
         case PlotEnd::Refused:
         case PlotEnd::OpenFailed:
         case PlotEnd::ReadFailed:
@@ -32,19 +36,29 @@ int PlotStatus(PlotEnd end, int recordStatus, const std::vector<std::string>& me
     return recordStatus;
 }
 
+// The single FILE argument: no record may name it; a drawing that is not in
+// the plot form gets a warning. False with the usage error in error.
+bool CheckPlotFile(const char* name, const CommandLine& line, std::string& error) {
+    if (line.args.size() != 1) {
+        error = std::string(name) + " espera um arquivo (FILE)";
+        return false;
+    }
+    if (!CheckRecordPaths(line.options, {line.args[0]}, error)) return false;
+    // G-code and SVG are no plot statements at all; HPGL is read as it is.
+    const std::string& file = line.args[0];
+    if (IsDrawingFileName(file) && !IsHpglFileName(file))
+        std::cerr << "portmill-cli: aviso: \"" << file
+                  << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
+    return true;
+}
+
 // Runs one operation over the plot file named by the single argument.
 template <typename Operation>
 int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
-    if (line.args.size() != 1) return UsageError(std::string(name) + " espera um arquivo (FILE)");
-    if (!CheckRecordPaths(line.options, {line.args[0]}, error)) return UsageError(error);
-    // G-code and SVG are no plot statements at all; HPGL is read as it is.
-    const std::string& file = line.args[0];
-    if (IsDrawingFileName(file) && !IsHpglFileName(file))
-        std::cerr << "portmill-cli: aviso: \"" << file
-                  << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
+    if (!CheckPlotFile(name, line, error)) return UsageError(error);
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) {
@@ -58,7 +72,68 @@ int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
 
 }  // namespace
 
-int RunCommand(int argc, char** argv) { return PlotCommand("run", argc, argv, RunJob); }
+bool ParseCountOption(const CommandLine& line, const std::string& name, std::uint64_t least,
+                      std::uint64_t& out, std::string& error) {
+    const auto it = line.extra.find(name);
+    if (it == line.extra.end()) return true;
+    const std::string& text = it->second;
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, out);
+    if (text.empty() || r.ec != std::errc() || r.ptr != end || out < least) {
+        error = name + " espera um número inteiro a partir de " + std::to_string(least) +
+                ", não \"" + text + "\"";
+        return false;
+    }
+    return true;
+}
+
+// "Fresar" on FILE; --from N starts at statement N, --pause-after N with
+// --pause-ms MS holds the job as statement N is handled and lets it go on
+// MS milliseconds later on the clock.
+int RunCommand(int argc, char** argv) {
+    CommandLine line;
+    std::string error;
+    if (!ParseCommandLine(argc, argv, line, error, {"--from", "--pause-after", "--pause-ms"}))
+        return UsageError(error);
+    if (!CheckPlotFile("run", line, error)) return UsageError(error);
+    std::uint64_t from = 1;
+    std::uint64_t pauseAfter = 0;
+    std::uint64_t pauseMs = 0;
+    if (!ParseCountOption(line, "--from", 1, from, error) ||
+        !ParseCountOption(line, "--pause-after", 1, pauseAfter, error) ||
+        !ParseCountOption(line, "--pause-ms", 0, pauseMs, error))
+        return UsageError(error);
+    if (line.extra.count("--pause-ms") != 0 && pauseAfter == 0)
+        return UsageError("--pause-ms vale só com --pause-after");
+    if (pauseMs > std::uint64_t{1000} * 60 * 60 * 24 * 365)
+        return UsageError("--pause-ms espera no máximo um ano");
+    Session session(line.options);
+    int status = kExitOk;
+    if (!session.open(error, status)) return SetupError(error, status);
+    session.ui().caption = line.args[0];
+    Context& c = session.context();
+    if (pauseAfter != 0) {
+        // Asked at the first pump after statement N is listed; let go at the
+        // first pump of the hold that finds the time up.
+        const auto pauseNs = static_cast<std::int64_t>(pauseMs) * 1'000'000;
+        std::int64_t askedAt = -1;
+        // After the session's own pump (a signal's stop).
+        session.ui().onPump = [&c, &session, pauseAfter, pauseNs, askedAt,
+                               before = session.ui().onPump]() mutable {
+            if (before) before();
+            if (askedAt < 0) {
+                if (session.ui().list.size() < pauseAfter || c.st.Running != Operation::Job) return;
+                askedAt = c.clock.nowNs();
+                Pause_Click(c);
+            } else if (session.ui().paused && c.clock.nowNs() - askedAt >= pauseNs) {
+                Continue_Click(c);
+            }
+        };
+    }
+    const PlotRun run = RunJob(c, from);
+    const int recordStatus = session.finish(run.statements);
+    return PlotStatus(run.end, recordStatus, session.ui().messages);
+}
 
 int ScanCommand(int argc, char** argv) { return PlotCommand("scan", argc, argv, RunScan); }
 

@@ -115,6 +115,8 @@ void RecordLine(ReplacingFile& record, const char* format, Args... args) {
 const char* UsageText() {
     return "usage:\n"
            "  portmill-cli run FILE [options]    # \"Fresar\" on FILE, to the end of the file\n"
+           "      [--from N]                     # start at statement N (counted from 1)\n"
+           "      [--pause-after N --pause-ms MS]  # pause at statement N, go on MS ms later\n"
            "  portmill-cli scan FILE [options]   # \"Calcular Limites\" on FILE\n"
            "  portmill-cli goto X Y [options]    # \"Ir para o Limite\" with Text1 = X, Text2 = Y\n"
            "  portmill-cli home-xy [options]     # \"Home XY\"\n"
@@ -122,7 +124,8 @@ const char* UsageText() {
            "  portmill-cli convert IN OUT [--pen auto|z|spindle|servo] [--z-threshold MM]\n"
            "                     [--servo-below V] [--frame P1X,P1Y,P2X,P2Y]\n"
            "                                     # drawing IN (HPGL, G-code, SVG) to the plot form in OUT\n"
-           "  portmill-cli estimate FILE [options]  # the job's duration on FILE at these settings\n"
+           "  portmill-cli estimate FILE [options] [--from N]\n"
+           "                                     # the job's duration on FILE at these settings\n"
            "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
            "                                     # wiring check: each coil line alone, the switches\n"
            "options:\n"

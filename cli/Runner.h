@@ -56,6 +56,11 @@ struct CommandLine {
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& error,
                       const std::vector<std::string>& extraOptions = {});
 
+// The extra option `name`, when given, as a whole number of at least
+// `least` into out; false with the reason in error.
+bool ParseCountOption(const CommandLine& line, const std::string& name, std::uint64_t least,
+                      std::uint64_t& out, std::string& error);
+
 // Prints "portmill-cli: <error>" and a pointer to the usage on standard
 // error; returns kExitUsage.
 int UsageError(const std::string& error);

@@ -42,6 +42,8 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     const auto sample = [&] {
         if (ui.list.size() == seen) return;
         seen = ui.list.size();
+        // Statements before the start are read, not visited.
+        if (seen < settings.fromStatement) return;
         if (CutStatement(ui.list.at(seen - 1)).hasPair) est.extentSteps.add(st.TargetX, st.TargetY);
     };
     ui.onPump = [&] {
@@ -52,7 +54,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
         if (est.error.empty()) est.error = m;
     };
 
-    const PlotRun run = RunJob(machine.context());
+    const PlotRun run = RunJob(machine.context(), settings.fromStatement);
     sample();
 
     est.durationNs = machine.clock().nowNs();

@@ -31,6 +31,8 @@ struct EstimateSettings {
     SimulatedMachine::Setup machine{};
     // The ramps and the travel speed: the moves take the times they take.
     MachineSettings machineSettings{};
+    // The statement the job starts from (counted from 1).
+    std::uint64_t fromStatement = 1;
 };
 
 struct JobEstimate {

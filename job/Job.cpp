@@ -23,7 +23,8 @@ void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {
     if (!st.hasPair) return;
 
     if (LeadingNumber(c.ui.Text(3)) == 0) c.ui.SetText(3, "1");
-    const double divisor = LeadingNumber(c.ui.Text(3));
+    s.JobPoint.divisor = c.ui.Text(3);
+    const double divisor = LeadingNumber(s.JobPoint.divisor);
     const double x = LeadingNumber(st.xText) / divisor;
     const double y = LeadingNumber(st.yText) / divisor;
     // A pair that is not a number, or would send the machine beyond any
@@ -36,12 +37,84 @@ void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {
     s.TargetY = y;
 }
 
+// The statements of the file at path ("0" when it cannot be read: the job
+// then says why as it opens it).
+std::uint64_t CountStatements(const std::string& path) {
+    PlotFile file;
+    std::uint64_t count = 0;
+    if (!file.open(path)) return 0;
+    while (!file.atEnd()) count += file.get() == ';' ? 1 : 0;
+    return count;
+}
+
+// The statements before `from`, handled as the job handles them but without
+// moving or writing the port: the position follows each target as if its
+// move had been made. False when the run ended here (cancel, failed read, or
+// a file that shrank since it was counted).
+bool SkipStatements(Context& c, PlotFile& file, StatementBuffer& statement, PlotRun& run,
+                    std::uint64_t from) {
+    MachineState& s = c.st;
+    while (run.statements + 1 < from) {
+        if (file.atEnd()) {
+            const bool failed = ClosePlotFileAtEnd(file, run);
+            UnlockPlotButtons(c);
+            EndOperation(c);
+            if (failed) {
+                c.ui.JobEnded(s.JobPoint);
+                ReportReadFailure(c, file, run);
+            } else {
+                c.ui.MsgBox(PastEndMessage(from, run.statements), kMsgTitle);
+                run.end = PlotEnd::PastEnd;
+            }
+            return false;
+        }
+        c.ui.DoEvents();
+        if (StopOnCancel(c, file, run)) {
+            c.ui.JobEnded(s.JobPoint);
+            return false;
+        }
+        if (statement.add(file.get())) {
+            HandleJobStatement(c, statement.text(), run);
+            ++run.statements;
+            statement.clear();
+            s.CurrentX = s.TargetX;
+            s.CurrentY = s.TargetY;
+        }
+    }
+    return true;
+}
+
+// From the job's origin, where the machine stands, to where the next
+// statement starts: the tool lifted, one travel, then the tool as the whole
+// job has it at that point (down unless the file's mode is travel).
+void TravelToStatementStart(Context& c) {
+    MachineState& s = c.st;
+    const std::string mode = s.MoveMode;
+    s.CurrentX = 0;
+    s.CurrentY = 0;
+    RaiseTool(c);
+    s.MoveMode = "M";
+    MoveToTarget(c);
+    s.MoveMode = mode;
+    if (mode != "M" && s.CancelRequested != -1) LowerTool(c);
+}
+
 }  // namespace
 
-PlotRun RunJob(Context& c) {
+PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     MachineState& s = c.st;
     PlotRun run;
     if (!BeginPlotRun(c, Operation::Job, run)) return run;
+    if (fromStatement > 1) {
+        const std::uint64_t count = CountStatements(c.ui.Caption());
+        if (count < fromStatement) {
+            // Nothing to run: the machine, the preview and the list stay as they are.
+            EndOperation(c);
+            c.ui.MsgBox(PastEndMessage(fromStatement, count), kMsgTitle);
+            run.end = PlotEnd::PastEnd;
+            return run;
+        }
+    }
 
     c.ui.ClearPreview();
     PlotFile file;
@@ -52,11 +125,20 @@ PlotRun RunJob(Context& c) {
     s.CurrentY = 0;
     s.TargetX = 0;
     s.TargetY = 0;
+    s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.ui.Text(3)};
     c.ui.SetJobProgress(0, file.size());
 
     StatementBuffer statement;
     std::string lastMode;  // starts empty at every job start
-    std::uint64_t nextProgress = kProgressEvery;
+    std::uint64_t base = 0;  // progress counts from the first statement run
+    if (fromStatement > 1) {
+        if (!SkipStatements(c, file, statement, run, fromStatement)) return run;
+        TravelToStatementStart(c);
+        lastMode = s.MoveMode;
+        base = file.bytesRead();
+        c.ui.SetJobProgress(0, file.size() - base);
+    }
+    std::uint64_t nextProgress = base + kProgressEvery;
     for (;;) {
         if (file.atEnd()) {
             const bool failed = ClosePlotFileAtEnd(file, run);
@@ -66,27 +148,34 @@ PlotRun RunJob(Context& c) {
                 // does, leaving the tool and the coils as they are.
                 c.ui.SetCommand1Enabled(true);
                 EndOperation(c);
+                c.ui.JobEnded(s.JobPoint);
                 ReportReadFailure(c, file, run);
                 return run;
             }
-            c.ui.SetJobProgress(run.bytes, file.size());
+            c.ui.SetJobProgress(run.bytes - base, file.size() - base);
             FinishJob(c);
             EndOperation(c);
+            s.JobPoint.statement = 0;
+            c.ui.JobEnded(s.JobPoint);
             run.end = PlotEnd::EndOfFile;
             return run;
         }
 
         c.ui.DoEvents();
 
-        if (StopOnCancel(c, file, run)) return run;
+        if (StopOnCancel(c, file, run)) {
+            c.ui.JobEnded(s.JobPoint);
+            return run;
+        }
 
         if (statement.add(file.get())) {
             HandleJobStatement(c, statement.text(), run);
             ++run.statements;
+            s.JobPoint.statement = run.statements;
             statement.clear();
-            c.ui.SetJobProgress(file.bytesRead(), file.size());
+            c.ui.SetJobProgress(file.bytesRead() - base, file.size() - base);
         } else if (file.bytesRead() >= nextProgress) {
-            c.ui.SetJobProgress(file.bytesRead(), file.size());
+            c.ui.SetJobProgress(file.bytesRead() - base, file.size() - base);
         }
         while (nextProgress <= file.bytesRead()) nextProgress += kProgressEvery;
 
@@ -97,10 +186,24 @@ PlotRun RunJob(Context& c) {
         c.ui.DoEvents();
 
         MoveToTarget(c);
+        // A statement's move that completed is behind the job: a stop from
+        // here on goes on from the next statement.
+        if (s.CancelRequested != -1) s.JobPoint.statement = run.statements + 1;
     }
 }
 
 void Command1_Click(Context& c) { (void)RunJob(c); }
+
+void Pause_Click(Context& c) {
+    if (c.st.Running == Operation::Job) c.st.PauseRequested = -1;
+}
+
+void Continue_Click(Context& c) { c.st.PauseRequested = 0; }
+
+std::string PastEndMessage(std::uint64_t from, std::uint64_t count) {
+    return "O arquivo tem " + std::to_string(count) + (count == 1 ? " declaração" : " declarações") +
+           ": não há declaração " + std::to_string(from) + " para começar.";
+}
 
 void Cancel_Click(Context& c) {
     c.ui.SetMotorJogEnabled(true);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "motion/Context.h"
@@ -14,6 +15,7 @@ enum class PlotEnd {
     ReadFailed,  // reading stopped half-way (message shown)
     EndOfFile,
     Cancelled,
+    PastEnd,     // started from a statement the file does not reach (message shown)
 };
 
 struct PlotRun {
@@ -29,8 +31,20 @@ void Command1_Click(Context& c);
 // "Cancelar": asks the running job, scan or move to stop.
 void Cancel_Click(Context& c);
 
-// Command1_Click, telling how the job ended.
-PlotRun RunJob(Context& c);
+// "Pausar": the running job holds at the next pass of its move.
+void Pause_Click(Context& c);
+// "Continuar": a held job goes on.
+void Continue_Click(Context& c);
+
+// Command1_Click, telling how the job ended. From statement N (counted from
+// 1), the job reads statements 1 to N-1 without moving or writing the port
+// (position, mode and target follow the file), travels with the tool up
+// from the machine's place to where statement N starts, puts the tool as it
+// is at that point of the whole job, and goes on from there.
+PlotRun RunJob(Context& c, std::uint64_t fromStatement = 1);
+
+// The message when the file ends before statement `from`: it has `count`.
+std::string PastEndMessage(std::uint64_t from, std::uint64_t count);
 
 // The title of the "Falta Abrir Arquivo" message box.
 inline constexpr const char* kNoFileMessage = "Falta Abrir Arquivo";

@@ -34,6 +34,8 @@ public:
     void PaceStep(std::int64_t stepNs, std::int64_t counts);
     // The same with the period in ns (none for periodNs <= 0).
     void PaceStepNs(std::int64_t stepNs, std::int64_t periodNs);
+    // Forget the last deadline (the next pass starts a fresh one).
+    void resetPace() { paceValid_ = false; }
     // How much earlier than one period after its step a deadline may fall
     // (at most; see PaceStep).
     std::int64_t stepTolerance() const { return tolerance_; }

@@ -64,6 +64,15 @@ public:
     // coil off. The others stop through a cancel set at the pump.
     virtual bool Quitting() { return false; }
 
+    // The running job holds ("Pausado na declaração N") or goes on again.
+    virtual void SetJobPaused(bool paused, std::uint64_t statement) {
+        (void)paused;
+        (void)statement;
+    }
+    // A job ended: at its file's end (at.statement is 0, nothing to resume),
+    // or stopped by a cancel or a failed read at at.statement.
+    virtual void JobEnded(const StopPoint& at) { (void)at; }
+
     // Lets the window process pending events: clicks, slider changes, the
     // Timer1 tick. They run to completion before it returns.
     virtual void DoEvents() = 0;

@@ -35,6 +35,9 @@ public:
     long long dotCount = 0;
     long long clearCount = 0;
     long long pumpCount = 0;
+    std::vector<std::uint64_t> pauses;  // the statement shown at each pause
+    bool paused = false;
+    std::vector<StopPoint> jobEnds;
 
     // Hooks set by the owner.
     std::function<void()> onTick;                           // Timer1_Timer
@@ -78,6 +81,11 @@ public:
         if (onMessage) onMessage(t);
     }
     bool Quitting() override { return onQuitting && onQuitting(); }
+    void SetJobPaused(bool p, std::uint64_t statement) override {
+        paused = p;
+        if (p) pauses.push_back(statement);
+    }
+    void JobEnded(const StopPoint& at) override { jobEnds.push_back(at); }
     void DoEvents() override {
         ++pumpCount;
         if (clock_.tickDue()) {

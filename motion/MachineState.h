@@ -11,6 +11,13 @@ namespace pm {
 // runs, the others refuse to start.
 enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog };
 
+// Where a job stands, or where one stopped: enough to start it again there.
+struct StopPoint {
+    std::string file;            // the plot file
+    std::uint64_t statement = 0; // counted from 1; 0 when there is nothing to resume
+    std::string divisor;         // Text3 as the job last read it
+};
+
 // Every variable of the machine, one copy, owned by whoever owns the window
 // (or the headless runner). Flags follow the window's convention: -1 true, 0 false.
 struct MachineState {
@@ -34,6 +41,12 @@ struct MachineState {
     Operation Running = Operation::None;
     // The ramps and the travel speed of the XY moves.
     MachineSettings Settings;
+
+    // "Pausar" (-1) asks the running job to hold at the next pass of its
+    // move; "Continuar" (0) lets it go on.
+    std::int16_t PauseRequested = 0;
+    // The running job's file, the statement it is working on and its divisor.
+    StopPoint JobPoint;
 };
 
 // The machine part of Form_Load: the drive tables and the port address.

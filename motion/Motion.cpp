@@ -72,6 +72,10 @@ void MoveToTarget(Context& c) {
     // NOLINTNEXTLINE(cert-flp30-c,clang-analyzer-security.FloatLoopCounter)
     for (double i = 1; i <= n; i += 1) {
         if (s.CancelRequested == -1) return;
+        if (s.PauseRequested == -1) {
+            HoldWhilePaused(c);
+            if (s.CancelRequested == -1) return;
+        }
 
         if (s.MoveMode == "M" || s.MoveMode == "D") {
             const int sc = c.ui.Slider1();
@@ -108,6 +112,25 @@ void MoveToTarget(Context& c) {
     }
     s.CurrentX = s.TargetX;
     s.CurrentY = s.TargetY;
+}
+
+void HoldWhilePaused(Context& c) {
+    MachineState& s = c.st;
+    c.ui.SetJobPaused(true, s.JobPoint.statement);
+    bool lifted = false;
+    if (c.ui.Check1() && !s.ToolRaised) {
+        RaiseTool(c);
+        // A lift that gave up on the top switch has cancelled the job.
+        lifted = s.ToolRaised;
+    }
+    while (s.PauseRequested == -1 && s.CancelRequested != -1) {
+        c.ui.DoEvents();
+        c.clock.waitUntilNs(c.clock.nowNs() + kPausePumpNs);
+    }
+    if (lifted && s.CancelRequested != -1) LowerTool(c);
+    // The pass after the hold starts a fresh step period.
+    c.clock.resetPace();
+    c.ui.SetJobPaused(false, s.JobPoint.statement);
 }
 
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
@@ -179,6 +202,7 @@ bool BeginOperation(Context& c, Operation op) {
 
 void EndOperation(Context& c) {
     c.st.Running = Operation::None;
+    c.st.PauseRequested = 0;
     c.ui.SetOperationRunning(Operation::None);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 
 #include "motion/Context.h"
 #include "port/Wiring.h"
@@ -48,6 +49,13 @@ enum class LiftEnd {
 // cycle past the poll that sees the top switch. A full count says nothing:
 // the caller puts its own state right, then shows kZTopNotFound.
 LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles);
+// "Pausar" seen by a move pass: holds the job, pumping events, until
+// "Continuar" or "Cancelar". With the motors on and the tool down, the tool
+// is lifted as at a pen-up for the hold and lowered again before the move
+// goes on; a cancel leaves it lifted.
+void HoldWhilePaused(Context& c);
+// How long the hold waits on the clock between two pumps.
+inline constexpr std::int64_t kPausePumpNs = 10'000'000;
 
 // Z lift until LE(5) shows (or Cancelar, or the count is full), counting the
 // cycles into ZStepCount. Nothing when Check1 is not ticked. A full count
