@@ -1,0 +1,54 @@
+#pragma once
+#include <QObject>
+#include <QThreadPool>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "importer/Estimate.h"
+
+namespace pm {
+
+// Estimates a job's duration on a worker thread of its own, one request at a
+// time: a new request cancels the one before, and a result that still
+// arrives for an older request is dropped (a generation number tells).
+// Results arrive on the thread that owns this object, through onArrived.
+class EstimateWorker final : public QObject {
+    Q_OBJECT
+public:
+    explicit EstimateWorker(QObject* parent = nullptr);
+    ~EstimateWorker() override;
+
+    // Drops what was asked or known so far.
+    void invalidate();
+    // Starts an estimate of file at these settings (after invalidate()).
+    void start(const std::string& file, const EstimateSettings& settings);
+    // Settings changed while the machine moves: the estimate waits for the
+    // operation's end, so the worker never competes with it for a core.
+    void defer();
+    bool deferred() const { return deferred_; }
+
+    // The last result for the present request; nullptr while there is none.
+    const JobEstimate* estimate() const { return valid_ ? &estimate_ : nullptr; }
+    bool pending() const { return pending_; }
+    int started() const { return started_; }
+    // Blocks until the worker holds nothing, then delivers its result.
+    void waitForDone();
+
+    std::function<void(const JobEstimate&)> onArrived;
+
+private:
+    void arrived(unsigned generation, const JobEstimate& e);
+
+    QThreadPool pool_;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    unsigned generation_ = 0;
+    bool pending_ = false;
+    bool deferred_ = false;
+    bool valid_ = false;
+    int started_ = 0;
+    JobEstimate estimate_;
+};
+
+}  // namespace pm
