@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "homing/SwitchPoll.h"
+#include "motion/RealTime.h"
 #include "port/PortFactory.h"
 
 namespace pm::cli {
@@ -218,7 +219,12 @@ Session::~Session() {
 bool Session::open(std::string& error, int& status) {
     status = kExitUsage;
     if (options_.realClock) {
+        // The steps run on this thread: real-time priority where the system
+        // allows it, and sleeps before long waits as far as the measured
+        // wake-up latency allows.
+        EnterRealTime();
         clock_ = std::make_unique<RealClock>();
+        clock_->calibrateSleep();
     } else {
         clock_ = std::make_unique<VirtualClock>();
     }
