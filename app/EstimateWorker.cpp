@@ -1,16 +1,28 @@
 #include "app/EstimateWorker.h"
 
-#include <QCoreApplication>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
+#include <system_error>
 
 namespace pm {
 
-EstimateWorker::EstimateWorker(QObject* parent) : QObject(parent) { pool_.setMaxThreadCount(1); }
+EstimateWorker::EstimateWorker(QObject* parent) : QObject(parent) {
+    if (::pipe2(notifyFd_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        throw std::system_error(errno, std::generic_category());
+    }
+    auto* n = new QSocketNotifier(notifyFd_[0], QSocketNotifier::Read, this);
+    connect(n, &QSocketNotifier::activated, this, [this] { deliver(); });
+}
 
 EstimateWorker::~EstimateWorker() {
-    // An estimate still running stops at its next pump; what it posts goes
-    // with this object.
+    // An estimate still running stops at its next pump; its result is dropped.
     if (cancel_) cancel_->store(true);
-    pool_.waitForDone();
+    if (worker_.joinable()) worker_.join();
+    ::close(notifyFd_[0]);
+    ::close(notifyFd_[1]);
 }
 
 void EstimateWorker::invalidate() {
@@ -24,24 +36,42 @@ void EstimateWorker::invalidate() {
 void EstimateWorker::defer() { deferred_ = true; }
 
 void EstimateWorker::start(const std::string& file, const EstimateSettings& settings) {
+    // The one before was cancelled by invalidate(): it ends at its next pump.
+    if (worker_.joinable()) worker_.join();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancel_ = cancel;
     pending_ = true;
     ++started_;
-    // The worker has its own machine state, machine and clock; it hands its
-    // result to this object's thread and touches nothing else.
+    // The worker has its own machine state, machine and clock; it leaves its
+    // result here and touches nothing else.
     const unsigned generation = generation_;
-    pool_.start([this, file, settings, cancel, generation] {
-        const JobEstimate e = EstimateJob(file, settings, cancel.get());
+    worker_ = std::thread([this, file, settings, cancel, generation] {
+        JobEstimate e = EstimateJob(file, settings, cancel.get());
         if (cancel->load()) return;
-        QMetaObject::invokeMethod(
-            this, [this, generation, e] { arrived(generation, e); }, Qt::QueuedConnection);
+        {
+            std::lock_guard lock(mutex_);
+            result_.emplace(generation, std::move(e));
+        }
+        const char b = 1;
+        [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
     });
 }
 
 void EstimateWorker::waitForDone() {
-    pool_.waitForDone();
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    if (worker_.joinable()) worker_.join();
+    deliver();
+}
+
+void EstimateWorker::deliver() {
+    char buf[16];
+    while (::read(notifyFd_[0], buf, sizeof buf) > 0) {
+    }
+    std::optional<std::pair<unsigned, JobEstimate>> r;
+    {
+        std::lock_guard lock(mutex_);
+        r.swap(result_);
+    }
+    if (r) arrived(r->first, r->second);
 }
 
 void EstimateWorker::arrived(unsigned generation, const JobEstimate& e) {

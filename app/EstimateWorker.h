@@ -1,19 +1,24 @@
 #pragma once
 #include <QObject>
-#include <QThreadPool>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "importer/Estimate.h"
 
 namespace pm {
 
 // Estimates a job's duration on a worker thread of its own, one request at a
-// time: a new request cancels the one before, and a result that still
-// arrives for an older request is dropped (a generation number tells).
-// Results arrive on the thread that owns this object, through onArrived.
+// time: a new request cancels the one before (which stops at its next pump),
+// and a result that still arrives for an older request is dropped (a
+// generation number tells). Results arrive on the thread that owns this
+// object, through onArrived: the worker leaves its result under a mutex and
+// says so through a pipe that object's event loop watches.
 class EstimateWorker final : public QObject {
     Q_OBJECT
 public:
@@ -39,9 +44,13 @@ public:
     std::function<void(const JobEstimate&)> onArrived;
 
 private:
+    void deliver();
     void arrived(unsigned generation, const JobEstimate& e);
 
-    QThreadPool pool_;
+    std::thread worker_;
+    int notifyFd_[2] = {-1, -1};
+    std::mutex mutex_;
+    std::optional<std::pair<unsigned, JobEstimate>> result_;
     std::shared_ptr<std::atomic<bool>> cancel_;
     unsigned generation_ = 0;
     bool pending_ = false;
