@@ -290,17 +290,18 @@ void PeriodRows(bool quick, bool load) {
     }
 }
 
-// Small strokes of a few half-steps, the pen lifted every hundredth
-// statement: a job of a few seconds at the slow speeds.
+// Small strokes of a few half-steps, the pen lifted once at the start: a
+// job of a few seconds at the slow speeds whose time is its steps' (a lift
+// ends at a tick of the 100 ms poll, whose phase the estimate cannot know).
 std::uint64_t WriteSmallDrawing(const std::string& path, std::uint64_t statements) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return 0;
     std::uint64_t bytes = 0;
     char buf[64];
     for (std::uint64_t n = 0; n < statements; ++n) {
-        const long x = static_cast<long>(n * 7 % 3);
-        const long y = static_cast<long>(n * 5 % 4);
-        const int len = std::snprintf(buf, sizeof buf, "%s%ld,%ld;", n % 100 == 0 ? "PU" : "PD", x, y);
+        const long x = static_cast<long>(n * 7 % 11);
+        const long y = static_cast<long>(n * 5 % 9);
+        const int len = std::snprintf(buf, sizeof buf, "%s%ld,%ld;", n == 0 ? "PU" : "PD", x, y);
         std::fwrite(buf, 1, static_cast<std::size_t>(len), f);
         bytes += static_cast<std::uint64_t>(len);
     }
@@ -444,7 +445,7 @@ int main(int argc, char* argv[]) {
     std::filesystem::remove(scan);
 
     const std::string small = dir + "/portmill-bench-window-small.red";
-    const std::uint64_t smallStatements = quick ? 500 : 2'000;
+    const std::uint64_t smallStatements = 2'000;
     WriteSmallDrawing(small, smallStatements);
     EstimateRows(small, smallStatements, false);
     EstimateRows(small, smallStatements, true);
