@@ -14,15 +14,23 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdlib>
 
 #include "app/Canvas.h"
 #include "app/Contact.h"
+#include "app/EstimateWorker.h"
+#include "app/FileChoice.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
 #include "app/Widgets.h"
@@ -111,12 +119,31 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
     : Form1(std::move(port), std::move(clock), Options{}) {}
 
 Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options)
-    : port_(std::move(port)),
-      clock_(std::move(clock)),
-      ctx_{st_, *port_, *this, *clock_},
-      options_(options) {
+    : port_(std::move(port)), clock_(std::move(clock)), options_(options) {
+    LoadMachineState(st_);  // drive tables and PortBase, before the machine thread reads them
+    machineSettings_ = st_.Settings;  // the estimate's copy: st_ is the machine thread's from here
+    portText_ = port_->describe();
+    portFault_ = port_->fault();
+
+    MachineThread::Options mo;
+    mo.clockTicks = options_.clockTicks;
+    mo.lockstep = options_.lockstep;
+    mo.realTime = dynamic_cast<RealClock*>(clock_.get()) != nullptr;
+    MachineThread::Window mw;
+    mw.wake = [this] { ScheduleRefresh(); };
+    mw.box = [this](const std::string& text, const std::string& title) { ShowMachineMessage(text, title); };
+    mw.handOff = [this] { HandOff(); };
+    machine_ = std::make_unique<MachineThread>(st_, *port_, *clock_, mo, std::move(mw),
+                                               MachineThread::Values{});
+    // The machine thread asks for the window through a pipe, whatever the
+    // window's thread is doing: its event loop, a dialog's, a message box's.
+    auto* asks = new QSocketNotifier(machine_->notifyFd(), QSocketNotifier::Read, this);
+    connect(asks, &QSocketNotifier::activated, this, [this] { machine_->serve(); });
+
     setFont(WindowFont(8, false));
     setWindowIcon(QIcon(pictures::PointingHand()));
+    estimates_ = new EstimateWorker(this);
+    estimates_->onArrived = [this](const JobEstimate& e) { EstimateArrived(e); };
     BuildControls();
     BuildMenu();
 
@@ -128,7 +155,6 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
 
     // The duration depends on the speed, the divisor and whether the motors
     // run (the lifts): a change of any of them asks for a new estimate.
-    estimatePool_.setMaxThreadCount(1);
     connect(Slider2_, &QSlider::valueChanged, this, &Form1::StartEstimate);
     connect(Text3_, &QLineEdit::textChanged, this, &Form1::StartEstimate);
     connect(Check1_, &QCheckBox::toggled, this, &Form1::StartEstimate);
@@ -142,17 +168,29 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
 }
 
 Form1::~Form1() {
-    // An estimate still running stops at its next pump; what it posts goes
-    // with the window.
-    if (estimateCancel_) estimateCancel_->store(true);
-    estimatePool_.waitForDone();
+    // The machine thread ends at its next wait, in the middle of whatever it
+    // runs; it writes nothing more.
+    machine_.reset();
     if (waitCursor_) QGuiApplication::restoreOverrideCursor();
 }
 
-void Form1::waitForEstimates() {
-    estimatePool_.waitForDone();
-    // The result the worker posted is delivered now.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+void Form1::waitForEstimates() { estimates_->waitForDone(); }
+
+void Form1::run(std::function<void(Context&)> fn) {
+    machine_->queue(MachineThread::Gate::Always, std::move(fn));
+}
+
+void Form1::settle() {
+    while (machine_->busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    refreshNow();
+}
+
+long long Form1::pumpsRun() const { return machine_->pumpsRun(); }
+
+std::int64_t Form1::Now() const {
+    // The machine's clock as of its last pump: exact in lockstep, and within
+    // a step's time otherwise, which is all the progress read-out needs.
+    return machine_->nowNs();
 }
 
 void Form1::BuildControls() {
@@ -173,13 +211,18 @@ void Form1::BuildControls() {
                                      QStringLiteral("Cancelar"));
     Cancel_->setFont(WindowFont(12, true));
     Place(Cancel_, 120, 2460, 1575, 1035);
-    connect(Cancel_, &QToolButton::clicked, this, [this] { Cancel_Click(ctx_); });
+    connect(Cancel_, &QToolButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::Always, Cancel_Click); });
     // Esc stops a job, a scan or a move as "Cancelar" does.
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, Cancel_, &QToolButton::click);
 
     Check1_ = Named(new QCheckBox(QStringLiteral("Ativar Motores"), inner), "Check1");
     Place(Check1_, 120, 3720, 1575, 255);
+    connect(Check1_, &QCheckBox::toggled, this, [this](bool on) {
+        machine_->queue(MachineThread::Gate::Always,
+                        [m = machine_.get(), on](Context&) { m->values().check1 = on; });
+    });
 
     RedSign(inner, "Label7", "+", 60, 4020);
     Label8_ = Named(new QLabel(QStringLiteral("Screen Scale "), inner), "Label8");
@@ -191,6 +234,10 @@ void Form1::BuildControls() {
     Slider1_->setPageStep(5);
     Place(Slider1_, 240, 4380, 1455, 255);
     connect(Slider1_, &QSlider::valueChanged, this, &Form1::Slider1_Change);
+    connect(Slider1_, &QSlider::valueChanged, this, [this](int v) {
+        machine_->queue(MachineThread::Gate::Always,
+                        [m = machine_.get(), v](Context&) { m->values().slider1 = v; });
+    });
     connect(Slider1_, &QSlider::sliderReleased, this, &Form1::Slider1_Change);
 
     RedSign(inner, "Label13", "+", 60, 4680);
@@ -202,12 +249,17 @@ void Form1::BuildControls() {
     Slider2_->setSingleStep(1);
     Slider2_->setPageStep(5);
     Place(Slider2_, 180, 5160, 1455, 255);
+    connect(Slider2_, &QSlider::valueChanged, this, [this](int v) {
+        machine_->queue(MachineThread::Gate::Always,
+                        [m = machine_.get(), v](Context&) { m->values().slider2 = v; });
+    });
 
     Command1_ = Graphical<QToolButton>(inner, "Command1", pictures::LightningBolt(),
                                        QStringLiteral("Fresar"));
     Command1_->setFont(WindowFont(12, true));
     Place(Command1_, 120, 5820, 1695, 1095);
-    connect(Command1_, &QToolButton::clicked, this, [this] { Command1_Click(ctx_); });
+    connect(Command1_, &QToolButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::Command1, Command1_Click); });
 
     // Top strip and canvas.
     Label9_ = Named(new QLabel(QStringLiteral("Label9"), inner), "Label9");
@@ -259,10 +311,12 @@ void Form1::BuildControls() {
     Place(Text1_, 540, 1200, 1515, 345);
     Command5_ = Named(new QPushButton(QStringLiteral("Calcular Limites"), Frame2_), "Command5");
     Place(Command5_, 2160, 420, 1455, 495);
-    connect(Command5_, &QPushButton::clicked, this, [this] { Command5_Click(ctx_); });
+    connect(Command5_, &QPushButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::Idle, Command5_Click); });
     Command2_ = Named(new QPushButton(QStringLiteral("Ir para o Limite"), Frame2_), "Command2");
     Place(Command2_, 2220, 1140, 1395, 435);
-    connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(ctx_); });
+    connect(Command2_, &QPushButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::Idle, Command2_Click); });
 
     Frame1_ = Named(new QGroupBox(QStringLiteral("Home Status"), inner), "Frame1");
     Place(Frame1_, 6840, 6180, 1755, 1815);
@@ -289,10 +343,12 @@ void Form1::BuildControls() {
 
     Command3_ = Named(new QPushButton(QStringLiteral("Home Z"), inner), "Command3");
     Place(Command3_, 6960, 7200, 1575, 315);
-    connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(ctx_); });
+    connect(Command3_, &QPushButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::Idle, Command3_Click); });
     Command4_ = Named(new QPushButton(QStringLiteral("Home XY"), inner), "Command4");
     Place(Command4_, 6960, 7620, 1575, 315);
-    connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(ctx_); });
+    connect(Command4_, &QPushButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::Idle, Command4_Click); });
 
     MotorJog_ = Named(new QGroupBox(QStringLiteral("Motor Jog"), inner), "MotorJog");
     Place(MotorJog_, 8700, 6180, 3135, 1815);
@@ -323,16 +379,18 @@ void Form1::BuildControls() {
                                      pictures::JogArrow(pictures::Arrow::Up), QString());
     Paint(Command8_, orange);
     Place(Command8_, 2400, 300, 615, 495);
-    connect(Command8_, &QToolButton::clicked, this, [this] { Command8_Click(ctx_); });
-    Command8_->onKeyPress = [this] { Command8_KeyPress(ctx_); };
-    Command8_->onKeyUp = [this] { Command8_KeyUp(ctx_); };
+    connect(Command8_, &QToolButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_Click); });
+    Command8_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_KeyPress); };
+    Command8_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_KeyUp); };
     Command9_ = Graphical<KeyButton>(MotorJog_, "Command9",
                                      pictures::JogArrow(pictures::Arrow::Down), QString());
     Paint(Command9_, orange);
     Place(Command9_, 2400, 1140, 615, 495);
-    connect(Command9_, &QToolButton::clicked, this, [this] { Command9_Click(ctx_); });
-    Command9_->onKeyPress = [this] { Command9_KeyPress(ctx_); };
-    Command9_->onKeyUp = [this] { Command9_KeyUp(ctx_); };
+    connect(Command9_, &QToolButton::clicked, this,
+            [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_Click); });
+    Command9_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_KeyPress); };
+    Command9_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_KeyUp); };
     auto* label11 = Named(new QLabel(QStringLiteral("Z"), MotorJog_), "Label11");
     label11->setFont(WindowFont(9.75, true));
     PlaceAuto(label11, 2640, 840);
@@ -353,7 +411,20 @@ void Form1::BuildControls() {
     statusBar()->addPermanentWidget(estimateStatus_);
     statusBar()->addPermanentWidget(progressStatus_);
     statusBar()->setSizeGripEnabled(false);
+    realTimeStatus_ = Named(new QLabel(statusBar()), "realTimeStatus");
+    statusBar()->addPermanentWidget(realTimeStatus_);
     UpdatePortStatus();
+
+    // Every text the core reads reaches it, whoever set it: the operator,
+    // the program, or the core itself (then the same value comes back).
+    for (auto [n, t] : {std::pair{1, Text1_}, std::pair{2, Text2_}, std::pair{3, Text3_}}) {
+        connect(t, &QLineEdit::textChanged, this, [this, n = n](const QString& text) {
+            machine_->queue(MachineThread::Gate::Always,
+                            [m = machine_.get(), n, v = text.toStdString()](Context&) {
+                                m->values().text[static_cast<std::size_t>(n)] = v;
+                            });
+        });
+    }
 
     dialogo_ = Named(new QFileDialog(this), "dialogo");
     dialogo_->setOption(QFileDialog::DontUseNativeDialog, true);
@@ -376,19 +447,18 @@ void Form1::BuildMenu() {
 }
 
 void Form1::Form_Load() {
-    LoadMachineState(st_);  // drive tables and PortBase
     Slider1_->setValue(5);  // refreshes Label8, so the scale is named from the start
     Slider2_->setValue(20);
     for (int i = 3; i <= 7; ++i) LE_[static_cast<std::size_t>(i)]->hide();
 }
 
-// ---- the controls seam ----
+// ---- the controls as the window shows them ----
 
-bool Form1::Check1() { return Check1_->isChecked(); }
-int Form1::Slider1() { return Slider1_->value(); }
-int Form1::Slider2() { return Slider2_->value(); }
+bool Form1::Check1() const { return Check1_->isChecked(); }
+int Form1::Slider1() const { return Slider1_->value(); }
+int Form1::Slider2() const { return Slider2_->value(); }
 
-std::string Form1::Text(int n) {
+std::string Form1::Text(int n) const {
     switch (n) {
         case 1: return Text1_->text().toStdString();
         case 2: return Text2_->text().toStdString();
@@ -410,22 +480,16 @@ void Form1::SetText(int n, const std::string& text) {
 void Form1::SetCaption(const std::string& caption) {
     caption_ = caption;
     setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
+    machine_->queue(MachineThread::Gate::Always,
+                    [m = machine_.get(), caption](Context&) { m->values().caption = caption; });
 }
 
-bool Form1::LampVisible(int i) {
+bool Form1::LampVisible(int i) const {
     return i >= 3 && i <= 7 && !LE_[static_cast<std::size_t>(i)]->isHidden();
 }
 
 void Form1::SetLampVisible(int i, bool visible) {
     if (i >= 3 && i <= 7) LE_[static_cast<std::size_t>(i)]->setVisible(visible);
-}
-
-void Form1::PSet(float x, float y, std::uint32_t colour) { Picture1_->PSet(x, y, colour); }
-void Form1::ClearPreview() { Picture1_->Cls(); }
-
-void Form1::ListAdd(std::string_view entry) {
-    model_->add(entry);
-    ScheduleRefresh();
 }
 
 void Form1::ListClear() { model_->clear(); }
@@ -440,20 +504,28 @@ void Form1::SetMotorJogEnabled(bool enabled) {
     ApplyEnabled();
 }
 
-void Form1::SetOperationRunning(Operation op) {
+void Form1::SetOperationRunning(Operation op) { OperationRunning(op, Now()); }
+
+void Form1::OperationRunning(Operation op, std::int64_t atNs) {
     const Operation was = running_;
     running_ = op;
     ApplyEnabled();
     if (op == Operation::Job) {
-        jobStartNs_ = clock_->nowNs();
+        jobStartNs_ = atNs;
         jobEndNs_ = jobStartNs_;
     } else if (was == Operation::Job) {
-        jobEndNs_ = clock_->nowNs();
+        jobEndNs_ = atNs;
     }
     UpdateProgressStatus();
     // Settings changed while the machine moved are estimated now, so the
     // worker never competes with a running operation for the processor.
-    if (op == Operation::None && estimateDeferred_) StartEstimate();
+    if (op == Operation::None && estimates_->deferred()) StartEstimate();
+    // A job started from a statement is over: the estimate counts from the
+    // start of the file again.
+    if (op == Operation::None && jobFrom_ != 1) {
+        jobFrom_ = 1;
+        StartEstimate();
+    }
 }
 
 void Form1::ApplyEnabled() {
@@ -480,35 +552,75 @@ void Form1::SetWaitCursor(bool on) {
     }
 }
 
-void Form1::MsgBox(const std::string& text, const std::string& title) {
+void Form1::ShowMessage(const std::string& text, const std::string& title) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(text), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MsgBox"));
     box.exec();
 }
 
-void Form1::SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) {
-    progressRead_ = bytesRead;
-    progressSize_ = fileSize;
-    ScheduleRefresh();
+void Form1::ShowMachineMessage(const std::string& text, const std::string& title) {
+    // The machine thread waits for the answer; what it showed before the box
+    // is on the screen first.
+    ++insidePump_;
+    Drain();
+    refreshNow();
+    ShowMessage(text, title);
+    --insidePump_;
 }
 
-void Form1::DoEvents() {
-    // The core calls this once per character and per step. Running the event
-    // loop costs far more than a step, so it runs at most once a millisecond;
-    // an event then waits at most that long for its handler.
-    constexpr std::int64_t kPumpIntervalNs = 1'000'000;
-    const std::int64_t now = clock_->nowNs();
-    if (pumpedOnce_ && now - lastPumpNs_ < kPumpIntervalNs) return;
-    pumpedOnce_ = true;
-    lastPumpNs_ = now;
-    ++pumpsRun_;
-    if (options_.clockTicks && clock_->tickDue()) {
-        clock_->takeTick();
-        Timer1_Timer();
-    }
+void Form1::HandOff() {
+    // Lockstep: the machine thread waits here as the one-thread program's
+    // pump did, while the window shows what it did and runs its events.
+    ++insidePump_;
+    Drain();
     if (onPump) onPump();
     QCoreApplication::processEvents();
+    --insidePump_;
+}
+
+void Form1::Drain() {
+    WindowBatch b = machine_->take();
+    if (b.empty()) return;
+    std::size_t dot = 0;
+    auto dotsUpTo = [&](std::size_t end) {
+        for (; dot < end && dot < b.dots.size(); ++dot) {
+            Picture1_->PSet(b.dots[dot].x, b.dots[dot].y, b.dots[dot].colour);
+        }
+    };
+    using K = WindowUpdate::Kind;
+    for (WindowUpdate& u : b.updates) {
+        switch (u.kind) {
+            case K::ClearPreview:
+                dotsUpTo(u.dotsBefore);
+                Picture1_->Cls();
+                break;
+            case K::ListAdd: model_->add(u.text); break;
+            case K::ListClear: model_->clear(); break;
+            case K::Lamp: SetLampVisible(u.n, u.on); break;
+            case K::Text: SetText(u.n, u.text); break;
+            case K::Command1Enabled: SetCommand1Enabled(u.on); break;
+            case K::MotorJogEnabled: SetMotorJogEnabled(u.on); break;
+            case K::Running:
+                runningFile_ = u.text;
+                OperationRunning(u.op, u.atNs);
+                break;
+            case K::WaitCursor: SetWaitCursor(u.on); break;
+            case K::Progress:
+                progressRead_ = u.read;
+                progressSize_ = u.size;
+                break;
+            case K::PortStatus:
+                portText_ = std::move(u.text);
+                portFault_ = std::move(u.fault);
+                UpdatePortStatus();
+                break;
+            case K::JobPaused: SetJobPaused(u.on, u.read); break;
+            case K::JobEnded: JobEnded(u.stop); break;
+        }
+    }
+    dotsUpTo(b.dots.size());
+    ScheduleRefresh();
 }
 
 void Form1::ScheduleRefresh() {
@@ -520,13 +632,17 @@ void Form1::ScheduleRefresh() {
 void Form1::refreshNow() { Refresh(true); }
 
 void Form1::Refresh(bool force) {
+    Drain();
     refreshPending_ = false;
     refresh_.stop();
     Picture1_->update(Picture1_->contentsRect());
     // A view lays out all its rows again when rows arrive, which grows with
     // the list: the rows go over at most once per fifty times that cost, so
     // a long job's list never takes more than a few percent of its time.
-    const std::int64_t now = clock_->nowNs();
+    // Paced on the window's own time, whatever clock the machine runs on.
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
     const std::int64_t wait = std::max<std::int64_t>(16'000'000, 50 * List1_->layoutNs());
     if (force || now - lastPublishNs_ >= wait || now < lastPublishNs_) {
         if (model_->publish()) {
@@ -550,14 +666,15 @@ void Form1::UpdateProgressStatus() {
     const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);
     QString text = QStringLiteral("Lido: %1 %").arg(pct);
     const bool running = running_ == Operation::Job;
-    const std::int64_t elapsed = (running ? clock_->nowNs() : jobEndNs_) - jobStartNs_;
+    const std::int64_t elapsed = (running ? Now() : jobEndNs_) - jobStartNs_;
     text += QStringLiteral(" · decorrido ") + QString::fromStdString(FormatDuration(elapsed));
     if (running) {
         // The estimate counts the lifts as the simulated machine makes them, so
         // the real job may outlast it: then nothing is promised.
         QString left = QStringLiteral("—");
-        if (estimateValid_ && estimate_.ok && estimate_.durationNs >= elapsed) {
-            left = QString::fromStdString(FormatDuration(estimate_.durationNs - elapsed));
+        const JobEstimate* e = estimates_->estimate();
+        if (e != nullptr && e->ok && e->durationNs >= elapsed) {
+            left = QString::fromStdString(FormatDuration(e->durationNs - elapsed));
         }
         text += QStringLiteral(" · restante ") + left;
     }
@@ -565,10 +682,17 @@ void Form1::UpdateProgressStatus() {
 }
 
 void Form1::UpdatePortStatus() {
-    const std::string fault = port_->fault();
-    QString text = QString::fromStdString(port_->describe());
+    const std::string& fault = portFault_;
+    QString text = QString::fromStdString(portText_);
     if (!fault.empty() && !text.contains(QStringLiteral("ausente"))) {
         text += QStringLiteral(" \u2014 porta ausente");
+    }
+    if (machine_->realTime()) {
+        realTimeStatus_->setText(QStringLiteral("tempo real"));
+        realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
+    } else if (!machine_->realTimeNote().empty()) {
+        realTimeStatus_->setText(QStringLiteral("sem tempo real"));
+        realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
     }
     if (text == portStatus_->text()) return;
     portStatus_->setText(text);
@@ -598,31 +722,35 @@ void Form1::Abrir_Click() {
 
 void Form1::OpenChosenFile(const QString& path) {
     const std::string chosen = QFile::encodeName(path).toStdString();
-    if (!IsDrawingFileName(chosen)) {
-        dialogoFileName_ = chosen;
-        SetCaption(dialogoFileName_);
-        StartEstimate();
-        return;
+    const std::string inUse = running_ != Operation::None ? runningFile_ : std::string();
+    const FileChoice choice = ChooseFile(chosen, inUse, [](const std::string& p) {
+        return QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(p)));
+    });
+    const QString plotName = QFile::decodeName(QByteArray::fromStdString(choice.plotFile));
+    switch (choice.action) {
+        case FileAction::Use:
+            dialogoFileName_ = choice.plotFile;
+            SetCaption(dialogoFileName_);
+            StartEstimate();
+            return;
+        case FileAction::Refuse:
+            ShowMessage(choice.message, kMsgTitle);
+            return;
+        case FileAction::AskReplace:
+            if (!AskReplace(plotName)) return;
+            break;
+        case FileAction::Convert:
+            break;
     }
-    const std::string plot = PlotFileNameFor(chosen);
-    const QString plotName = QFile::decodeName(QByteArray::fromStdString(plot));
-    // The file a running job or scan is reading is never rewritten under it.
-    if (running_ != Operation::None && plot == st_.PlotFileName) {
-        MsgBox("O arquivo " + plotName.toStdString() +
-                   " está em uso. Converta depois que a operação terminar.",
-               kMsgTitle);
-        return;
-    }
-    if (QFileInfo::exists(plotName) && !AskReplace(plotName)) return;
-    const DrawingResult r = ConvertDrawingFile(chosen, plot, {}, ConvertSvg);
+    const DrawingResult r = ConvertDrawingFile(chosen, choice.plotFile, {}, ConvertSvg);
     if (!r.ok) {
-        MsgBox(r.error, kMsgTitle);
+        ShowMessage(r.error, kMsgTitle);
         return;
     }
-    dialogoFileName_ = plot;
+    dialogoFileName_ = choice.plotFile;
     SetCaption(dialogoFileName_);
     StartEstimate();
-    MsgBox("Convertido para " + plotName.toStdString() + "\n\n" + DescribeSummary(r.summary), kMsgTitle);
+    ShowMessage("Convertido para " + plotName.toStdString() + "\n\n" + DescribeSummary(r.summary), kMsgTitle);
 }
 
 bool Form1::AskReplace(const QString& path) {
@@ -637,17 +765,13 @@ bool Form1::AskReplace(const QString& path) {
 }
 
 void Form1::StartEstimate() {
-    if (estimateCancel_) estimateCancel_->store(true);
-    ++estimateGeneration_;
-    estimateValid_ = false;
-    estimatePending_ = false;
-    estimateDeferred_ = false;
+    estimates_->invalidate();
     if (caption_.empty()) {
         estimateStatus_->clear();
         return;
     }
     if (running_ != Operation::None) {
-        estimateDeferred_ = true;
+        estimates_->defer();
         estimateStatus_->setText(QStringLiteral("Estimativa após a operação"));
         return;
     }
@@ -656,29 +780,13 @@ void Form1::StartEstimate() {
     settings.speed = Slider2_->value();
     settings.scale = Slider1_->value();
     settings.motors = Check1_->isChecked();
-    settings.machineSettings = st_.Settings;  // the ramps and the travel speed
+    settings.machineSettings = machineSettings_;  // the ramps and the travel speed
     settings.fromStatement = jobFrom_;
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    estimateCancel_ = cancel;
-    estimatePending_ = true;
-    ++estimatesStarted_;
+    estimates_->start(caption_, settings);
     estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026"));
-    // The worker has its own machine state, machine and clock; it hands its
-    // result to the window's thread and touches nothing else.
-    const unsigned generation = estimateGeneration_;
-    estimatePool_.start([this, file = caption_, settings, cancel, generation] {
-        const JobEstimate e = EstimateJob(file, settings, cancel.get());
-        if (cancel->load()) return;
-        QMetaObject::invokeMethod(
-            this, [this, generation, e] { EstimateArrived(generation, e); }, Qt::QueuedConnection);
-    });
 }
 
-void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
-    if (generation != estimateGeneration_) return;  // a newer one is on its way
-    estimatePending_ = false;
-    estimateValid_ = true;
-    estimate_ = e;
+void Form1::EstimateArrived(const JobEstimate& e) {
     QString text;
     if (!e.error.empty()) {
         text = QStringLiteral("Estimativa: ") + QString::fromStdString(e.error);
@@ -699,19 +807,62 @@ void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
 
 void Form1::Exit_Click() {
     // A job cut short by the end of the program can be started again there.
-    if (running_ == Operation::Job) SaveStopPoint(st_.JobPoint);
+    // Where it stands is read here only while the machine thread waits at a
+    // pump; otherwise the program's end takes it from that thread.
+    if (running_ == Operation::Job && insidePump()) SaveStopPoint(st_.JobPoint);
     if (onExit) {
         onExit();
         return;
     }
-    // At once, from inside whatever is running: nothing is unwound, nothing
-    // is written to the port, and the system closes the open files.
-    std::_Exit(0);
+    EndProgram(0);
+}
+
+void Form1::EndProgram(int status) {
+    // At once, from inside whatever runs: the machine thread switches every
+    // coil that may be on off at its next wait and writes nothing more;
+    // nothing is unwound, and the system closes the open files. A machine
+    // thread that does not answer within a second (a port that hangs) is
+    // left, and the coils are switched off from here.
+    if (!machine_->releaseAndStop(1000)) {
+        port_->vbOut(kDataReg, 0);
+        port_->vbOut(kControlReg, 11);
+    } else if (const StopPoint at = machine_->releasedJobPoint(); at.statement != 0) {
+        // A job cut short by the end of the program can be started again there.
+        SaveStopPoint(at);
+    }
+    std::_Exit(status);
 }
 
 void Form1::closeEvent(QCloseEvent* e) {
     e->ignore();
     Exit_Click();
+}
+
+namespace {
+// SIGINT, SIGTERM and SIGHUP reach the window's event loop through a pipe:
+// the handler only writes the signal's number.
+int gSignalPipe[2] = {-1, -1};
+
+extern "C" void OnEndSignal(int n) {
+    const auto b = static_cast<unsigned char>(n);
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t w = ::write(gSignalPipe[1], &b, 1);
+    errno = saved;
+}
+}  // namespace
+
+void Form1::EndOnSignals() {
+    if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char n = 0;
+        if (::read(gSignalPipe[0], &n, 1) == 1) EndProgram(128 + n);
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnEndSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
 }
 
 QString Form1::DataFile(const QString& name) {
@@ -748,17 +899,19 @@ void Form1::Picture1_MouseMove(double x, double y) {
 }
 
 void Form1::Timer1_Timer() {
-    pm::Timer1_Timer(ctx_);
-    UpdatePortStatus();
+    // The poll runs on the machine thread, at its next pump.
+    machine_->queueTick();
     if (running_ == Operation::Job) UpdateProgressStatus();
 }
 
 void Form1::ReportPortFault() {
-    const std::string fault = CheckPort(*port_);
-    UpdatePortStatus();
-    if (fault.empty() || portFaultShown_) return;
-    portFaultShown_ = true;
-    MsgBox(fault, kMsgTitle);
+    machine_->queue(MachineThread::Gate::Always, [this](Context& c) {
+        const std::string fault = CheckPort(c.port);
+        machine_->publishPortStatus();
+        if (fault.empty() || portFaultShown_) return;
+        portFaultShown_ = true;
+        c.ui.MsgBox(fault, kMsgTitle);
+    });
 }
 
 QString Form1::ScaleText(int v) {

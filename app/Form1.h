@@ -1,13 +1,14 @@
 #pragma once
 #include <QFileDialog>
 #include <QMainWindow>
-#include <QThreadPool>
 #include <QTimer>
 #include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
 
+#include "app/EstimateWorker.h"
+#include "app/MachineThread.h"
 #include "job/Estimate.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
@@ -33,10 +34,11 @@ class LinkLabel;
 class StatementModel;
 class StatementView;
 
-// The one window. It owns the machine state, the port and the clock, shows
-// every control at its place, and is the controls seam the core works on.
-// Each control carries its name as its objectName ("Command1", "LE(5)").
-class Form1 final : public QMainWindow, public Controls {
+// The one window. It owns the machine state, the port and the clock, and the
+// machine thread that runs every operation on them; it shows every control
+// at its place and hands what the operator does to that thread. Each
+// control carries its name as its objectName ("Command1", "LE(5)").
+class Form1 final : public QMainWindow {
     Q_OBJECT
 public:
     struct Options {
@@ -44,35 +46,45 @@ public:
         // and set clockTicks, so the poll follows the clock inside DoEvents().
         bool startTimer = true;
         bool clockTicks = false;
+        // Tests on the virtual clock: at each pump of the machine thread the
+        // window's thread runs its events (onPump first) while the machine
+        // thread waits, so a run repeats exactly.
+        bool lockstep = false;
     };
 
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options);
     ~Form1() override;
 
-    // The controls seam.
-    bool Check1() override;
-    int Slider1() override;
-    int Slider2() override;
-    std::string Text(int n) override;
-    void SetText(int n, const std::string& text) override;
-    std::string Caption() override { return caption_; }
-    void SetCaption(const std::string& caption) override;
-    bool LampVisible(int i) override;
-    void SetLampVisible(int i, bool visible) override;
-    void PSet(float x, float y, std::uint32_t colour) override;
-    void ClearPreview() override;
-    void ListAdd(std::string_view entry) override;
-    void ListClear() override;
-    void SetCommand1Enabled(bool enabled) override;
-    void SetMotorJogEnabled(bool enabled) override;
-    void SetOperationRunning(Operation op) override;
-    void SetWaitCursor(bool on) override;
-    void MsgBox(const std::string& text, const std::string& title) override;
-    void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) override;
-    void SetJobPaused(bool paused, std::uint64_t statement) override;
-    void JobEnded(const StopPoint& at) override;
-    void DoEvents() override;
+    // The controls as the window shows them. Setting a value here reaches
+    // the core at its next pump, as the operator's change would.
+    bool Check1() const;
+    int Slider1() const;
+    int Slider2() const;
+    std::string Text(int n) const;
+    void SetText(int n, const std::string& text);
+    std::string Caption() const { return caption_; }
+    void SetCaption(const std::string& caption);
+    bool LampVisible(int i) const;
+    // What the core shows, applied to the window (the window's thread).
+    void SetLampVisible(int i, bool visible);
+    void ListClear();
+    void SetCommand1Enabled(bool enabled);
+    void SetMotorJogEnabled(bool enabled);
+    void SetOperationRunning(Operation op);
+    void SetWaitCursor(bool on);
+    void SetJobPaused(bool paused, std::uint64_t statement);
+    void JobEnded(const StopPoint& at);
+
+    // Queues fn to run on the machine thread at its next pump (or at once
+    // when it is idle), with the context every operation works on.
+    void run(std::function<void(Context&)> fn);
+    // Waits until the machine thread has done everything queued, answering
+    // its message boxes through the event loop, and shows what it did.
+    void settle();
+    // Whether the window's thread runs inside a pump of the machine thread
+    // or one of its message boxes (the machine thread waits meanwhile).
+    bool insidePump() const { return insidePump_ > 0; }
 
     // The menu "Trabalho" (JobMenu.cpp). Where the last job stopped, as kept
     // in the settings (statement 0 when nothing is kept).
@@ -81,21 +93,23 @@ public:
     // is set (tests), instead of the dialog; 0 means cancelled.
     std::function<std::uint64_t(std::uint64_t proposed)> askStatement;
 
+    // Only while the machine thread is idle or waits at a pump.
     MachineState& state() { return st_; }
     Port& port() { return *port_; }
     Clock& clock() { return *clock_; }
-    Context& context() { return ctx_; }
+    MachineThread& machine() { return *machine_; }
     const Canvas& canvas() const { return *Picture1_; }
     const StatementModel& statements() const { return *model_; }
     QFileDialog& dialogo() { return *dialogo_; }
 
-    // Brings the screen up to date at once: the canvas and the list (the
-    // newest entry selected), which otherwise refresh about 60 times a second.
+    // Brings the screen up to date at once: what the machine thread showed,
+    // the canvas and the list (the newest entry selected), which otherwise
+    // refresh about 60 times a second.
     void refreshNow();
     // How far the running job has read its file, as the core last said.
     unsigned long long jobBytesRead() const { return progressRead_; }
-    // Event-loop runs done by DoEvents().
-    long long pumpsRun() const { return pumpsRun_; }
+    // Pumps the machine thread ran.
+    long long pumpsRun() const;
 
     // What "Abrir" does with the file the dialog gave: a ".red" becomes the
     // chosen file; a drawing (HPGL, G-code, SVG) is converted to the ".red"
@@ -103,26 +117,34 @@ public:
     // A refused file leaves the previous choice. Then the duration is
     // estimated anew.
     void OpenChosenFile(const QString& path);
-    // Reads the port once, which opens a real port, and says once in a
-    // message box why it cannot be driven, if it cannot. Called by the program
-    // when the window is up.
+    // Reads the port once on the machine thread, which opens a real port,
+    // and says once in a message box why it cannot be driven, if it cannot.
+    // Called by the program when the window is up.
     void ReportPortFault();
 
     // The last estimate that arrived for the present file and settings;
     // nullptr while there is none (none asked, stale, or still running).
-    const JobEstimate* estimate() const { return estimateValid_ ? &estimate_ : nullptr; }
+    const JobEstimate* estimate() const { return estimates_->estimate(); }
     // Whether an estimate is asked for and has not arrived yet.
-    bool estimatePending() const { return estimatePending_; }
+    bool estimatePending() const { return estimates_->pending(); }
     // Estimates started on the worker so far.
-    int estimatesStarted() const { return estimatesStarted_; }
+    int estimatesStarted() const { return estimates_->started(); }
     // Blocks until the worker has finished every estimate it holds (tests,
     // and the window's end).
     void waitForEstimates();
 
-    // Test hooks: run at every DoEvents() that reaches the event loop, and
+    // Test hooks: run on the window's thread at every pump in lockstep, and
     // in place of ending the process.
     std::function<void()> onPump;
     std::function<void()> onExit;
+
+    // SIGINT, SIGTERM and SIGHUP end the program as "Sair" does, after every
+    // coil is switched off; the status is 128 and the signal's number.
+    // Called once by the program.
+    void EndOnSignals();
+    // Ends the process with status: every coil that may be on is switched
+    // off first, and nothing else is written.
+    [[noreturn]] void EndProgram(int status);
 
     // Where the help text and the schematic are looked up: beside the program
     // first, then in ../share/portmill from it (where packaging installs
@@ -147,10 +169,16 @@ private:
     void ApplyEnabled();
     void ScheduleRefresh();
     void Refresh(bool force);
+    void Drain();
+    void OperationRunning(Operation op, std::int64_t atNs);
+    void ShowMachineMessage(const std::string& text, const std::string& title);
+    void HandOff();
+    std::int64_t Now() const;
     void UpdatePortStatus();
     void UpdateProgressStatus();
     void StartEstimate();
-    void EstimateArrived(unsigned generation, const JobEstimate& e);
+    void EstimateArrived(const JobEstimate& e);
+    void ShowMessage(const std::string& text, const std::string& title);
     bool AskReplace(const QString& path);
 
     // Handlers of this window.
@@ -167,8 +195,11 @@ private:
     MachineState st_;
     std::unique_ptr<Port> port_;
     std::unique_ptr<Clock> clock_;
-    Context ctx_;
     Options options_;
+    std::unique_ptr<MachineThread> machine_;
+    int insidePump_ = 0;
+    std::string portText_;
+    std::string portFault_;
 
     std::string caption_;
     bool command1Enabled_ = true;
@@ -180,22 +211,11 @@ private:
 
     std::int64_t jobStartNs_ = 0;
     std::int64_t jobEndNs_ = 0;
-    bool portFaultShown_ = false;
+    bool portFaultShown_ = false;  // the machine thread's
 
-    // The duration estimate: one worker, a cancel flag per request, and a
-    // generation number so a stale result that still arrives is dropped.
-    QThreadPool estimatePool_;
-    std::shared_ptr<std::atomic<bool>> estimateCancel_;
-    unsigned estimateGeneration_ = 0;
-    bool estimatePending_ = false;
-    bool estimateDeferred_ = false;
-    bool estimateValid_ = false;
-    int estimatesStarted_ = 0;
-    JobEstimate estimate_;
+    EstimateWorker* estimates_ = nullptr;
+    std::string runningFile_;  // the plot file the running operation reads
 
-    std::int64_t lastPumpNs_ = 0;
-    bool pumpedOnce_ = false;
-    long long pumpsRun_ = 0;
     QTimer refresh_;
     bool refreshPending_ = false;
     std::int64_t lastPublishNs_ = 0;
@@ -231,11 +251,13 @@ private:
     QLabel* progressStatus_ = nullptr;
     QLabel* estimateStatus_ = nullptr;
     QLabel* jobStatus_ = nullptr;
+    QLabel* realTimeStatus_ = nullptr;
     QAction* Pausar_ = nullptr;
     QAction* Continuar_ = nullptr;
     QAction* ComecarDa_ = nullptr;
     bool paused_ = false;
     std::uint64_t jobFrom_ = 1;  // the statement the estimate counts from
+    MachineSettings machineSettings_;  // the ramps and the travel speed, for the estimate
     QTimer* Timer1_ = nullptr;
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;

@@ -59,9 +59,10 @@ void Form1::UpdateJobMenu() {
     ComecarDa_->setEnabled(running_ == Operation::None);
 }
 
-void Form1::Pausar_Click() { Pause_Click(ctx_); }
+// Both are taken by the machine thread at its next pump, like every click.
+void Form1::Pausar_Click() { machine_->queue(MachineThread::Gate::Always, Pause_Click); }
 
-void Form1::Continuar_Click() { Continue_Click(ctx_); }
+void Form1::Continuar_Click() { machine_->queue(MachineThread::Gate::Always, Continue_Click); }
 
 void Form1::SetJobPaused(bool paused, std::uint64_t statement) {
     paused_ = paused;
@@ -106,7 +107,7 @@ void Form1::SaveStopPoint(const StopPoint& at) {
 void Form1::ComecarDa_Click() {
     if (running_ != Operation::None) return;
     if (caption_.empty()) {
-        MsgBox(kNoFileMessage, kMsgTitle);
+        ShowMessage(kNoFileMessage, kMsgTitle);
         return;
     }
     // The last stopping point of this file, if one is kept.
@@ -138,11 +139,10 @@ void Form1::ComecarDa_Click() {
         from = ok ? static_cast<std::uint64_t>(n) : 0;
     }
     if (from == 0) return;
+    // The estimate counts from there until the job is over.
     jobFrom_ = from;
     StartEstimate();
-    (void)RunJob(ctx_, from);
-    jobFrom_ = 1;
-    StartEstimate();
+    machine_->queue(MachineThread::Gate::Idle, [from](Context& c) { (void)RunJob(c, from); });
 }
 
 }  // namespace pm

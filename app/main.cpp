@@ -29,6 +29,7 @@ int main(int argc, char* argv[]) {
     }
 
     pm::Form1 form(std::move(port), std::make_unique<pm::RealClock>());
+    form.EndOnSignals();
     form.show();
     // A port that cannot be driven is named once, over the window.
     QTimer::singleShot(0, &form, [&form] { form.ReportPortFault(); });

@@ -8,6 +8,7 @@
 
 #include "cli/Signals.h"
 #include "motion/Motion.h"
+#include "motion/RealTime.h"
 #include "port/PortFactory.h"
 #include "port/TracePort.h"
 
@@ -230,7 +231,12 @@ bool Session::open(std::string& error, int& status) {
     // From here a signal stops the operation and releases the machine.
     CatchStopSignals();
     if (options_.realClock) {
+        // The steps run on this thread: real-time priority where the system
+        // allows it, and sleeps before long waits as far as the measured
+        // wake-up latency allows.
+        EnterRealTime();
         clock_ = std::make_unique<RealClock>();
+        clock_->calibrateSleep();
     } else {
         clock_ = std::make_unique<VirtualClock>();
     }

@@ -1,6 +1,8 @@
 #include "motion/Clock.h"
 
 #include <algorithm>
+#include <array>
+#include <thread>
 
 namespace pm {
 
@@ -48,9 +50,28 @@ std::int64_t RealClock::nowNs() const {
 }
 
 void RealClock::waitUntilNs(std::int64_t t) {
-    while (nowNs() < t) {
-        // busy-wait: the motors' timing must not depend on the scheduler
+    if (sleepMarginNs_ > 0 && t - nowNs() > sleepMarginNs_) {
+        std::this_thread::sleep_until(start_ + std::chrono::nanoseconds(t - sleepMarginNs_));
     }
+    while (nowNs() < t) {
+        // the last stretch spins: the step's moment must not depend on the scheduler
+    }
+}
+
+void RealClock::calibrateSleep() {
+    // Sleeps of 200 us, as a slow step's wait has them: the margin is twice
+    // the worst lateness seen, and at least 50 us, at most 2 ms.
+    constexpr int kRounds = 40;
+    constexpr std::int64_t kSleepNs = 200'000;
+    std::array<std::int64_t, kRounds> late{};
+    for (std::int64_t& l : late) {
+        const std::int64_t due = nowNs() + kSleepNs;
+        std::this_thread::sleep_until(start_ + std::chrono::nanoseconds(due));
+        l = nowNs() - due;
+    }
+    std::sort(late.begin(), late.end());
+    const std::int64_t worst = late[kRounds - 2];  // one outlier is forgiven
+    sleepMarginNs_ = std::clamp<std::int64_t>(2 * worst, 50'000, 2'000'000);
 }
 
 }  // namespace pm

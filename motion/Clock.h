@@ -19,6 +19,10 @@ public:
     // Returns once the clock has reached t (at once when it already has).
     virtual void waitUntilNs(std::int64_t t) = 0;
 
+    // Measures how late a sleep wakes on the calling thread, so that later
+    // waits may sleep for most of their length (RealClock; others ignore it).
+    virtual void calibrateSleep() {}
+
     std::int64_t countNs() const { return countNs_; }
     void setCountNs(std::int64_t ns) { countNs_ = ns > 0 ? ns : 1; }
 
@@ -55,16 +59,23 @@ private:
     std::int64_t nextTickNs_ = kTickNs;
 };
 
-// Busy-waits on std::chrono::steady_clock; never sleeps. Time counts from
-// the clock's creation.
+// Waits on std::chrono::steady_clock. Time counts from the clock's creation.
+// Until calibrateSleep() it busy-waits and never sleeps; after it, a wait
+// longer than the measured wake-up margin sleeps until that margin before
+// its deadline and spins the rest, so a slow step costs little processor.
 class RealClock final : public Clock {
 public:
     RealClock();
     std::int64_t nowNs() const override;
     void waitUntilNs(std::int64_t t) override;
+    void calibrateSleep() override;
+    // How long before a deadline a sleep ends; 0 when waits only spin.
+    std::int64_t sleepMarginNs() const { return sleepMarginNs_; }
+    void setSleepMarginNs(std::int64_t ns) { sleepMarginNs_ = ns; }
 
 private:
     std::chrono::steady_clock::time_point start_;
+    std::int64_t sleepMarginNs_ = 0;
 };
 
 // Simulated time: starts at 0 and only waiting advances it, at once, so a

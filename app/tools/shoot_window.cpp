@@ -96,12 +96,16 @@ int main(int argc, char* argv[]) {
     form.OpenChosenFile(plot);  // and the estimate runs
     form.waitForEstimates();
 
+    // The job runs on the machine thread; the window looks at its list as it
+    // fills and takes the picture once enough of the job shows.
     bool shot = false;
-    form.onPump = [&] {
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
         if (shot || form.statements().size() < static_cast<std::size_t>(shootAt)) return;
         shot = true;
         GrabScreenAndExit(form, out);
-    };
+    });
+    watch.start(5);
     QTimer::singleShot(500, &form, [&] {
         form.findChild<QToolButton*>(QStringLiteral("Command1"))->click();
     });

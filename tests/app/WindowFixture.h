@@ -80,6 +80,7 @@ protected:
         Form1::Options o;
         o.startTimer = false;
         o.clockTicks = true;
+        o.lockstep = true;
         form_ = std::make_unique<Form1>(std::move(trace), std::move(clock), o);
         form_->onExit = [this] { ++exits_; };
         form_->show();
@@ -92,7 +93,12 @@ protected:
         return found;
     }
     QAction* action(const char* name) { return w<QAction>(name); }
-    void click(const char* name) { w<QAbstractButton>(name)->click(); }
+    // A click, and what it started run to its end, unless the click comes
+    // from inside a pump (the machine thread takes it when the pump ends).
+    void click(const char* name) {
+        w<QAbstractButton>(name)->click();
+        if (!form_->insidePump()) form_->settle();
+    }
 
     // Writes a plot file and makes it the chosen one.
     void choose(const QByteArray& text) {

@@ -247,15 +247,20 @@ TEST(WindowPort, AFaultIsSaidOnceAndTheStatusBarSaysThePortIsMissing) {
             box->accept();
         }
     };
-    QTimer::singleShot(0, closer);
+    // The box comes from the machine thread: look for it until it shows.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, closer);
+    poll.start(5);
     form.ReportPortFault();
     form.ReportPortFault();
+    form.settle();
     ASSERT_EQ(said.size(), 1);
     EXPECT_EQ(said[0], QString::fromUtf8("Sem permissão para abrir /dev/parport0"));
     EXPECT_TRUE(form.findChild<QLabel*>("portStatus")->text().contains("ausente"));
 
     Form1 sim(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>());
     sim.ReportPortFault();  // would block on a box if it showed one
+    sim.settle();
     EXPECT_EQ(sim.findChild<QLabel*>("portStatus")->text(), QString::fromUtf8("Máquina simulada"));
 }
 

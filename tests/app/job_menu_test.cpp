@@ -99,6 +99,7 @@ TEST_F(JobMenu, CancelWhilePausedIsProposedForTheNextStart) {
         return p;
     };
     action("ComecarDa")->trigger();
+    form_->settle();
     EXPECT_EQ(proposed, 7U);
     EXPECT_EQ(form_->state().Running, Operation::None);
     EXPECT_EQ(status(), QString());

@@ -70,6 +70,7 @@ struct Rig {
         Form1::Options o;
         o.startTimer = false;
         o.clockTicks = true;
+        o.lockstep = true;
         form = std::make_unique<Form1>(std::move(m), std::move(c), o);
         form->onExit = [this] { ++exits; };
         form->show();
@@ -129,6 +130,7 @@ struct Rig {
     void start() {
         const char* button = op == Op::Scan ? "Command5" : op == Op::HomeZ ? "Command3" : "Command1";
         w<QAbstractButton>(button)->click();
+        form->settle();
     }
 
     // Files of this rig that the process still holds open.

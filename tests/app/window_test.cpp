@@ -353,6 +353,7 @@ TEST_F(Window, AHeldKeyJogsOncePerRepeatAndStopsAtTheRealRelease) {
             send(QEvent::KeyPress, true);
         }
         send(QEvent::KeyRelease, false);
+        form_->settle();
         std::vector<int> want;
         for (int i = 0; i < 4; ++i) want.insert(want.end(), r.cycle.begin(), r.cycle.end());
         want.push_back(11);
@@ -366,6 +367,7 @@ TEST_F(Window, AHeldKeyJogsOncePerRepeatAndStopsAtTheRealRelease) {
         QKeyEvent shiftUp(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
         QApplication::sendEvent(b, &shift);
         QApplication::sendEvent(b, &shiftUp);
+        form_->settle();
         EXPECT_EQ(trace_->writes(kControlReg), std::vector<int>{11});
     }
 }
@@ -391,6 +393,7 @@ TEST_F(Window, SpaceJogsThenClicks) {
         QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
         QApplication::sendEvent(b, &down);
         QApplication::sendEvent(b, &up);
+        form_->settle();
         EXPECT_EQ(trace_->writes(kControlReg), r.control);
         EXPECT_EQ(trace_->writes(kDataReg), r.data);
     }
@@ -402,12 +405,13 @@ TEST_F(Window, TheXYArrowsDoNothing) {
         QKeyEvent k(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QApplication::sendEvent(w(n), &k);
     }
+    form_->settle();
     EXPECT_TRUE(trace_->accesses().empty());
 }
 
 TEST_F(Window, HomeButtonsReachTheirHandlers) {
     // Home Z with the top switch already shown writes nothing.
-    form_->SetLampVisible(5, true);
+    form_->run([](Context& c) { c.ui.SetLampVisible(5, true); });
     click("Command3");
     EXPECT_TRUE(trace_->accesses().empty());
     // Home XY ends with every coil released.
@@ -430,21 +434,25 @@ TEST_F(Window, BusyPointerWhileTheCoreAsks) {
 }
 
 TEST_F(Window, ThePumpRunsTheEventLoopAtMostOnceAMillisecond) {
-    const long long before = form_->pumpsRun();
-    form_->DoEvents();
-    form_->DoEvents();
-    form_->DoEvents();
-    EXPECT_EQ(form_->pumpsRun() - before, 1);
-    clock_->waitUntilNs(clock_->nowNs() + 999'999);
-    form_->DoEvents();
-    EXPECT_EQ(form_->pumpsRun() - before, 1);
-    clock_->waitUntilNs(clock_->nowNs() + 1);
-    form_->DoEvents();
-    EXPECT_EQ(form_->pumpsRun() - before, 2);
-    // The poll ticks from the pump follow the clock.
-    sim_.setZTop(0);
-    clock_->waitUntilNs(clock_->nowNs() + 100'000'000);
-    form_->DoEvents();
+    form_->run([this](Context& c) {
+        const long long before = form_->pumpsRun();
+        c.ui.DoEvents();
+        c.ui.DoEvents();
+        c.ui.DoEvents();
+        EXPECT_EQ(form_->pumpsRun() - before, 1);
+        clock_->waitUntilNs(clock_->nowNs() + 999'999);
+        c.ui.DoEvents();
+        EXPECT_EQ(form_->pumpsRun() - before, 1);
+        clock_->waitUntilNs(clock_->nowNs() + 1);
+        c.ui.DoEvents();
+        EXPECT_EQ(form_->pumpsRun() - before, 2);
+        // The poll ticks from the pump follow the clock.
+        sim_.setZTop(0);
+        clock_->waitUntilNs(clock_->nowNs() + 100'000'000);
+        c.ui.DoEvents();
+        EXPECT_TRUE(c.ui.LampVisible(5));
+    });
+    form_->settle();
     EXPECT_TRUE(form_->LampVisible(5));
 }
 
@@ -545,13 +553,18 @@ TEST(WindowExit, SairEndsAJobAtOnceWithoutTouchingThePort) {
             (void)f.open(QIODevice::WriteOnly);
             f.write("PU0,0;PD4000,0;");
             f.close();
-            Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>());
+            Form1::Options o;
+            o.startTimer = false;
+            o.clockTicks = true;
+            o.lockstep = true;
+            Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>(), o);
             form.SetCaption(path.toStdString());
             int pumps = 0;
             form.onPump = [&] {
                 if (++pumps == 50) form.findChild<QAction*>("Exit")->trigger();
             };
             form.findChild<QToolButton*>("Command1")->click();
+            form.settle();
             std::fprintf(stderr, "still running\n");
             std::exit(3);
         },

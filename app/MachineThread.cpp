@@ -1,0 +1,428 @@
+#include "app/MachineThread.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "motion/SwitchPoll.h"
+#include "motion/Motion.h"
+#include "motion/RealTime.h"
+
+namespace pm {
+
+namespace {
+// Running the window's pump costs far more than a step: in lockstep it runs
+// at most once a millisecond of the clock, as the one-thread program did.
+constexpr std::int64_t kPumpIntervalNs = 1'000'000;
+constexpr std::int16_t kAllCoilsOffControl = 11;
+}  // namespace
+
+void CoilGuard::vbOut(std::int16_t address, std::int16_t value) {
+    inner_.vbOut(address, value);
+    if (address == kDataReg) dataOn_ = value != 0;
+    if (address == kControlReg) controlOn_ = value != kAllCoilsOffControl;
+}
+
+MachineThread::MachineThread(MachineState& st, Port& port, Clock& clock, Options options,
+                             Window window, Values initial)
+    : st_(st),
+      guard_(port),
+      clock_(clock),
+      ctx_{st_, guard_, *this, clock_},
+      options_(options),
+      window_(std::move(window)),
+      values_(std::move(initial)) {
+    if (::pipe2(notifyFd_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category());
+    thread_ = std::thread([this] { run(); });
+}
+
+MachineThread::~MachineThread() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        stopAsked_.store(true);
+    }
+    cv_.notify_all();
+    thread_.join();
+    ::close(notifyFd_[0]);
+    ::close(notifyFd_[1]);
+}
+
+void MachineThread::notifyLocked() {
+    if (notified_) return;
+    notified_ = true;
+    const char b = 1;
+    [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
+}
+
+void MachineThread::serve() {
+    char buf[64];
+    while (::read(notifyFd_[0], buf, sizeof buf) > 0) {
+    }
+    bool box = false;
+    bool handOff = false;
+    std::string text, title;
+    {
+        std::lock_guard lock(mutex_);
+        notified_ = false;
+        box = boxAsked_;
+        boxAsked_ = false;
+        handOff = handOffAsked_;
+        handOffAsked_ = false;
+        text = boxText_;
+        title = boxTitle_;
+    }
+    window_.wake();
+    if (box) {
+        window_.box(text, title);
+        {
+            std::lock_guard lock(mutex_);
+            boxAnswered_ = true;
+        }
+        cv_.notify_all();
+    }
+    if (handOff) {
+        window_.handOff();
+        {
+            std::lock_guard lock(mutex_);
+            handedBack_ = true;
+        }
+        cv_.notify_all();
+    }
+}
+
+// ---- the window's thread ----
+
+void MachineThread::queue(Gate gate, Event e) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({gate, std::move(e), false});
+        queued_.store(true, std::memory_order_release);
+    }
+    cv_.notify_all();
+}
+
+void MachineThread::queueTick() {
+    {
+        std::lock_guard lock(mutex_);
+        // Ticks that the machine could not take meanwhile (a message box is
+        // open) are one tick: the poll reads the switches as they are now.
+        if (tickQueued_) return;
+        tickQueued_ = true;
+        queue_.push_back({Gate::Always, {}, true});
+        queued_.store(true, std::memory_order_release);
+    }
+    cv_.notify_all();
+}
+
+bool MachineThread::busy() const {
+    std::lock_guard lock(mutex_);
+    return applying_ || !queue_.empty();
+}
+
+WindowBatch MachineThread::take() {
+    std::lock_guard lock(mutex_);
+    batchNoticed_ = false;
+    WindowBatch b;
+    std::swap(b, batch_);
+    return b;
+}
+
+bool MachineThread::releaseAndStop(std::int64_t timeoutMs) {
+    std::unique_lock lock(mutex_);
+    release_ = true;
+    stopAsked_.store(true);
+    cv_.notify_all();
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return released_; });
+}
+
+StopPoint MachineThread::releasedJobPoint() const {
+    std::lock_guard lock(mutex_);
+    return releasedJobPoint_;
+}
+
+std::string MachineThread::realTimeNote() const {
+    std::lock_guard lock(mutex_);
+    return realTimeNote_;
+}
+
+// ---- the machine thread ----
+
+void MachineThread::run() {
+    if (options_.realTime) {
+        const RealTimeResult rt = EnterRealTime();
+        {
+            std::lock_guard lock(mutex_);
+            realTimeNote_ = rt.note;
+        }
+        realTime_.store(rt.realTime);
+        // The wake-up latency is measured at the priority the waits run at.
+        clock_.calibrateSleep();
+    }
+    try {
+        for (;;) {
+            Queued q;
+            {
+                std::unique_lock lock(mutex_);
+                if (queue_.empty()) {
+                    // Idle: the window's thread may be waiting for this.
+                    applying_ = false;
+                    notifyLocked();
+                }
+                cv_.wait(lock, [this] { return stop_ || release_ || !queue_.empty(); });
+                checkStop(lock);
+                applying_ = true;
+                q = std::move(queue_.front());
+                queue_.pop_front();
+                if (q.tick) tickQueued_ = false;
+                queued_.store(!queue_.empty(), std::memory_order_release);
+            }
+            apply(q);
+        }
+    } catch (const Stopped&) {
+    }
+}
+
+void MachineThread::checkStop(std::unique_lock<std::mutex>& lock) {
+    if (stop_) throw Stopped{};
+    if (!release_) return;
+    // The program ends: nothing more is written than every coil off, and
+    // that only where one may be on.
+    if (guard_.energised()) ReleaseMotors(ctx_);
+    if (running_ == Operation::Job) releasedJobPoint_ = st_.JobPoint;
+    released_ = true;
+    lock.unlock();
+    cv_.notify_all();
+    throw Stopped{};
+}
+
+void MachineThread::apply(Queued& q) {
+    if (q.tick) {
+        tick();
+        return;
+    }
+    // A click counts only where the one-thread window would have taken it:
+    // a button that an operation locked takes no click meanwhile.
+    const bool idle = running_ == Operation::None;
+    switch (q.gate) {
+        case Gate::Always: break;
+        case Gate::Idle:
+            if (!idle) return;
+            break;
+        case Gate::Command1:
+            if (!idle || !command1Enabled_) return;
+            break;
+        case Gate::MotorJog:
+            if (!idle || !motorJogEnabled_) return;
+            break;
+    }
+    q.event(ctx_);
+}
+
+void MachineThread::applyQueue() {
+    for (;;) {
+        Queued q;
+        {
+            std::unique_lock lock(mutex_);
+            checkStop(lock);
+            if (queue_.empty()) {
+                queued_.store(false, std::memory_order_release);
+                return;
+            }
+            q = std::move(queue_.front());
+            queue_.pop_front();
+            if (q.tick) tickQueued_ = false;
+        }
+        apply(q);  // may run an operation, whose pumps take the rest
+    }
+}
+
+void MachineThread::tick() {
+    Timer1_Timer(ctx_);
+    publishPortStatus();
+}
+
+void MachineThread::publishPortStatus() {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::PortStatus;
+    u.text = guard_.describe();
+    u.fault = guard_.fault();
+    push(std::move(u));
+}
+
+void MachineThread::handOff() {
+    std::unique_lock lock(mutex_);
+    handedBack_ = false;
+    handOffAsked_ = true;
+    handingOff_.store(true);
+    notifyLocked();
+    cv_.wait(lock, [this] { return handedBack_ || stop_ || release_; });
+    handingOff_.store(false);
+    checkStop(lock);
+}
+
+void MachineThread::DoEvents() {
+    const std::int64_t now = clock_.nowNs();
+    nowNs_.store(now, std::memory_order_relaxed);
+    // The poll's tick on the clock is taken at the first pump it is due,
+    // as the headless runner takes it, so that both make the same records.
+    if (options_.clockTicks && clock_.tickDue()) {
+        clock_.takeTick();
+        tick();
+    }
+    if (options_.lockstep) {
+        if (pumpedOnce_ && now - lastPumpNs_ < kPumpIntervalNs) return;
+        pumpedOnce_ = true;
+        lastPumpNs_ = now;
+    }
+    pumpsRun_.fetch_add(1, std::memory_order_relaxed);
+    if (onMachinePump) onMachinePump();
+    if (options_.lockstep) {
+        handOff();
+        applyQueue();
+        return;
+    }
+    if (queued_.load(std::memory_order_acquire) || stopAsked_.load(std::memory_order_acquire)) applyQueue();
+}
+
+void MachineThread::push(WindowUpdate u) {
+    std::lock_guard lock(mutex_);
+    batch_.updates.push_back(std::move(u));
+    wakeLocked();
+}
+
+void MachineThread::wakeLocked() {
+    // In lockstep the window takes the batch at each pump. Otherwise one
+    // notice stands until the window has taken the batch.
+    if (options_.lockstep || batchNoticed_) return;
+    batchNoticed_ = true;
+    notifyLocked();
+}
+
+std::string MachineThread::Text(int n) { return n >= 1 && n <= 3 ? values_.text[static_cast<std::size_t>(n)] : std::string(); }
+
+void MachineThread::SetText(int n, const std::string& text) {
+    if (n < 1 || n > 3) return;
+    values_.text[static_cast<std::size_t>(n)] = text;
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::Text;
+    u.n = n;
+    u.text = text;
+    push(std::move(u));
+}
+
+bool MachineThread::LampVisible(int i) { return i >= 3 && i <= 7 && lamp_[static_cast<std::size_t>(i)]; }
+
+void MachineThread::SetLampVisible(int i, bool visible) {
+    if (i < 3 || i > 7 || lamp_[static_cast<std::size_t>(i)] == visible) return;
+    lamp_[static_cast<std::size_t>(i)] = visible;
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::Lamp;
+    u.n = i;
+    u.on = visible;
+    push(std::move(u));
+}
+
+void MachineThread::PSet(float x, float y, std::uint32_t colour) {
+    std::lock_guard lock(mutex_);
+    batch_.dots.push_back({x, y, colour});
+    wakeLocked();
+}
+
+void MachineThread::ClearPreview() {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::ClearPreview;
+    {
+        std::lock_guard lock(mutex_);
+        u.dotsBefore = batch_.dots.size();
+    }
+    push(std::move(u));
+}
+
+void MachineThread::ListAdd(std::string_view entry) {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::ListAdd;
+    u.text = std::string(entry);
+    push(std::move(u));
+}
+
+void MachineThread::ListClear() {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::ListClear;
+    push(std::move(u));
+}
+
+void MachineThread::SetCommand1Enabled(bool enabled) {
+    command1Enabled_ = enabled;
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::Command1Enabled;
+    u.on = enabled;
+    push(std::move(u));
+}
+
+void MachineThread::SetMotorJogEnabled(bool enabled) {
+    motorJogEnabled_ = enabled;
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::MotorJogEnabled;
+    u.on = enabled;
+    push(std::move(u));
+}
+
+void MachineThread::SetOperationRunning(Operation op) {
+    running_ = op;
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::Running;
+    u.op = op;
+    u.atNs = clock_.nowNs();
+    nowNs_.store(u.atNs, std::memory_order_relaxed);
+    // The file the operation reads: a job and a scan open the chosen one.
+    if (op == Operation::Job || op == Operation::Scan) u.text = values_.caption;
+    push(std::move(u));
+}
+
+void MachineThread::SetWaitCursor(bool on) {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::WaitCursor;
+    u.on = on;
+    push(std::move(u));
+}
+
+void MachineThread::SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) {
+    bytesRead_.store(bytesRead, std::memory_order_relaxed);
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::Progress;
+    u.read = bytesRead;
+    u.size = fileSize;
+    push(std::move(u));
+}
+
+void MachineThread::SetJobPaused(bool paused, std::uint64_t statement) {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::JobPaused;
+    u.on = paused;
+    u.read = statement;
+    push(std::move(u));
+}
+
+void MachineThread::JobEnded(const StopPoint& at) {
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::JobEnded;
+    u.stop = at;
+    push(std::move(u));
+}
+
+void MachineThread::MsgBox(const std::string& text, const std::string& title) {
+    nowNs_.store(clock_.nowNs(), std::memory_order_relaxed);
+    std::unique_lock lock(mutex_);
+    boxAnswered_ = false;
+    boxAsked_ = true;
+    boxText_ = text;
+    boxTitle_ = title;
+    notifyLocked();
+    cv_.wait(lock, [this] { return boxAnswered_ || stop_ || release_; });
+    checkStop(lock);
+}
+
+}  // namespace pm

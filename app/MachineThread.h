@@ -1,0 +1,246 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "motion/Clock.h"
+#include "motion/Context.h"
+#include "motion/Controls.h"
+#include "motion/MachineState.h"
+#include "port/Port.h"
+
+namespace pm {
+
+// One thing the core told the window, kept until the window's thread shows it.
+struct WindowUpdate {
+    enum class Kind {
+        ClearPreview, ListAdd, ListClear, Lamp, Text, Command1Enabled, MotorJogEnabled,
+        Running, WaitCursor, Progress, PortStatus, JobPaused, JobEnded
+    };
+    Kind kind = Kind::ListClear;
+    int n = 0;                 // lamp or text number
+    bool on = false;           // lamp shown, enabled, busy pointer
+    Operation op = Operation::None;
+    std::int64_t atNs = 0;     // Running: when, on the machine's clock
+    unsigned long long read = 0, size = 0;  // Progress; JobPaused: read is the statement
+    StopPoint stop;            // JobEnded: where the job stopped
+    std::size_t dotsBefore = 0;  // ClearPreview: dots of the batch drawn before it
+    std::string text;          // entry, text, running file, port description
+    std::string fault;         // PortStatus
+};
+
+struct Dot {
+    float x, y;
+    std::uint32_t colour;
+};
+
+// What the window's thread takes over at each refresh: the updates in the
+// order the core made them, and the dots.
+struct WindowBatch {
+    std::vector<WindowUpdate> updates;
+    std::vector<Dot> dots;
+    bool empty() const { return updates.empty() && dots.empty(); }
+};
+
+// The port as the machine thread sees it: it tells whether a coil may still
+// be energised, so that the program's end can switch every coil off.
+class CoilGuard final : public Port {
+public:
+    explicit CoilGuard(Port& inner) : inner_(inner) {}
+    void vbOut(std::int16_t address, std::int16_t value) override;
+    std::int16_t vbInp(std::int16_t address) override { return inner_.vbInp(address); }
+    std::string fault() const override { return inner_.fault(); }
+    std::string describe() const override { return inner_.describe(); }
+    // Something other than every coil off was written last.
+    bool energised() const { return dataOn_ || controlOn_; }
+
+private:
+    Port& inner_;
+    bool dataOn_ = false;
+    bool controlOn_ = false;
+};
+
+// The machine thread: it runs every core operation and is the only thread
+// that touches the port. The window's thread queues what the core reads
+// (control values, clicks, "Cancelar", the tick, key presses) and the
+// machine thread applies it inside DoEvents(), in order, where the core
+// would have seen it on one thread. What the core shows goes into a batch
+// the window's thread takes (take()). A message box is the one place this
+// thread waits for the window's.
+class MachineThread final : public Controls {
+public:
+    using Event = std::function<void(Context&)>;
+    // When a queued click still applies: always, when no operation runs, or
+    // when also "Fresar" or the jog pad is enabled.
+    enum class Gate { Always, Idle, Command1, MotorJog };
+
+    struct Options {
+        // Tests on the virtual clock: the poll's tick follows the clock inside
+        // DoEvents(), and at each pump the window's thread runs (handOff)
+        // while this one waits, so every run repeats exactly.
+        bool clockTicks = false;
+        bool lockstep = false;
+        // Take real-time priority where allowed, and sleep before a long
+        // wait for as long as the measured wake-up latency allows.
+        bool realTime = false;
+    };
+
+    // What the machine thread asks of the window's thread. It says so
+    // through notifyFd(), which the window watches; the window then calls
+    // serve() with these (on its own thread): wake (the batch or the idle
+    // state changed), box (a modal message box; returns when answered),
+    // handOff (lockstep: the window's pump).
+    struct Window {
+        std::function<void()> wake;
+        std::function<void(const std::string&, const std::string&)> box;
+        std::function<void()> handOff;
+    };
+
+    // The values the core reads, as the window last set them.
+    struct Values {
+        bool check1 = false;
+        int slider1 = 5;
+        int slider2 = 20;
+        std::array<std::string, 4> text{"", "", "", "3.55"};
+        std::string caption;
+    };
+
+    MachineThread(MachineState& st, Port& port, Clock& clock, Options options, Window window,
+                  Values initial);
+    ~MachineThread() override;
+    MachineThread(const MachineThread&) = delete;
+    MachineThread& operator=(const MachineThread&) = delete;
+
+    // ---- the window's thread ----
+    // Readable when the machine thread asks for the window; serve() answers.
+    int notifyFd() const { return notifyFd_[0]; }
+    void serve();
+    void queue(Gate gate, Event e);
+    // The 100 ms tick; one waits at most.
+    void queueTick();
+    // Whether the queue holds something or an event is being applied.
+    bool busy() const;
+    // Takes what the core showed since the last call.
+    WindowBatch take();
+    // The machine's clock as of its last pump.
+    std::int64_t nowNs() const { return nowNs_.load(std::memory_order_relaxed); }
+    long long pumpsRun() const { return pumpsRun_.load(std::memory_order_relaxed); }
+    // How far the running job has read its file (benchmarks).
+    unsigned long long bytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
+    bool handingOff() const { return handingOff_.load(); }
+    // Ends the machine thread at its next wait: every coil that may be on is
+    // switched off (data 0, control 11) and nothing else is written. Returns
+    // once done, or false when the thread did not answer within the time.
+    bool releaseAndStop(std::int64_t timeoutMs);
+    // Where the job stood when releaseAndStop() ended the thread inside it
+    // (statement 0 when no job ran).
+    StopPoint releasedJobPoint() const;
+    // Whether the machine thread runs at real-time priority, and why not.
+    bool realTime() const { return realTime_.load(); }
+    std::string realTimeNote() const;
+
+    // Runs on the machine thread at each pump (benchmarks).
+    std::function<void()> onMachinePump;
+
+    // ---- the machine thread: the controls seam ----
+    bool Check1() override { return values_.check1; }
+    int Slider1() override { return values_.slider1; }
+    int Slider2() override { return values_.slider2; }
+    std::string Text(int n) override;
+    void SetText(int n, const std::string& text) override;
+    std::string Caption() override { return values_.caption; }
+    void SetCaption(const std::string& caption) override { values_.caption = caption; }
+    bool LampVisible(int i) override;
+    void SetLampVisible(int i, bool visible) override;
+    void PSet(float x, float y, std::uint32_t colour) override;
+    void ClearPreview() override;
+    void ListAdd(std::string_view entry) override;
+    void ListClear() override;
+    void SetCommand1Enabled(bool enabled) override;
+    void SetMotorJogEnabled(bool enabled) override;
+    void SetOperationRunning(Operation op) override;
+    void SetWaitCursor(bool on) override;
+    void MsgBox(const std::string& text, const std::string& title) override;
+    void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) override;
+    void SetJobPaused(bool paused, std::uint64_t statement) override;
+    void JobEnded(const StopPoint& at) override;
+    void DoEvents() override;
+
+    // Tells the window what the port says of itself now.
+    void publishPortStatus();
+    // The values as the machine thread sees them (only on that thread).
+    Values& values() { return values_; }
+    Context& context() { return ctx_; }
+
+private:
+    struct Stopped {};
+    struct Queued {
+        Gate gate;
+        Event event;
+        bool tick;
+    };
+    void run();
+    void applyQueue();
+    void apply(Queued& q);
+    void tick();
+    void handOff();
+    void push(WindowUpdate u);
+    void wakeLocked();
+    void notifyLocked();
+    // At every wait: ends the thread when asked to (lock held).
+    void checkStop(std::unique_lock<std::mutex>& lock);
+
+    MachineState& st_;
+    CoilGuard guard_;
+    Clock& clock_;
+    Context ctx_;
+    Options options_;
+    Window window_;
+    Values values_;
+
+    // Machine-thread state.
+    std::array<bool, 8> lamp_{};
+    bool command1Enabled_ = true;
+    bool motorJogEnabled_ = true;
+    Operation running_ = Operation::None;
+    bool pumpedOnce_ = false;
+    std::int64_t lastPumpNs_ = 0;
+
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<Queued> queue_;
+    std::atomic<bool> queued_{false};
+    bool applying_ = true;  // until the thread first waits
+    bool tickQueued_ = false;
+    bool boxAsked_ = false;
+    bool boxAnswered_ = false;
+    std::string boxText_, boxTitle_;
+    bool handOffAsked_ = false;
+    bool handedBack_ = false;
+    bool notified_ = false;
+    bool batchNoticed_ = false;
+    int notifyFd_[2] = {-1, -1};
+    bool stop_ = false;       // destruction
+    bool release_ = false;    // the program ends
+    bool released_ = false;
+    StopPoint releasedJobPoint_;
+    WindowBatch batch_;
+
+    std::atomic<std::int64_t> nowNs_{0};
+    std::atomic<long long> pumpsRun_{0};
+    std::atomic<unsigned long long> bytesRead_{0};
+    std::atomic<bool> handingOff_{false};
+    std::atomic<bool> stopAsked_{false};
+    std::atomic<bool> realTime_{false};
+    std::string realTimeNote_;
+    std::thread thread_;
+};
+
+}  // namespace pm

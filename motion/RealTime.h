@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+namespace pm {
+
+struct RealTimeResult {
+    bool realTime = false;  // the calling thread runs under SCHED_FIFO
+    bool locked = false;    // the process's memory is locked
+    std::string note;       // for the operator: what was taken, or why not
+};
+
+// The priority the thread that steps the motors asks for: above every
+// ordinary process, below the kernel's own interrupt threads (50).
+inline constexpr int kMotorPriority = 10;
+
+// Moves the calling thread to SCHED_FIFO at kMotorPriority (or the highest
+// RLIMIT_RTPRIO allows, if lower) where the system allows it, and locks the
+// process's memory where that cannot make later allocations fail (no limit
+// on locked memory). Changes nothing where it is not allowed.
+RealTimeResult EnterRealTime();
+
+}  // namespace pm
