@@ -11,6 +11,7 @@
 #include "motion/Clock.h"
 #include "motion/Context.h"
 #include "motion/HeadlessControls.h"
+#include "motion/MachineSettings.h"
 #include "motion/MachineState.h"
 #include "port/Port.h"
 #include "port/SimulatedMachine.h"
@@ -36,6 +37,9 @@ struct Options {
     std::string tracePath;
     std::string dotsPath;
     std::string listPath;
+    // --steps-per-mm and --travel: the machine, for the Home XY allowance
+    // and the work-area check. The window's own settings are never read.
+    MachineSettings machine;
 };
 
 // A command's arguments after its name: the positional ones in order, the

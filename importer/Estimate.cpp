@@ -26,13 +26,16 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     ui.caption = plotFile;
     Context c{st, machine, ui, clock};
 
-    // The points visited: the target of every statement that carries a pair,
-    // seen at the first pump after the statement was listed.
+    // The points visited: the job's origin, where the tool starts, and the
+    // target of every statement that carries a pair, seen at the first pump
+    // after the statement was listed.
     std::size_t seen = 0;
     const auto sample = [&] {
         if (ui.list.size() == seen) return;
         seen = ui.list.size();
-        if (CutStatement(ui.list.at(seen - 1)).hasPair) est.extentSteps.add(st.TargetX, st.TargetY);
+        if (!CutStatement(ui.list.at(seen - 1)).hasPair) return;
+        if (est.extentSteps.empty) est.extentSteps.add(0, 0);
+        est.extentSteps.add(st.TargetX, st.TargetY);
     };
     ui.onTick = [&] { Timer1_Timer(c); };
     ui.onPump = [&] {

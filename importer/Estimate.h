@@ -25,7 +25,7 @@ struct JobEstimate {
     bool cancelled = false;   // the cancel flag stopped it
     std::int64_t durationNs = 0;  // the job's duration at these settings
     unsigned long long statements = 0;
-    // The points the job visits, in half-steps (its targets), and the same
+    // The points the job visits, in half-steps (its origin and its targets), and the same
     // in plot units (the half-steps times the divisor the job used).
     Extent extentSteps;
     Extent extentUnits;

@@ -52,6 +52,7 @@ PlotRun RunJob(Context& c) {
     s.CurrentY = 0;
     s.TargetX = 0;
     s.TargetY = 0;
+    s.Position.JobOriginPending = true;
     c.ui.SetJobProgress(0, file.size());
 
     StatementBuffer statement;

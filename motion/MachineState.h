@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "motion/MachinePosition.h"
+#include "motion/MachineSettings.h"
+
 namespace pm {
 
 // The operations that move the machine or read the plot file. While one
 // runs, the others refuse to start.
-enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog };
+enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog, ReturnToOrigin };
 
 // Every variable of the machine, one copy, owned by whoever owns the window
 // (or the headless runner). Flags follow the window's convention: -1 true, 0 false.
@@ -30,6 +33,10 @@ struct MachineState {
     bool ToolRaised = false;
     // The operation running now, if any.
     Operation Running = Operation::None;
+
+    // What the owner set about the machine, and where it stands.
+    MachineSettings Machine;
+    MachinePosition Position;
 };
 
 // The machine part of Form_Load: the drive tables and the port address.

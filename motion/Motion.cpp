@@ -72,6 +72,8 @@ void MoveToTarget(Context& c) {
         if (c.ui.Check1()) {
             c.port.vbOut(kDataReg,
                          static_cast<std::int16_t>(s.PhaseTableX[ix] + s.PhaseTableY[iy]));
+            CountXYWrite(s.Position, ix, iy);
+            if (s.Running == Operation::Job) NoteJobPoint(s.Position, x, y);
         }
         // The step took effect when the write returned; pacing from here
         // means a write held up (the thread descheduled in it) makes the
@@ -100,6 +102,7 @@ void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
     const auto reg = static_cast<std::int16_t>(c.st.PortBase + 2);
     for (const int v : phases) {
         c.port.vbOut(reg, static_cast<std::int16_t>(v));
+        CountZWrite(c.st.Position, v);
         c.clock.SpinDelay(pause);
     }
 }
