@@ -24,6 +24,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     ui.slider2 = settings.speed;
     ui.text[3] = settings.divisor;
     ui.caption = plotFile;
+    ui.onDot = settings.onDot;
     Context c{st, machine, ui, clock};
 
     // The points visited: the job's origin, where the tool starts, and the

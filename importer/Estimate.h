@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct EstimateSettings {
     // Where the simulated machine stands: with the motors on, each lift runs
     // until the Z top switch closes, so its length depends on the machine.
     SimulatedMachine::Setup machine{};
+    // Each dot the job draws, as it would on the canvas (optional).
+    std::function<void(float, float, std::uint32_t)> onDot;
 };
 
 struct JobEstimate {

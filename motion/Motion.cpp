@@ -62,7 +62,7 @@ void MoveToTarget(Context& c) {
         if (s.MoveMode == "M" || s.MoveMode == "D") {
             const int sc = c.ui.Slider1();
             const double px = sc != 0 ? x / sc : x;
-            const double py = 5700 - (sc != 0 ? y / sc : y);
+            const double py = kPreviewBase - (sc != 0 ? y / sc : y);
             c.ui.PSet(static_cast<float>(px), static_cast<float>(py),
                       s.MoveMode == "M" ? kGreen : kBlue);
         }

@@ -1,0 +1,229 @@
+#include "app/JobMenu.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QWheelEvent>
+
+#include "app/Canvas.h"
+#include "app/Form1.h"
+#include "app/MachineDialog.h"
+#include "app/PortDialog.h"
+#include "app/PortSwitch.h"
+#include "app/SettingsStore.h"
+#include "job/Job.h"
+#include "job/ReturnToOrigin.h"
+#include "motion/MachinePosition.h"
+#include "motion/Motion.h"
+#include "port/PortFactory.h"
+
+namespace pm {
+
+JobMenu::JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString portName)
+    : QObject(&form), form_(form), store_(std::move(store)), portName_(std::move(portName)) {
+    menu_ = form.menuBar()->addMenu(QStringLiteral("Trabalho"));
+    menu_->setObjectName(QStringLiteral("Trabalho"));
+    menu_->menuAction()->setObjectName(QStringLiteral("TrabalhoMenu"));
+    recent_ = new QMenu(QStringLiteral("Abrir recente"), menu_);
+    recent_->setObjectName(QStringLiteral("AbrirRecente"));
+    connect(recent_, &QMenu::aboutToShow, this, &JobMenu::FillRecentMenu);
+
+    tail_ = menu_->addSeparator();
+    portAction_ = menu_->addAction(QStringLiteral("Porta\u2026"));
+    portAction_->setObjectName(QStringLiteral("Porta"));
+    connect(portAction_, &QAction::triggered, this, &JobMenu::Porta_Click);
+
+    addItem(QStringLiteral("Máquina\u2026"), "Maquina", [this] { Maquina_Click(); });
+    addItem(QStringLiteral("Voltar à origem do trabalho"), "VoltarOrigem",
+            [this] { VoltarOrigem_Click(); });
+    addItem(QStringLiteral("Ajustar escala"), "AjustarEscala", [this] { AjustarEscala_Click(); });
+    menu_->insertMenu(tail_, recent_);
+    FillRecentMenu();
+
+    position_ = new QLabel(form.statusBar());
+    position_->setObjectName(QStringLiteral("positionStatus"));
+    form.statusBar()->addPermanentWidget(position_);
+
+    form.Picture1_->installEventFilter(this);
+    LoadSettings();
+    UpdateStatus();
+}
+
+JobMenu::~JobMenu() = default;
+
+QAction* JobMenu::addItem(const QString& caption, const char* name, std::function<void()> handler,
+                          QAction* before) {
+    auto* a = new QAction(caption, menu_);
+    a->setObjectName(QString::fromLatin1(name));
+    menu_->insertAction(before != nullptr ? before : tail_, a);
+    connect(a, &QAction::triggered, this, [h = std::move(handler)] { h(); });
+    return a;
+}
+
+void JobMenu::LoadSettings() {
+    MachineState& st = form_.st_;
+    if (!store_) return;
+    st.Machine = store_->machine();
+    if (const auto d = store_->divisor()) form_.Text3_->setText(*d);
+    if (const auto v = store_->speed()) form_.Slider2_->setValue(*v);
+    if (const auto v = store_->scale()) form_.Slider1_->setValue(*v);
+    const QString folder = store_->lastFolder();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) form_.dialogo_->setDirectory(folder);
+    // The motors start off whatever was ticked when the program ended.
+    form_.Check1_->setChecked(false);
+
+    // Every change is written at once, so a program ended by "Sair" keeps it.
+    SettingsStore* s = store_.get();
+    connect(form_.Text3_, &QLineEdit::textChanged, this, [s](const QString& t) { s->setDivisor(t); });
+    connect(form_.Slider2_, &QSlider::valueChanged, this, [s](int v) { s->setSpeed(v); });
+    connect(form_.Slider1_, &QSlider::valueChanged, this, [s](int v) { s->setScale(v); });
+}
+
+void JobMenu::FileOpened(const QString& path) {
+    const QFileInfo info(path);
+    form_.dialogo_->setDirectory(info.absolutePath());
+    if (!store_) return;
+    store_->setLastFolder(info.absolutePath());
+    store_->addRecentFile(info.absoluteFilePath());
+    store_->sync();
+}
+
+void JobMenu::FillRecentMenu() {
+    recent_->clear();
+    const QStringList files = store_ ? store_->recentFiles() : QStringList();
+    recent_->setEnabled(!files.isEmpty());
+    int n = 0;
+    for (const QString& f : files) {
+        QAction* a = recent_->addAction(QStringLiteral("&%1 %2").arg(++n % 10).arg(f));
+        a->setObjectName(QStringLiteral("recente%1").arg(n));
+        connect(a, &QAction::triggered, this, [this, f] { AbrirRecente(f); });
+    }
+}
+
+void JobMenu::AbrirRecente(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        if (store_) store_->removeRecentFile(path);
+        FillRecentMenu();
+        form_.MsgBox("O arquivo " + path.toStdString() +
+                         " não existe mais e foi retirado da lista de arquivos recentes.",
+                     kMsgTitle);
+        return;
+    }
+    form_.OpenChosenFile(path);
+}
+
+void JobMenu::Maquina_Click() {
+    MachineDialog dialog(form_.st_.Machine, &form_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    form_.st_.Machine = dialog.result();
+    if (store_) {
+        store_->setMachine(dialog.result());
+        store_->sync();
+    }
+    UpdateStatus();
+}
+
+void JobMenu::VoltarOrigem_Click() {
+    (void)ReturnToJobOrigin(form_.ctx_);
+    UpdateStatus();
+}
+
+void JobMenu::AjustarEscala_Click() {
+    if (form_.Caption().empty()) {
+        form_.MsgBox(kNoFileMessage, kMsgTitle);
+        return;
+    }
+    if (form_.estimate() == nullptr) {
+        if (!form_.estimatePending()) form_.StartEstimate();
+        form_.waitForEstimates();
+    }
+    const JobEstimate* e = form_.estimate();
+    if (e == nullptr || e->extentSteps.empty) {
+        form_.MsgBox("O desenho não tem pontos para ajustar a escala.", kMsgTitle);
+        return;
+    }
+    const Extent& x = e->extentSteps;
+    const auto scale = FitScale(x.minX, x.minY, x.maxX, x.maxY, Canvas::kWidth * Canvas::kTwipsPerPixel,
+                                Canvas::kHeight * Canvas::kTwipsPerPixel, kPreviewBase);
+    if (!scale) {
+        form_.MsgBox("O desenho não cabe no quadro em nenhuma escala: ele passa dos dois lados "
+                     "da origem ou é grande demais.",
+                     kMsgTitle);
+        return;
+    }
+    form_.Slider1_->setValue(*scale);
+}
+
+void JobMenu::Porta_Click() {
+    if (form_.running_ != Operation::None) {
+        form_.MsgBox("A porta só pode ser trocada quando nada está em andamento.", kMsgTitle);
+        return;
+    }
+    PortDialog dialog(portName_, PortDialog::FoundDevices(), &form_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    std::string error;
+    std::unique_ptr<Port> port = OpenPort(dialog.portName().toStdString(), &error);
+    if (!port) {
+        form_.MsgBox(error, kMsgTitle);
+        return;
+    }
+    form_.portSwitch_->replace(std::move(port));
+    portName_ = dialog.portName();
+    // Another machine: where it stands is not known.
+    form_.st_.Position = MachinePosition{};
+    if (store_) {
+        store_->setPort(portName_);
+        store_->sync();
+    }
+    form_.portFaultShown_ = false;
+    form_.ReportPortFault();
+    UpdateStatus();
+}
+
+void JobMenu::BeforeJob() {
+    const MachineState& st = form_.st_;
+    if (!WorkAreaKnown(st.Machine) || !st.Position.HomedXY || form_.Caption().empty()) return;
+    if (form_.estimate() == nullptr) {
+        if (!form_.estimatePending()) form_.StartEstimate();
+        form_.waitForEstimates();
+    }
+    const JobEstimate* e = form_.estimate();
+    if (e == nullptr || e->extentSteps.empty) return;
+    const Extent& x = e->extentSteps;
+    const std::string warning = ExtentWarning(st.Position, st.Machine, x.minX, x.minY, x.maxX, x.maxY);
+    if (warning.empty()) return;
+    form_.MsgBox(warning + "\n\nO trabalho começa assim mesmo; \"Cancelar\" o interrompe.", kMsgTitle);
+}
+
+void JobMenu::UpdateStatus() {
+    const QString text = QString::fromStdString(MachinePositionText(form_.st_.Position, form_.st_.Machine));
+    if (text != position_->text()) position_->setText(text);
+}
+
+bool JobMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        // A notch forward is a click on the "+" side of Slider1 (a smaller
+        // divisor, a larger drawing), a notch back one on its "-" side.
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        wheel_ += wheel->angleDelta().y();
+        while (wheel_ >= kWheelNotch) {
+            wheel_ -= kWheelNotch;
+            form_.Slider1_->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        }
+        while (wheel_ <= -kWheelNotch) {
+            wheel_ += kWheelNotch;
+            form_.Slider1_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        }
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace pm
