@@ -679,11 +679,11 @@ void Form1::StartEstimate() {
     // result to the window's thread and touches nothing else.
     const unsigned generation = estimateGeneration_;
     const QString stamp = FileStamp();
-    estimatePool_.start([this, file = caption_, settings, cancel, generation, stamp]() mutable {
+    estimatePool_.start([this, file = caption_, settings, cancel, generation, stamp] {
         // The same dry run draws the file's preview, dot for dot.
         PreviewPainter preview;
-        settings.onDot = [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); };
-        const JobEstimate e = EstimateJob(file, settings, cancel.get());
+        const JobEstimate e = EstimateJob(file, settings, cancel.get(),
+                                          [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); });
         if (cancel->load()) return;
         QImage image = preview.dots() > 0 ? preview.image() : QImage();
         QMetaObject::invokeMethod(

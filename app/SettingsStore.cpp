@@ -28,7 +28,11 @@ SettingsStore::SettingsStore(const QString& iniFile)
 
 void SettingsStore::put(const char* key, const QVariant& value) {
     const QString k = QString::fromLatin1(key);
-    if (settings_->value(k) != value) settings_->setValue(k, value);
+    if (settings_->value(k) == value) return;
+    settings_->setValue(k, value);
+    // Out to the file now: "Sair" ends the process without unwinding, and
+    // QSettings would otherwise write a moment later.
+    settings_->sync();
 }
 
 MachineSettings SettingsStore::machine() const {

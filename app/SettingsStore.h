@@ -44,7 +44,7 @@ public:
     void addRecentFile(const QString& path);
     void removeRecentFile(const QString& path);
 
-    // Writes everything out now (QSettings writes on its own a moment later).
+    // Writes everything out now (each change is written as it is made).
     void sync() { settings_->sync(); }
 
 private:

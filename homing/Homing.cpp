@@ -14,7 +14,9 @@ constexpr std::int16_t kHomeXYControl = 1;
 
 }  // namespace
 
-std::string HomeSwitchNotFound(bool x, bool y) { return HomeSwitchNotFound(x, y, kHomeSteps, kHomeSteps); }
+std::string HomeSwitchNotFound(bool x, bool y) {
+    return HomeSwitchNotFound(x, y, kHomeSteps, kHomeSteps);
+}
 
 std::string HomeSwitchNotFound(bool x, bool y, std::int32_t stepsX, std::int32_t stepsY) {
     const std::string steps = std::to_string(x ? stepsX : stepsY);

@@ -12,7 +12,8 @@
 namespace pm {
 
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel,
+                        const std::function<void(float, float, std::uint32_t)>& onDot) {
     JobEstimate est;
     MachineState st;
     LoadMachineState(st);
@@ -24,7 +25,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     ui.slider2 = settings.speed;
     ui.text[3] = settings.divisor;
     ui.caption = plotFile;
-    ui.onDot = settings.onDot;
+    ui.onDot = onDot;
     Context c{st, machine, ui, clock};
 
     // The points visited: the job's origin, where the tool starts, and the

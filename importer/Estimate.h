@@ -19,8 +19,6 @@ struct EstimateSettings {
     // Where the simulated machine stands: with the motors on, each lift runs
     // until the Z top switch closes, so its length depends on the machine.
     SimulatedMachine::Setup machine{};
-    // Each dot the job draws, as it would on the canvas (optional).
-    std::function<void(float, float, std::uint32_t)> onDot;
 };
 
 struct JobEstimate {
@@ -39,8 +37,10 @@ struct JobEstimate {
 // simulated machine and headless controls, with a machine state of its own,
 // so it may run on any thread. When cancel is given and becomes true, the job
 // is cancelled at its next event pump and the result says so.
+// onDot, when given, sees each dot the job draws as it would on the canvas.
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr,
+                        const std::function<void(float, float, std::uint32_t)>& onDot = {});
 
 // "1 h 02 min 03 s", "4 min 05 s", "12.3 s": a duration for the operator.
 std::string FormatDuration(std::int64_t ns);

@@ -256,8 +256,17 @@ TEST_F(JobMenuTest, SettingsComeBackAtTheNextStart) {
     EXPECT_EQ(form_->state().Machine.TravelY, 200.5);
     EXPECT_EQ(form_->state().Machine.ZCyclesPerMm, 4);
 
-    // Ended by "Sair": nothing more is written on the way out.
+    // Ended by "Sair": nothing more is written on the way out, so the file
+    // holds every value already.
     action("Exit")->trigger();
+    {
+        const QSettings file(dir_.filePath("portmill.ini"), QSettings::IniFormat);
+        EXPECT_EQ(file.value("janela/divisor").toString(), "2.5");
+        EXPECT_EQ(file.value("janela/velocidade").toInt(), 7);
+        EXPECT_EQ(file.value("janela/escala").toInt(), 3);
+        EXPECT_EQ(file.value("maquina/cursoY").toDouble(), 200.5);
+        EXPECT_FALSE(file.contains("janela/motores"));
+    }
     remake();
     EXPECT_EQ(w<QLineEdit>("Text3")->text(), "2.5");
     EXPECT_EQ(w<QSlider>("Slider2")->value(), 7);
