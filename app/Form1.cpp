@@ -113,7 +113,7 @@ QString Number(double v) { return QString::number(v, 'g', 7); }
 Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
     : Form1(std::move(port), std::move(clock), Options{}) {}
 
-Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options)
+Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Options& options)
     : port_(std::make_unique<PortSwitch>(std::move(port))),
       clock_(std::move(clock)),
       ctx_{st_, *port_, *this, *clock_},

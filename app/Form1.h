@@ -53,7 +53,7 @@ public:
     };
 
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
-    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options);
+    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Options& options);
     ~Form1() override;
 
     // The controls seam.
