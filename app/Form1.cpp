@@ -20,9 +20,13 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/Canvas.h"
 #include "app/Contact.h"
+#include "app/JobMenu.h"
+#include "app/PortSwitch.h"
+#include "app/PreviewPainter.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
 #include "app/Widgets.h"
@@ -110,8 +114,8 @@ QString Number(double v) { return QString::number(v, 'g', 7); }
 Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
     : Form1(std::move(port), std::move(clock), Options{}) {}
 
-Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options)
-    : port_(std::move(port)),
+Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Options& options)
+    : port_(std::make_unique<PortSwitch>(std::move(port))),
       clock_(std::move(clock)),
       ctx_{st_, *port_, *this, *clock_},
       options_(options) {
@@ -125,6 +129,9 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(false); });
 
     Form_Load();
+    portSwitch_ = static_cast<PortSwitch*>(port_.get());
+    jobMenu_ = new JobMenu(*this, options_.settings, QString::fromStdString(options_.portName));
+    BuildJobMenu();
 
     // The duration depends on the speed, the divisor and whether the motors
     // run (the lifts): a change of any of them asks for a new estimate.
@@ -132,6 +139,8 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
     connect(Slider2_, &QSlider::valueChanged, this, &Form1::StartEstimate);
     connect(Text3_, &QLineEdit::textChanged, this, &Form1::StartEstimate);
     connect(Check1_, &QCheckBox::toggled, this, &Form1::StartEstimate);
+    // The preview of the chosen file is drawn at the scale.
+    connect(Slider1_, &QSlider::valueChanged, this, &Form1::StartEstimate);
 
     Timer1_ = Named(new QTimer(this), "Timer1");
     Timer1_->setInterval(100);
@@ -207,7 +216,13 @@ void Form1::BuildControls() {
                                        QStringLiteral("Fresar"));
     Command1_->setFont(WindowFont(12, true));
     Place(Command1_, 120, 5820, 1695, 1095);
-    connect(Command1_, &QToolButton::clicked, this, [this] { Command1_Click(ctx_); });
+    connect(Command1_, &QToolButton::clicked, this, [this] {
+        if (running_ == Operation::None && command1Enabled_) {
+            jobMenu_->BeforeJob();
+            DropStalePreview();
+        }
+        Command1_Click(ctx_);
+    });
 
     // Top strip and canvas.
     Label9_ = Named(new QLabel(QStringLiteral("Label9"), inner), "Label9");
@@ -372,7 +387,6 @@ void Form1::BuildMenu() {
     item("Exit", "Sair", &Form1::Exit_Click);
     item("ajuda", "Ajuda", &Form1::ajuda_Click);
     item("esquema", "Esquema", &Form1::esquema_Click);
-    BuildJobMenu();
 }
 
 void Form1::Form_Load() {
@@ -570,6 +584,7 @@ void Form1::UpdatePortStatus() {
     if (!fault.empty() && !text.contains(QStringLiteral("ausente"))) {
         text += QStringLiteral(" \u2014 porta ausente");
     }
+    if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
     if (text == portStatus_->text()) return;
     portStatus_->setText(text);
     portStatus_->setToolTip(QString::fromStdString(fault));
@@ -602,6 +617,7 @@ void Form1::OpenChosenFile(const QString& path) {
         dialogoFileName_ = chosen;
         SetCaption(dialogoFileName_);
         StartEstimate();
+        jobMenu_->FileOpened(path);
         return;
     }
     const std::string plot = PlotFileNameFor(chosen);
@@ -622,6 +638,7 @@ void Form1::OpenChosenFile(const QString& path) {
     dialogoFileName_ = plot;
     SetCaption(dialogoFileName_);
     StartEstimate();
+    jobMenu_->FileOpened(plotName);
     MsgBox("Convertido para " + plotName.toStdString() + "\n\n" + DescribeSummary(r.summary), kMsgTitle);
 }
 
@@ -666,19 +683,45 @@ void Form1::StartEstimate() {
     // The worker has its own machine state, machine and clock; it hands its
     // result to the window's thread and touches nothing else.
     const unsigned generation = estimateGeneration_;
-    estimatePool_.start([this, file = caption_, settings, cancel, generation] {
-        const JobEstimate e = EstimateJob(file, settings, cancel.get());
+    const QString stamp = FileStamp();
+    estimatePool_.start([this, file = caption_, settings, cancel, generation, stamp] {
+        // The same dry run draws the file's preview, dot for dot.
+        PreviewPainter preview;
+        const JobEstimate e = EstimateJob(file, settings, cancel.get(),
+                                          [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); });
         if (cancel->load()) return;
+        QImage image = preview.dots() > 0 ? preview.image() : QImage();
         QMetaObject::invokeMethod(
-            this, [this, generation, e] { EstimateArrived(generation, e); }, Qt::QueuedConnection);
+            this, [this, generation, e, image, stamp] { EstimateArrived(generation, e, image, stamp); },
+            Qt::QueuedConnection);
     });
 }
 
-void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
+QString Form1::FileStamp() const {
+    // The file system's own time, to the nanosecond where it keeps that.
+    std::error_code ec;
+    const std::filesystem::path p(caption_);
+    const auto time = std::filesystem::last_write_time(p, ec).time_since_epoch().count();
+    const auto size = std::filesystem::file_size(p, ec);
+    return QString::fromStdString(caption_ + '|' + std::to_string(time) + '|' + std::to_string(size));
+}
+
+void Form1::DropStalePreview() {
+    if (estimatePending_ || !estimateValid_ || previewStamp_ != FileStamp())
+        Picture1_->setUnderlay(QImage(), false);
+}
+
+void Form1::EstimateArrived(unsigned generation, const JobEstimate& e, const QImage& preview,
+                            const QString& stamp) {
     if (generation != estimateGeneration_) return;  // a newer one is on its way
+    previewStamp_ = stamp;
     estimatePending_ = false;
     estimateValid_ = true;
     estimate_ = e;
+    // A new drawing (another file, divisor or scale) replaces what the
+    // canvas shows while nothing runs; the same one leaves the last job's
+    // dots in place.
+    if (preview != Picture1_->underlay()) Picture1_->setUnderlay(preview, running_ == Operation::None);
     QString text;
     if (!e.error.empty()) {
         text = QStringLiteral("Estimativa: ") + QString::fromStdString(e.error);

@@ -28,7 +28,10 @@ class QPushButton;
 namespace pm {
 
 class Canvas;
+class JobMenu;
 class KeyButton;
+class PortSwitch;
+class SettingsStore;
 class LinkLabel;
 class StatementModel;
 class StatementView;
@@ -44,10 +47,14 @@ public:
         // and set clockTicks, so the poll follows the clock inside DoEvents().
         bool startTimer = true;
         bool clockTicks = false;
+        // Where the window keeps what it remembers between runs; none
+        // remembers nothing. portName names the port given, for "Porta…".
+        std::shared_ptr<SettingsStore> settings;
+        std::string portName = "sim";
     };
 
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
-    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options);
+    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Options& options);
     ~Form1() override;
 
     // The controls seam.
@@ -88,6 +95,8 @@ public:
     const Canvas& canvas() const { return *Picture1_; }
     const StatementModel& statements() const { return *model_; }
     QFileDialog& dialogo() { return *dialogo_; }
+    // The "Trabalho" menu and what goes with it.
+    JobMenu& jobMenu() { return *jobMenu_; }
 
     // Brings the screen up to date at once: the canvas and the list (the
     // newest entry selected), which otherwise refresh about 60 times a second.
@@ -135,6 +144,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    friend class JobMenu;
+
     void BuildControls();
     void BuildMenu();
     void BuildJobMenu();
@@ -150,7 +161,15 @@ private:
     void UpdatePortStatus();
     void UpdateProgressStatus();
     void StartEstimate();
-    void EstimateArrived(unsigned generation, const JobEstimate& e);
+    void EstimateArrived(unsigned generation, const JobEstimate& e, const QImage& preview,
+                         const QString& stamp);
+    // The chosen file as it is now on disk (path, time, size), and the same
+    // for the file the preview was drawn from.
+    QString FileStamp() const;
+    QString previewStamp_;
+    // A preview of another file, or of settings still being estimated, is
+    // not what the job will draw: the job then starts on white.
+    void DropStalePreview();
     bool AskReplace(const QString& path);
 
     // Handlers of this window.
@@ -166,6 +185,7 @@ private:
 
     MachineState st_;
     std::unique_ptr<Port> port_;
+    PortSwitch* portSwitch_ = nullptr;  // port_, which "Porta…" exchanges
     std::unique_ptr<Clock> clock_;
     Context ctx_;
     Options options_;
@@ -239,6 +259,7 @@ private:
     QTimer* Timer1_ = nullptr;
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;
+    JobMenu* jobMenu_ = nullptr;
 };
 
 }  // namespace pm
