@@ -14,13 +14,19 @@ Canvas::Canvas(QWidget* parent)
     image_.fill(Qt::white);
 }
 
-void Canvas::PSet(float x, float y, std::uint32_t colour) {
+bool Canvas::PixelOf(float x, float y, int& px, int& py) {
     // A twip belongs to the pixel whose 15 twips hold it; the tests are
     // written so that NaN falls out as well.
-    if (!(x >= 0 && x < kWidth * kTwipsPerPixel && y >= 0 && y < kHeight * kTwipsPerPixel)) return;
-    const int px = static_cast<int>(x / kTwipsPerPixel);
-    const int py = static_cast<int>(y / kTwipsPerPixel);
-    if (px >= kWidth || py >= kHeight) return;
+    if (!(x >= 0 && x < kWidth * kTwipsPerPixel && y >= 0 && y < kHeight * kTwipsPerPixel)) return false;
+    px = static_cast<int>(x / kTwipsPerPixel);
+    py = static_cast<int>(y / kTwipsPerPixel);
+    return px < kWidth && py < kHeight;
+}
+
+void Canvas::PSet(float x, float y, std::uint32_t colour) {
+    int px = 0;
+    int py = 0;
+    if (!PixelOf(x, y, px, py)) return;
     // Packed as 0x00BBGGRR; the image holds 0xAARRGGBB.
     const QRgb rgb = qRgb(static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF),
                           static_cast<int>(colour >> 16 & 0xFF));
@@ -29,8 +35,17 @@ void Canvas::PSet(float x, float y, std::uint32_t colour) {
 }
 
 void Canvas::Cls() {
-    image_.fill(Qt::white);
+    if (underlay_.isNull()) {
+        image_.fill(Qt::white);
+    } else {
+        image_ = underlay_;
+    }
     if (onDirty) onDirty();
+}
+
+void Canvas::setUnderlay(const QImage& underlay, bool clearNow) {
+    underlay_ = underlay.isNull() ? QImage() : underlay.convertToFormat(QImage::Format_RGB32);
+    if (clearNow) Cls();
 }
 
 void Canvas::paintEvent(QPaintEvent* e) {

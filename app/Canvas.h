@@ -22,8 +22,18 @@ public:
     // One dot at canvas twips (x, y); a colour packed with red in the low
     // byte. Points outside the drawing area are dropped.
     void PSet(float x, float y, std::uint32_t colour);
+    // Clears to the underlay: white, or the chosen file's preview.
     void Cls();
     const QImage& image() const { return image_; }
+
+    // The pixel a dot at canvas twips (x, y) lands on; false when it falls
+    // outside the drawing area.
+    static bool PixelOf(float x, float y, int& px, int& py);
+
+    // What a clear leaves on the canvas: the preview of the chosen file, or
+    // a null image for white. With clearNow, the canvas shows it at once.
+    void setUnderlay(const QImage& underlay, bool clearNow);
+    const QImage& underlay() const { return underlay_; }
 
     // The pointer position in canvas twips, for Picture1_MouseMove.
     std::function<void(double x, double y)> onMouseMove;
@@ -36,6 +46,7 @@ protected:
 
 private:
     QImage image_;
+    QImage underlay_;
 };
 
 }  // namespace pm

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "app/PreviewPainter.h"
+
 namespace pm {
 
 EstimateWorker::EstimateWorker(QObject* parent) : QObject(parent) {
@@ -35,7 +37,7 @@ void EstimateWorker::invalidate() {
 
 void EstimateWorker::defer() { deferred_ = true; }
 
-void EstimateWorker::start(const std::string& file, const EstimateSettings& settings) {
+void EstimateWorker::start(const std::string& file, const EstimateSettings& settings, const QString& stamp) {
     // The one before was cancelled by invalidate(): it ends at its next pump.
     if (worker_.joinable()) worker_.join();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
@@ -45,12 +47,18 @@ void EstimateWorker::start(const std::string& file, const EstimateSettings& sett
     // The worker has its own machine state, machine and clock; it leaves its
     // result here and touches nothing else.
     const unsigned generation = generation_;
-    worker_ = std::thread([this, file, settings, cancel, generation] {
-        JobEstimate e = EstimateJob(file, settings, cancel.get());
+    worker_ = std::thread([this, file, settings, cancel, generation, stamp] {
+        PreviewPainter preview;
+        Result r;
+        r.generation = generation;
+        r.estimate = EstimateJob(file, settings, cancel.get(),
+                                 [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); });
         if (cancel->load()) return;
+        if (preview.dots() > 0) r.preview = preview.image();
+        r.stamp = stamp;
         {
             std::lock_guard lock(mutex_);
-            result_.emplace(generation, std::move(e));
+            result_.emplace(std::move(r));
         }
         const char b = 1;
         [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
@@ -66,20 +74,20 @@ void EstimateWorker::deliver() {
     char buf[16];
     while (::read(notifyFd_[0], buf, sizeof buf) > 0) {
     }
-    std::optional<std::pair<unsigned, JobEstimate>> r;
+    std::optional<Result> r;
     {
         std::lock_guard lock(mutex_);
         r.swap(result_);
     }
-    if (r) arrived(r->first, r->second);
+    if (r) arrived(*r);
 }
 
-void EstimateWorker::arrived(unsigned generation, const JobEstimate& e) {
-    if (generation != generation_) return;  // a newer one is on its way
+void EstimateWorker::arrived(const Result& r) {
+    if (r.generation != generation_) return;  // a newer one is on its way
     pending_ = false;
     valid_ = true;
-    estimate_ = e;
-    if (onArrived) onArrived(e);
+    estimate_ = r.estimate;
+    if (onArrived) onArrived(r.estimate, r.preview, r.stamp);
 }
 
 }  // namespace pm

@@ -1,5 +1,7 @@
 #pragma once
+#include <QImage>
 #include <QObject>
+#include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -28,7 +30,9 @@ public:
     // Drops what was asked or known so far.
     void invalidate();
     // Starts an estimate of file at these settings (after invalidate()).
-    void start(const std::string& file, const EstimateSettings& settings);
+    // The same dry run draws the file's preview; stamp names the file as it
+    // was on disk, and comes back with the result.
+    void start(const std::string& file, const EstimateSettings& settings, const QString& stamp);
     // Settings changed while the machine moves: the estimate waits for the
     // operation's end, so the worker never competes with it for a core.
     void defer();
@@ -41,16 +45,22 @@ public:
     // Blocks until the worker holds nothing, then delivers its result.
     void waitForDone();
 
-    std::function<void(const JobEstimate&)> onArrived;
+    std::function<void(const JobEstimate&, const QImage& preview, const QString& stamp)> onArrived;
 
 private:
     void deliver();
-    void arrived(unsigned generation, const JobEstimate& e);
+    struct Result {
+        unsigned generation = 0;
+        JobEstimate estimate;
+        QImage preview;
+        QString stamp;
+    };
+    void arrived(const Result& r);
 
     std::thread worker_;
     int notifyFd_[2] = {-1, -1};
     std::mutex mutex_;
-    std::optional<std::pair<unsigned, JobEstimate>> result_;
+    std::optional<Result> result_;
     std::shared_ptr<std::atomic<bool>> cancel_;
     unsigned generation_ = 0;
     bool pending_ = false;

@@ -26,11 +26,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/Canvas.h"
 #include "app/Contact.h"
 #include "app/EstimateWorker.h"
 #include "app/FileChoice.h"
+#include "app/JobMenu.h"
+#include "app/PortSwitch.h"
+#include "app/PreviewPainter.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
 #include "app/Widgets.h"
@@ -118,8 +122,9 @@ QString Number(double v) { return QString::number(v, 'g', 7); }
 Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
     : Form1(std::move(port), std::move(clock), Options{}) {}
 
-Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options)
-    : port_(std::move(port)), clock_(std::move(clock)), options_(options) {
+Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Options& options)
+    : port_(std::make_unique<PortSwitch>(std::move(port))), clock_(std::move(clock)), options_(options) {
+    portSwitch_ = static_cast<PortSwitch*>(port_.get());
     LoadMachineState(st_);  // drive tables and PortBase, before the machine thread reads them
     machineSettings_ = st_.Settings;  // the estimate's copy: st_ is the machine thread's from here
     portText_ = port_->describe();
@@ -143,7 +148,9 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
     setFont(WindowFont(8, false));
     setWindowIcon(QIcon(pictures::PointingHand()));
     estimates_ = new EstimateWorker(this);
-    estimates_->onArrived = [this](const JobEstimate& e) { EstimateArrived(e); };
+    estimates_->onArrived = [this](const JobEstimate& e, const QImage& preview, const QString& stamp) {
+        EstimateArrived(e, preview, stamp);
+    };
     BuildControls();
     BuildMenu();
 
@@ -152,12 +159,16 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options o
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(false); });
 
     Form_Load();
+    jobMenu_ = new JobMenu(*this, options_.settings, QString::fromStdString(options_.portName));
+    BuildJobMenu();
 
     // The duration depends on the speed, the divisor and whether the motors
     // run (the lifts): a change of any of them asks for a new estimate.
     connect(Slider2_, &QSlider::valueChanged, this, &Form1::StartEstimate);
     connect(Text3_, &QLineEdit::textChanged, this, &Form1::StartEstimate);
     connect(Check1_, &QCheckBox::toggled, this, &Form1::StartEstimate);
+    // The preview of the chosen file is drawn at the scale.
+    connect(Slider1_, &QSlider::valueChanged, this, &Form1::StartEstimate);
 
     Timer1_ = Named(new QTimer(this), "Timer1");
     Timer1_->setInterval(100);
@@ -178,6 +189,11 @@ void Form1::waitForEstimates() { estimates_->waitForDone(); }
 
 void Form1::run(std::function<void(Context&)> fn) {
     machine_->queue(MachineThread::Gate::Always, std::move(fn));
+}
+
+void Form1::SetMachineSettings(const MachineSettings& settings) {
+    machineSettings_ = settings;
+    machine_->queue(MachineThread::Gate::Always, [settings](Context& c) { c.st.Settings = settings; });
 }
 
 void Form1::settle() {
@@ -258,8 +274,15 @@ void Form1::BuildControls() {
                                        QStringLiteral("Fresar"));
     Command1_->setFont(WindowFont(12, true));
     Place(Command1_, 120, 5820, 1695, 1095);
-    connect(Command1_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Command1, Command1_Click); });
+    connect(Command1_, &QToolButton::clicked, this, [this] {
+        // The work-area warning and a stale preview are the window's; the
+        // job itself starts on the machine thread.
+        if (running_ == Operation::None && command1Enabled_) {
+            jobMenu_->BeforeJob();
+            DropStalePreview();
+        }
+        machine_->queue(MachineThread::Gate::Command1, Command1_Click);
+    });
 
     // Top strip and canvas.
     Label9_ = Named(new QLabel(QStringLiteral("Label9"), inner), "Label9");
@@ -443,7 +466,6 @@ void Form1::BuildMenu() {
     item("Exit", "Sair", &Form1::Exit_Click);
     item("ajuda", "Ajuda", &Form1::ajuda_Click);
     item("esquema", "Esquema", &Form1::esquema_Click);
-    BuildJobMenu();
 }
 
 void Form1::Form_Load() {
@@ -617,6 +639,10 @@ void Form1::Drain() {
                 break;
             case K::JobPaused: SetJobPaused(u.on, u.read); break;
             case K::JobEnded: JobEnded(u.stop); break;
+            case K::Position:
+                machinePosition_ = u.position;
+                if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
+                break;
         }
     }
     dotsUpTo(b.dots.size());
@@ -694,6 +720,7 @@ void Form1::UpdatePortStatus() {
         realTimeStatus_->setText(QStringLiteral("sem tempo real"));
         realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
     }
+    if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
     if (text == portStatus_->text()) return;
     portStatus_->setText(text);
     portStatus_->setToolTip(QString::fromStdString(fault));
@@ -732,6 +759,7 @@ void Form1::OpenChosenFile(const QString& path) {
             dialogoFileName_ = choice.plotFile;
             SetCaption(dialogoFileName_);
             StartEstimate();
+            jobMenu_->FileOpened(path);
             return;
         case FileAction::Refuse:
             ShowMessage(choice.message, kMsgTitle);
@@ -750,6 +778,7 @@ void Form1::OpenChosenFile(const QString& path) {
     dialogoFileName_ = choice.plotFile;
     SetCaption(dialogoFileName_);
     StartEstimate();
+    jobMenu_->FileOpened(plotName);
     ShowMessage("Convertido para " + plotName.toStdString() + "\n\n" + DescribeSummary(r.summary), kMsgTitle);
 }
 
@@ -782,11 +811,30 @@ void Form1::StartEstimate() {
     settings.motors = Check1_->isChecked();
     settings.machineSettings = machineSettings_;  // the ramps and the travel speed
     settings.fromStatement = jobFrom_;
-    estimates_->start(caption_, settings);
+    estimates_->start(caption_, settings, FileStamp());
     estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026"));
 }
 
-void Form1::EstimateArrived(const JobEstimate& e) {
+QString Form1::FileStamp() const {
+    // The file system's own time, to the nanosecond where it keeps that.
+    std::error_code ec;
+    const std::filesystem::path p(caption_);
+    const auto time = std::filesystem::last_write_time(p, ec).time_since_epoch().count();
+    const auto size = std::filesystem::file_size(p, ec);
+    return QString::fromStdString(caption_ + '|' + std::to_string(time) + '|' + std::to_string(size));
+}
+
+void Form1::DropStalePreview() {
+    if (estimates_->pending() || estimates_->estimate() == nullptr || previewStamp_ != FileStamp())
+        Picture1_->setUnderlay(QImage(), false);
+}
+
+void Form1::EstimateArrived(const JobEstimate& e, const QImage& preview, const QString& stamp) {
+    previewStamp_ = stamp;
+    // A new drawing (another file, divisor or scale) replaces what the
+    // canvas shows while nothing runs; the same one leaves the last job's
+    // dots in place.
+    if (preview != Picture1_->underlay()) Picture1_->setUnderlay(preview, running_ == Operation::None);
     QString text;
     if (!e.error.empty()) {
         text = QStringLiteral("Estimativa: ") + QString::fromStdString(e.error);

@@ -29,7 +29,10 @@ class QPushButton;
 namespace pm {
 
 class Canvas;
+class JobMenu;
 class KeyButton;
+class PortSwitch;
+class SettingsStore;
 class LinkLabel;
 class StatementModel;
 class StatementView;
@@ -50,10 +53,14 @@ public:
         // window's thread runs its events (onPump first) while the machine
         // thread waits, so a run repeats exactly.
         bool lockstep = false;
+        // Where the window keeps what it remembers between runs; none
+        // remembers nothing. portName names the port given, for "Porta…".
+        std::shared_ptr<SettingsStore> settings;
+        std::string portName = "sim";
     };
 
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
-    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, Options options);
+    Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Options& options);
     ~Form1() override;
 
     // The controls as the window shows them. Setting a value here reaches
@@ -86,6 +93,13 @@ public:
     // or one of its message boxes (the machine thread waits meanwhile).
     bool insidePump() const { return insidePump_ > 0; }
 
+    // The machine's settings (size, ramps, travel speed): the window's copy,
+    // and the machine thread's at its next pump.
+    void SetMachineSettings(const MachineSettings& settings);
+    const MachineSettings& machineSettings() const { return machineSettings_; }
+    // Where the machine stands, as the machine thread last said.
+    const MachinePosition& machinePosition() const { return machinePosition_; }
+
     // The menu "Trabalho" (JobMenu.cpp). Where the last job stopped, as kept
     // in the settings (statement 0 when nothing is kept).
     static StopPoint SavedStopPoint();
@@ -101,6 +115,8 @@ public:
     const Canvas& canvas() const { return *Picture1_; }
     const StatementModel& statements() const { return *model_; }
     QFileDialog& dialogo() { return *dialogo_; }
+    // The "Trabalho" menu and what goes with it.
+    JobMenu& jobMenu() { return *jobMenu_; }
 
     // Brings the screen up to date at once: what the machine thread showed,
     // the canvas and the list (the newest entry selected), which otherwise
@@ -157,6 +173,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    friend class JobMenu;
+
     void BuildControls();
     void BuildMenu();
     void BuildJobMenu();
@@ -177,8 +195,15 @@ private:
     void UpdatePortStatus();
     void UpdateProgressStatus();
     void StartEstimate();
-    void EstimateArrived(const JobEstimate& e);
+    void EstimateArrived(const JobEstimate& e, const QImage& preview, const QString& stamp);
     void ShowMessage(const std::string& text, const std::string& title);
+    // The chosen file as it is now on disk (path, time, size), and the same
+    // for the file the preview was drawn from.
+    QString FileStamp() const;
+    QString previewStamp_;
+    // A preview of another file, or of settings still being estimated, is
+    // not what the job will draw: the job then starts on white.
+    void DropStalePreview();
     bool AskReplace(const QString& path);
 
     // Handlers of this window.
@@ -194,6 +219,7 @@ private:
 
     MachineState st_;
     std::unique_ptr<Port> port_;
+    PortSwitch* portSwitch_ = nullptr;  // port_, which "Porta…" exchanges
     std::unique_ptr<Clock> clock_;
     Options options_;
     std::unique_ptr<MachineThread> machine_;
@@ -257,10 +283,15 @@ private:
     QAction* ComecarDa_ = nullptr;
     bool paused_ = false;
     std::uint64_t jobFrom_ = 1;  // the statement the estimate counts from
-    MachineSettings machineSettings_;  // the ramps and the travel speed, for the estimate
+    // The window's copies: the settings as the operator last set them (the
+    // machine thread gets each change queued), and where the machine stands
+    // as the machine thread last said.
+    MachineSettings machineSettings_;
+    MachinePosition machinePosition_;
     QTimer* Timer1_ = nullptr;
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;
+    JobMenu* jobMenu_ = nullptr;
 };
 
 }  // namespace pm

@@ -1,148 +1,235 @@
-// The menu "Trabalho": pause and continue the running job, start a job from
-// a statement, and where the last job stopped, kept in the settings.
-#include <QAction>
-#include <QFile>
-#include <QInputDialog>
-#include <QKeySequence>
+#include "app/JobMenu.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
+#include <QSlider>
 #include <QStatusBar>
-#include <algorithm>
-#include <climits>
+#include <QWheelEvent>
 
+#include "app/Canvas.h"
 #include "app/Form1.h"
+#include "app/MachineDialog.h"
+#include "app/PortDialog.h"
+#include "app/PortSwitch.h"
+#include "app/SettingsStore.h"
 #include "job/Job.h"
+#include "job/ReturnToOrigin.h"
+#include "motion/MachinePosition.h"
 #include "motion/Motion.h"
+#include "port/PortFactory.h"
 
 namespace pm {
-namespace {
 
-const QString kStopFile = QStringLiteral("parada/arquivo");
-const QString kStopStatement = QStringLiteral("parada/declaracao");
-const QString kStopDivisor = QStringLiteral("parada/divisor");
+JobMenu::JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString portName)
+    : QObject(&form), form_(form), store_(std::move(store)), portName_(std::move(portName)) {
+    menu_ = form.menuBar()->addMenu(QStringLiteral("Trabalho"));
+    menu_->setObjectName(QStringLiteral("Trabalho"));
+    menu_->menuAction()->setObjectName(QStringLiteral("TrabalhoMenu"));
+    recent_ = new QMenu(QStringLiteral("Abrir recente"), menu_);
+    recent_->setObjectName(QStringLiteral("AbrirRecente"));
+    connect(recent_, &QMenu::aboutToShow, this, &JobMenu::FillRecentMenu);
 
-}  // namespace
+    tail_ = menu_->addSeparator();
+    portAction_ = menu_->addAction(QStringLiteral("Porta\u2026"));
+    portAction_->setObjectName(QStringLiteral("Porta"));
+    connect(portAction_, &QAction::triggered, this, &JobMenu::Porta_Click);
 
-void Form1::BuildJobMenu() {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("Trabalho"));
-    menu->setObjectName(QStringLiteral("Trabalho"));
-    auto item = [&](const char* name, const QString& caption, void (Form1::*handler)()) {
-        QAction* a = menu->addAction(caption);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, handler);
-        return a;
-    };
-    // The Pause key and P pause a running job and let a paused one go on:
-    // only one of the two items is enabled at a time.
-    const QList<QKeySequence> keys{QKeySequence(Qt::Key_Pause), QKeySequence(Qt::Key_P)};
-    Pausar_ = item("Pausar", QStringLiteral("Pausar"), &Form1::Pausar_Click);
-    Pausar_->setShortcuts(keys);
-    Continuar_ = item("Continuar", QStringLiteral("Continuar"), &Form1::Continuar_Click);
-    Continuar_->setShortcuts(keys);
-    menu->addSeparator();
-    ComecarDa_ = item("ComecarDa", QStringLiteral("Começar da declaração…"), &Form1::ComecarDa_Click);
-    for (QAction* a : {Pausar_, Continuar_}) a->setShortcutContext(Qt::WindowShortcut);
+    addItem(QStringLiteral("Máquina\u2026"), "Maquina", [this] { Maquina_Click(); });
+    addItem(QStringLiteral("Voltar à origem do trabalho"), "VoltarOrigem",
+            [this] { VoltarOrigem_Click(); });
+    addItem(QStringLiteral("Ajustar escala"), "AjustarEscala", [this] { AjustarEscala_Click(); });
+    menu_->insertMenu(tail_, recent_);
+    FillRecentMenu();
 
-    jobStatus_ = new QLabel(statusBar());
-    jobStatus_->setObjectName(QStringLiteral("jobStatus"));
-    statusBar()->addPermanentWidget(jobStatus_);
-    UpdateJobMenu();
+    position_ = new QLabel(form.statusBar());
+    position_->setObjectName(QStringLiteral("positionStatus"));
+    form.statusBar()->addPermanentWidget(position_);
+
+    form.Picture1_->installEventFilter(this);
+    LoadSettings();
+    UpdateStatus();
 }
 
-void Form1::UpdateJobMenu() {
-    if (Pausar_ == nullptr) return;
-    const bool job = running_ == Operation::Job;
-    Pausar_->setEnabled(job && !paused_);
-    Continuar_->setEnabled(job && paused_);
-    ComecarDa_->setEnabled(running_ == Operation::None);
+JobMenu::~JobMenu() = default;
+
+QAction* JobMenu::addItem(const QString& caption, const char* name, std::function<void()> handler,
+                          QAction* before) {
+    auto* a = new QAction(caption, menu_);
+    a->setObjectName(QString::fromLatin1(name));
+    menu_->insertAction(before != nullptr ? before : tail_, a);
+    connect(a, &QAction::triggered, this, [h = std::move(handler)] { h(); });
+    return a;
 }
 
-// Both are taken by the machine thread at its next pump, like every click.
-void Form1::Pausar_Click() { machine_->queue(MachineThread::Gate::Always, Pause_Click); }
+void JobMenu::LoadSettings() {
+    if (!store_) return;
+    form_.SetMachineSettings(store_->machine());
+    if (const auto d = store_->divisor()) form_.Text3_->setText(*d);
+    if (const auto v = store_->speed()) form_.Slider2_->setValue(*v);
+    if (const auto v = store_->scale()) form_.Slider1_->setValue(*v);
+    const QString folder = store_->lastFolder();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) form_.dialogo_->setDirectory(folder);
+    // The motors start off whatever was ticked when the program ended.
+    form_.Check1_->setChecked(false);
 
-void Form1::Continuar_Click() { machine_->queue(MachineThread::Gate::Always, Continue_Click); }
-
-void Form1::SetJobPaused(bool paused, std::uint64_t statement) {
-    paused_ = paused;
-    jobStatus_->setText(paused ? QStringLiteral("Pausado na declaração %1").arg(statement)
-                               : QString());
-    UpdateJobMenu();
+    // Every change is written at once, so a program ended by "Sair" keeps it.
+    SettingsStore* s = store_.get();
+    connect(form_.Text3_, &QLineEdit::textChanged, this, [s](const QString& t) { s->setDivisor(t); });
+    connect(form_.Slider2_, &QSlider::valueChanged, this, [s](int v) { s->setSpeed(v); });
+    connect(form_.Slider1_, &QSlider::valueChanged, this, [s](int v) { s->setScale(v); });
 }
 
-void Form1::JobEnded(const StopPoint& at) {
-    paused_ = false;
-    if (at.statement != 0) {
-        jobStatus_->setText(QStringLiteral("Cancelado na declaração %1").arg(at.statement));
-        SaveStopPoint(at);
-    } else {
-        jobStatus_->clear();
-        // A job that reached its end leaves nothing of that file to resume.
-        if (SavedStopPoint().file == at.file) SaveStopPoint(StopPoint{});
+void JobMenu::FileOpened(const QString& path) {
+    const QFileInfo info(path);
+    form_.dialogo_->setDirectory(info.absolutePath());
+    if (!store_) return;
+    store_->setLastFolder(info.absolutePath());
+    store_->addRecentFile(info.absoluteFilePath());
+    store_->sync();
+}
+
+void JobMenu::FillRecentMenu() {
+    recent_->clear();
+    const QStringList files = store_ ? store_->recentFiles() : QStringList();
+    recent_->setEnabled(!files.isEmpty());
+    int n = 0;
+    for (const QString& f : files) {
+        QAction* a = recent_->addAction(QStringLiteral("&%1 %2").arg(++n % 10).arg(f));
+        a->setObjectName(QStringLiteral("recente%1").arg(n));
+        connect(a, &QAction::triggered, this, [this, f] { AbrirRecente(f); });
     }
-    UpdateJobMenu();
 }
 
-StopPoint Form1::SavedStopPoint() {
-    const QSettings settings(QStringLiteral("portmill"), QStringLiteral("portmill"));
-    StopPoint at;
-    at.file = QFile::encodeName(settings.value(kStopFile).toString()).toStdString();
-    at.statement = settings.value(kStopStatement, 0).toULongLong();
-    at.divisor = settings.value(kStopDivisor).toString().toStdString();
-    return at;
-}
-
-void Form1::SaveStopPoint(const StopPoint& at) {
-    QSettings settings(QStringLiteral("portmill"), QStringLiteral("portmill"));
-    if (at.statement == 0) {
-        settings.remove(QStringLiteral("parada"));
+void JobMenu::AbrirRecente(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        if (store_) store_->removeRecentFile(path);
+        FillRecentMenu();
+        form_.ShowMessage("O arquivo " + path.toStdString() +
+                         " não existe mais e foi retirado da lista de arquivos recentes.",
+                     kMsgTitle);
         return;
     }
-    settings.setValue(kStopFile, QFile::decodeName(at.file.c_str()));
-    settings.setValue(kStopStatement, static_cast<qulonglong>(at.statement));
-    settings.setValue(kStopDivisor, QString::fromStdString(at.divisor));
+    form_.OpenChosenFile(path);
 }
 
-void Form1::ComecarDa_Click() {
-    if (running_ != Operation::None) return;
-    if (caption_.empty()) {
-        ShowMessage(kNoFileMessage, kMsgTitle);
+void JobMenu::Maquina_Click() {
+    MachineDialog dialog(form_.machineSettings_, &form_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    form_.SetMachineSettings(dialog.result());
+    if (store_) {
+        store_->setMachine(dialog.result());
+        store_->sync();
+    }
+    UpdateStatus();
+}
+
+void JobMenu::VoltarOrigem_Click() {
+    // A motion like any other: the machine thread runs it when nothing runs.
+    form_.machine_->queue(MachineThread::Gate::Idle, [](Context& c) { (void)ReturnToJobOrigin(c); });
+}
+
+void JobMenu::AjustarEscala_Click() {
+    if (form_.Caption().empty()) {
+        form_.ShowMessage(kNoFileMessage, kMsgTitle);
         return;
     }
-    // The last stopping point of this file, if one is kept.
-    const StopPoint saved = SavedStopPoint();
-    const std::uint64_t proposed = saved.file == caption_ && saved.statement != 0 ? saved.statement : 1;
-    std::uint64_t from = 0;
-    if (askStatement) {
-        from = askStatement(proposed);
-    } else {
-        QString text = QStringLiteral(
-            "Começar o trabalho na declaração:\n\n"
-            "Antes, ponha a máquina na origem do trabalho (para um trabalho\n"
-            "começado em Home XY: Home XY) e a ferramenta na altura em que\n"
-            "o trabalho começou.");
-        if (saved.file == caption_ && saved.statement != 0 && !saved.divisor.empty())
-            text += QStringLiteral("\nO trabalho parado usava o divisor %1.")
-                        .arg(QString::fromStdString(saved.divisor));
-        QInputDialog dialog(this);
-        dialog.setObjectName(QStringLiteral("ComecarDaDialog"));
-        dialog.setWindowTitle(QStringLiteral("Começar da declaração"));
-        dialog.setLabelText(text);
-        dialog.setInputMode(QInputDialog::IntInput);
-        dialog.setIntRange(1, INT_MAX);
-        dialog.setIntValue(static_cast<int>(std::min<std::uint64_t>(proposed, INT_MAX)));
-        dialog.setOkButtonText(QStringLiteral("Começar"));
-        dialog.setCancelButtonText(QStringLiteral("Cancelar"));
-        const bool ok = dialog.exec() == QDialog::Accepted;
-        const int n = dialog.intValue();
-        from = ok ? static_cast<std::uint64_t>(n) : 0;
+    if (form_.estimate() == nullptr) {
+        if (!form_.estimatePending()) form_.StartEstimate();
+        form_.waitForEstimates();
     }
-    if (from == 0) return;
-    // The estimate counts from there until the job is over.
-    jobFrom_ = from;
-    StartEstimate();
-    machine_->queue(MachineThread::Gate::Idle, [from](Context& c) { (void)RunJob(c, from); });
+    const JobEstimate* e = form_.estimate();
+    if (e == nullptr || e->extentSteps.empty) {
+        form_.ShowMessage("O desenho não tem pontos para ajustar a escala.", kMsgTitle);
+        return;
+    }
+    const Extent& x = e->extentSteps;
+    const auto scale = FitScale(x.minX, x.minY, x.maxX, x.maxY, Canvas::kWidth * Canvas::kTwipsPerPixel,
+                                Canvas::kHeight * Canvas::kTwipsPerPixel, kPreviewBase);
+    if (!scale) {
+        form_.ShowMessage("O desenho não cabe no quadro em nenhuma escala: ele passa dos dois lados "
+                     "da origem ou é grande demais.",
+                     kMsgTitle);
+        return;
+    }
+    form_.Slider1_->setValue(*scale);
+}
+
+void JobMenu::Porta_Click() {
+    if (form_.running_ != Operation::None) {
+        form_.ShowMessage("A porta só pode ser trocada quando nada está em andamento.", kMsgTitle);
+        return;
+    }
+    PortDialog dialog(portName_, PortDialog::FoundDevices(), &form_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    std::string error;
+    std::unique_ptr<Port> port = OpenPort(dialog.portName().toStdString(), &error);
+    if (!port) {
+        form_.ShowMessage(error, kMsgTitle);
+        return;
+    }
+    // The machine thread alone touches the port: it puts the new one in
+    // place when nothing runs. Another machine: where it stands is not known.
+    auto opened = std::make_shared<std::unique_ptr<Port>>(std::move(port));
+    PortSwitch* ports = form_.portSwitch_;
+    Form1* form = &form_;
+    form_.machine_->queue(MachineThread::Gate::Idle, [ports, form, opened](Context& c) {
+        ports->replace(std::move(*opened));
+        c.st.Position = MachinePosition{};
+        form->portFaultShown_ = false;
+        form->machine_->publishPortStatus();
+    });
+    portName_ = dialog.portName();
+    if (store_) {
+        store_->setPort(portName_);
+        store_->sync();
+    }
+    form_.ReportPortFault();
+}
+
+void JobMenu::BeforeJob() {
+    const MachineSettings& settings = form_.machineSettings_;
+    const MachinePosition& position = form_.machinePosition_;
+    if (!WorkAreaKnown(settings) || !position.HomedXY || form_.Caption().empty()) return;
+    if (form_.estimate() == nullptr) {
+        if (!form_.estimatePending()) form_.StartEstimate();
+        form_.waitForEstimates();
+    }
+    const JobEstimate* e = form_.estimate();
+    if (e == nullptr || e->extentSteps.empty) return;
+    const Extent& x = e->extentSteps;
+    const std::string warning = ExtentWarning(position, settings, x.minX, x.minY, x.maxX, x.maxY);
+    if (warning.empty()) return;
+    form_.ShowMessage(warning + "\n\nO trabalho começa assim mesmo; \"Cancelar\" o interrompe.", kMsgTitle);
+}
+
+void JobMenu::UpdateStatus() {
+    const QString text = QString::fromStdString(MachinePositionText(form_.machinePosition_, form_.machineSettings_));
+    if (text != position_->text()) position_->setText(text);
+}
+
+bool JobMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        // A notch forward is a click on the "+" side of Slider1 (a smaller
+        // divisor, a larger drawing), a notch back one on its "-" side.
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        wheel_ += wheel->angleDelta().y();
+        while (wheel_ >= kWheelNotch) {
+            wheel_ -= kWheelNotch;
+            form_.Slider1_->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        }
+        while (wheel_ <= -kWheelNotch) {
+            wheel_ += kWheelNotch;
+            form_.Slider1_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        }
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace pm

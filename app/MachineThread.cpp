@@ -219,6 +219,8 @@ void MachineThread::apply(Queued& q) {
             break;
     }
     q.event(ctx_);
+    // What an operation or a setting changed of where the machine stands.
+    publishPosition();
 }
 
 void MachineThread::applyQueue() {
@@ -242,6 +244,22 @@ void MachineThread::applyQueue() {
 void MachineThread::tick() {
     Timer1_Timer(ctx_);
     publishPortStatus();
+    publishPosition();
+}
+
+void MachineThread::publishPosition() {
+    const MachinePosition& p = st_.Position;
+    const MachinePosition& q = shownPosition_;
+    if (positionShown_ && p.X == q.X && p.Y == q.Y && p.Z == q.Z && p.HomedXY == q.HomedXY &&
+        p.HomedZ == q.HomedZ && p.JobOriginKnown == q.JobOriginKnown && p.JobOriginX == q.JobOriginX &&
+        p.JobOriginY == q.JobOriginY)
+        return;
+    positionShown_ = true;
+    shownPosition_ = p;
+    WindowUpdate u;
+    u.kind = WindowUpdate::Kind::Position;
+    u.position = p;
+    push(std::move(u));
 }
 
 void MachineThread::publishPortStatus() {

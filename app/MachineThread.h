@@ -22,7 +22,7 @@ namespace pm {
 struct WindowUpdate {
     enum class Kind {
         ClearPreview, ListAdd, ListClear, Lamp, Text, Command1Enabled, MotorJogEnabled,
-        Running, WaitCursor, Progress, PortStatus, JobPaused, JobEnded
+        Running, WaitCursor, Progress, PortStatus, JobPaused, JobEnded, Position
     };
     Kind kind = Kind::ListClear;
     int n = 0;                 // lamp or text number
@@ -31,6 +31,7 @@ struct WindowUpdate {
     std::int64_t atNs = 0;     // Running: when, on the machine's clock
     unsigned long long read = 0, size = 0;  // Progress; JobPaused: read is the statement
     StopPoint stop;            // JobEnded: where the job stopped
+    MachinePosition position;  // Position: where the machine stands
     std::size_t dotsBefore = 0;  // ClearPreview: dots of the batch drawn before it
     std::string text;          // entry, text, running file, port description
     std::string fault;         // PortStatus
@@ -175,6 +176,8 @@ public:
 
     // Tells the window what the port says of itself now.
     void publishPortStatus();
+    // Tells the window where the machine stands, when that changed.
+    void publishPosition();
     // The values as the machine thread sees them (only on that thread).
     Values& values() { return values_; }
     Context& context() { return ctx_; }
@@ -230,6 +233,8 @@ private:
     bool stop_ = false;       // destruction
     bool release_ = false;    // the program ends
     bool released_ = false;
+    MachinePosition shownPosition_;  // as last told to the window
+    bool positionShown_ = false;
     StopPoint releasedJobPoint_;
     WindowBatch batch_;
 

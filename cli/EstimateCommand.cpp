@@ -9,6 +9,7 @@
 #include "cli/Runner.h"
 #include "importer/Drawing.h"
 #include "job/Estimate.h"
+#include "motion/MachinePosition.h"
 
 namespace pm::cli {
 namespace {
@@ -62,6 +63,15 @@ int EstimateCommand(int argc, char** argv) {
         std::cerr << "portmill-cli: " << (est.error.empty() ? "a estimativa não terminou" : est.error)
                   << '\n';
         return kExitFile;
+    }
+    if (WorkAreaKnown(o.machine) && !est.extentSteps.empty) {
+        // Checked as if the job started at the home corner.
+        MachinePosition home;
+        HomedXYHere(home);
+        const Extent& e = est.extentSteps;
+        const std::string warning =
+            ExtentWarning(home, o.machine, e.minX, e.minY, e.maxX, e.maxY);
+        if (!warning.empty()) std::cerr << "portmill-cli: aviso: " << warning << '\n';
     }
     std::cout << "Duração estimada: " << FormatDuration(est.durationNs) << '\n';
     if (est.extentUnits.empty) {

@@ -91,6 +91,22 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
             return false;
         }
         o.simZTop = top;
+    } else if (name == "--steps-per-mm" || name == "--travel") {
+        double a = 0;
+        double b = 0;
+        MachineSettings m = o.machine;
+        const bool steps = name == "--steps-per-mm";
+        if (ParsePair(value, a, b)) {
+            (steps ? m.StepsPerMmX : m.TravelX) = a;
+            (steps ? m.StepsPerMmY : m.TravelY) = b;
+        }
+        const std::string why = ValidateMachineSettings(m);
+        if (!ParsePair(value, a, b) || !why.empty()) {
+            error = name + " espera X,Y" + (steps ? " (meios-passos por mm)" : " (mm)") +
+                    ", não \"" + value + "\"" + (why.empty() ? "" : ": " + why);
+            return false;
+        }
+        o.machine = m;
     } else if (name == "--trace") {
         o.tracePath = value;
     } else if (name == "--dots") {
@@ -139,6 +155,9 @@ const char* UsageText() {
            "  --clock virtual|real, default virtual (selftest: real)\n"
            "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
            "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n"
+           "  --steps-per-mm X,Y half-steps per millimetre, default 11.27,11.27 (40 / 3.55)\n"
+           "  --travel X,Y       travel in mm: Home XY gives up after it plus 10 %;\n"
+           "                     estimate warns when the drawing, from X 0 Y 0, leaves it\n"
            "  --sim-broken AXES  home-xy, home-z: switches that never close (x, y, z)\n";
 }
 

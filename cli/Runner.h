@@ -38,7 +38,11 @@ struct Options {
     std::string tracePath;
     std::string dotsPath;
     std::string listPath;
-    MachineSettings machine;  // --accel, --start-rate, --travel-speed
+    // --accel, --start-rate, --travel-speed, --steps-per-mm and --travel: the
+    // machine's ramps, travel speed and size, for the moves, the Home XY
+    // allowance and the work-area check. The window's own settings are never
+    // read.
+    MachineSettings machine;
 };
 
 // A command's arguments after its name: the positional ones in order, the

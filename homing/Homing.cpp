@@ -15,10 +15,16 @@ constexpr std::int16_t kHomeXYControl = 1;
 }  // namespace
 
 std::string HomeSwitchNotFound(bool x, bool y) {
-    const std::string steps = std::to_string(kHomeSteps);
+    return HomeSwitchNotFound(x, y, kHomeSteps, kHomeSteps);
+}
+
+std::string HomeSwitchNotFound(bool x, bool y, std::int32_t stepsX, std::int32_t stepsY) {
+    const std::string steps = std::to_string(x ? stepsX : stepsY);
     if (x && y) {
+        const std::string both =
+            stepsX == stepsY ? steps : std::to_string(stepsX) + " e " + std::to_string(stepsY);
         return "As chaves de origem dos eixos X e Y não foram encontradas: os eixos andaram " +
-               steps +
+               both +
                " meios-passos sem que as chaves fechassem. Os motores foram desligados. "
                "Verifique as chaves e as suas ligações.";
     }
@@ -32,8 +38,10 @@ void Command4_Click(Context& c) {
     if (!BeginOperation(c, Operation::HomeXY)) return;
     c.ui.SetWaitCursor(true);
 
-    std::int32_t countX = kHomeSteps;
-    std::int32_t countY = kHomeSteps;
+    const std::int32_t allowX = HomeAllowanceSteps(c.st.Settings, AxisXY::X);
+    const std::int32_t allowY = HomeAllowanceSteps(c.st.Settings, AxisXY::Y);
+    std::int32_t countX = allowX;
+    std::int32_t countY = allowY;
     bool lostX = false;
     bool lostY = false;
     c.port.vbOut(kControlReg, kHomeXYControl);
@@ -51,6 +59,7 @@ void Command4_Click(Context& c) {
         if (stepX) --countX;
         c.port.vbOut(kDataReg, static_cast<std::int16_t>(c.st.PhaseTableX[countX % 8] +
                                                          c.st.PhaseTableY[countY % 8]));
+        CountXYWrite(c.st.Position, countX % 8, countY % 8);
         c.clock.SpinDelay(kHomePause);
         const int first = c.port.vbInp(kStatusReg);
         const int second = c.port.vbInp(kStatusReg);
@@ -58,9 +67,14 @@ void Command4_Click(Context& c) {
     } while (open);
 
     ReleaseMotors(c);
+    if (lostX || lostY) {
+        LostXY(c.st.Position);
+    } else {
+        HomedXYHere(c.st.Position);
+    }
     c.ui.SetWaitCursor(false);
     EndOperation(c);
-    if (lostX || lostY) c.ui.MsgBox(HomeSwitchNotFound(lostX, lostY), kMsgTitle);
+    if (lostX || lostY) c.ui.MsgBox(HomeSwitchNotFound(lostX, lostY, allowX, allowY), kMsgTitle);
 }
 
 void Command3_Click(Context& c) {
@@ -72,6 +86,7 @@ void Command3_Click(Context& c) {
     std::int16_t cycles = 0;
     const bool full = LiftToTop(c, kJogPause, cycles) == LiftEnd::Full;
     // Nothing is released: the last phase, 3, holds the tool at the top.
+    if (c.ui.LampVisible(5)) HomedZHere(c.st.Position);
     EndOperation(c);
     if (full) c.ui.MsgBox(kZTopNotFound, kMsgTitle);
 }

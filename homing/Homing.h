@@ -14,8 +14,8 @@ inline constexpr long kHomePause = 5000;
 
 // "Home XY": X and Y together towards their home switches, reading the
 // status register itself; no event pump; every coil released at the end.
-// An axis whose switch is still open after kHomeSteps half-steps stops the
-// homing: every coil off, then a message naming the axis.
+// An axis whose switch is still open after its allowance (kHomeSteps, or
+// what the machine's travel gives) stops the homing: every coil off, then a message naming the axis.
 // When the program is quitting (Controls::Quitting()) the homing stops at its
 // next pass, every coil off.
 void Command4_Click(Context& c);
@@ -25,5 +25,7 @@ void Command3_Click(Context& c);
 
 // The message of a Home XY that gave up on the named axes.
 std::string HomeSwitchNotFound(bool x, bool y);
+// The same after an allowance of stepsX and stepsY half-steps.
+std::string HomeSwitchNotFound(bool x, bool y, std::int32_t stepsX, std::int32_t stepsY);
 
 }  // namespace pm

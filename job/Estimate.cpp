@@ -24,7 +24,8 @@ void Extent::add(double x, double y) {
 }
 
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel,
+                        const std::function<void(float, float, std::uint32_t)>& onDot) {
     JobEstimate est;
     HeadlessMachine machine(settings.machine);
     MachineState& st = machine.state();
@@ -35,16 +36,20 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     ui.slider2 = settings.speed;
     ui.text[3] = settings.divisor;
     ui.caption = plotFile;
+    ui.onDot = onDot;
 
-    // The points visited: the target of every statement that carries a pair,
-    // seen at the first pump after the statement was listed.
+    // The points visited: the job's origin, where the tool starts, and the
+    // target of every statement that carries a pair, seen at the first pump
+    // after the statement was listed.
     std::size_t seen = 0;
     const auto sample = [&] {
         if (ui.list.size() == seen) return;
         seen = ui.list.size();
         // Statements before the start are read, not visited.
         if (seen < settings.fromStatement) return;
-        if (CutStatement(ui.list.at(seen - 1)).hasPair) est.extentSteps.add(st.TargetX, st.TargetY);
+        if (!CutStatement(ui.list.at(seen - 1)).hasPair) return;
+        if (est.extentSteps.empty) est.extentSteps.add(0, 0);
+        est.extentSteps.add(st.TargetX, st.TargetY);
     };
     ui.onPump = [&] {
         sample();

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ struct JobEstimate {
     bool cancelled = false;   // the cancel flag stopped it
     std::int64_t durationNs = 0;  // the job's duration at these settings
     unsigned long long statements = 0;
-    // The points the job visits, in half-steps (its targets), and the same
+    // The points the job visits, in half-steps (its origin and its targets), and the same
     // in plot units (the half-steps times the divisor the job used).
     Extent extentSteps;
     Extent extentUnits;
@@ -51,8 +52,10 @@ struct JobEstimate {
 // simulated machine and headless controls, with a machine state of its own,
 // so it may run on any thread. When cancel is given and becomes true, the job
 // is cancelled at its next event pump and the result says so.
+// onDot, when given, sees each dot the job draws as it would on the canvas.
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr,
+                        const std::function<void(float, float, std::uint32_t)>& onDot = {});
 
 // "1 h 02 min 03 s", "4 min 05 s", "12.3 s": a duration for the operator.
 std::string FormatDuration(std::int64_t ns);

@@ -126,6 +126,7 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     s.TargetX = 0;
     s.TargetY = 0;
     s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.ui.Text(3)};
+    s.Position.JobOriginPending = true;
     c.ui.SetJobProgress(0, file.size());
 
     StatementBuffer statement;

@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "motion/MachinePosition.h"
 #include "motion/MachineSettings.h"
 
 namespace pm {
 
 // The operations that move the machine or read the plot file. While one
 // runs, the others refuse to start.
-enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog };
+enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog, ReturnToOrigin };
 
 // Where a job stands, or where one stopped: enough to start it again there.
 struct StopPoint {
@@ -39,8 +40,10 @@ struct MachineState {
     bool ToolRaised = false;
     // The operation running now, if any.
     Operation Running = Operation::None;
-    // The ramps and the travel speed of the XY moves.
+    // What the owner set about the machine (its size, ramps and travel
+    // speed), and where it stands.
     MachineSettings Settings;
+    MachinePosition Position;
 
     // "Pausar" (-1) asks the running job to hold at the next pass of its
     // move; "Continuar" (0) lets it go on.

@@ -80,12 +80,19 @@ void MoveToTarget(Context& c) {
         if (s.MoveMode == "M" || s.MoveMode == "D") {
             const int sc = c.ui.Slider1();
             const double px = sc != 0 ? x / sc : x;
-            const double py = 5700 - (sc != 0 ? y / sc : y);
+            const double py = kPreviewBase - (sc != 0 ? y / sc : y);
             c.ui.PSet(static_cast<float>(px), static_cast<float>(py),
                       s.MoveMode == "M" ? kGreen : kBlue);
         }
 
-        if (c.ui.Check1()) c.port.vbOut(kDataReg, static_cast<std::int16_t>(DataByte(s, x, y)));
+        const int ix = PhaseIndex(x);
+        const int iy = PhaseIndex(y);
+        if (c.ui.Check1()) {
+            c.port.vbOut(kDataReg,
+                         static_cast<std::int16_t>(DataByte(s, x, y)));
+            CountXYWrite(s.Position, ix, iy);
+            if (s.Running == Operation::Job) NoteJobPoint(s.Position, x, y);
+        }
         // The step took effect when the write returned; pacing from here
         // means a write held up (the thread descheduled in it) makes the
         // next step later, never sooner.
@@ -136,6 +143,7 @@ void HoldWhilePaused(Context& c) {
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
     for (const int v : phases) {
         c.port.vbOut(kControlReg, static_cast<std::int16_t>(v));
+        CountZWrite(c.st.Position, v);
         c.clock.SpinDelay(pause);
     }
 }

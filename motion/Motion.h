@@ -18,6 +18,9 @@ inline constexpr long kToolPause = 10000;  // lift and lower, per Z write
 inline constexpr long kJogPause = 8000;    // Home Z and the jog pad, per Z write
 inline constexpr long kSpeedCounts = 1000; // per unit of Slider2, per XY step
 
+// The canvas line, in twips from its top, on which Y 0 is drawn.
+inline constexpr double kPreviewBase = 5700;
+
 // The drive-table index 0-7 of an axis position: rounded to the nearest
 // integer (a half to the even neighbour), its non-negative residue mod 8.
 int PhaseIndex(double position);

@@ -60,6 +60,14 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"HomeZLowTop", {"home-z", "--sim-ztop", "3"}, 0, {"sim=2000,1500,131 "}, ""},
         CliCase{"HomeXYLostX", {"home-xy", "--sim-broken", "x"}, 1,
                 {"sim=-397999,0,0 missed=0\n"}, "eixo X não foi encontrada"},
+        // With the travel known, the allowance is the travel plus 10 %:
+        // 200 mm x 11.27 x 1.1 = 2479.4, so 2480 passes of 0.5 ms.
+        CliCase{"HomeXYLostXWithTravel",
+                {"home-xy", "--sim-broken", "x", "--steps-per-mm", "11.27,11.27", "--travel", "200,150"},
+                1,
+                {"elapsed_ns=1240000000 sim=-479,0,0 missed=0\n"},
+                "andou 2480 meios-passos"},
+        CliCase{"TravelNotAPair", {"home-xy", "--travel", "200"}, 2, {}, "--travel espera X,Y"},
         CliCase{"HomeZLostZ", {"home-z", "--sim-broken", "z"}, 1,
                 {"sim=2000,1500,131067 "}, "A chave do topo do eixo Z"},
         CliCase{"ArgumentRefused", {"home-xy", "extra"}, 2, {}, "não leva argumentos"},

@@ -182,4 +182,36 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--motors", "on", "--speed", "4", "--accel", "25000",
                                                "--start-rate", "300", "--travel-speed", "1"}));
 
+// The extent counts the job's origin, where the tool starts; with the
+// travel given, a drawing that leaves the work area (from X 0 Y 0) is
+// warned about, and the estimate still runs.
+TEST(CliEstimateExtent, CountsTheOriginAndWarnsBeyondTheTravel) {
+    struct Row {
+        const char* drawing;
+        std::vector<std::string> options;
+        const char* last;  // the end of the last line
+        bool warns;
+    };
+    const Row rows[] = {
+        {"PD;PA400,0;", {"--divisor", "1"}, "units=0,0,400,0 steps=0,0,400,0\n", false},
+        {"PU;PA-40,80;", {"--divisor", "2"}, "units=-40,0,0,80 steps=-20,0,0,40\n", false},
+        {"PD;PA400,0;", {"--divisor", "1", "--travel", "40,10", "--steps-per-mm", "10,10"},
+         "units=0,0,400,0 steps=0,0,400,0\n", false},
+        {"PD;PA401,0;", {"--divisor", "1", "--travel", "40,10", "--steps-per-mm", "10,10"},
+         "units=0,0,401,0 steps=0,0,401,0\n", true},
+        {"PU;PA-40,80;", {"--divisor", "2", "--travel", "100,100"}, "steps=-20,0,0,40\n", true},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> words{"estimate", Write("extent.red", row.drawing)};
+        words.insert(words.end(), row.options.begin(), row.options.end());
+        const Result r = Cli(words);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out.ends_with(row.last)) << row.drawing << "\n" << r.out;
+        EXPECT_EQ(r.err.find("sai da área de trabalho") != std::string::npos, row.warns)
+            << row.drawing << "\n" << r.err;
+    }
+    EXPECT_EQ(Cli({"estimate", Write("e.red", "PD;"), "--travel", "40"}).status, 2);
+    EXPECT_EQ(Cli({"estimate", Write("e.red", "PD;"), "--steps-per-mm", "0,3"}).status, 2);
+}
+
 }  // namespace

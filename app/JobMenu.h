@@ -1,0 +1,74 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+
+namespace pm {
+
+class Form1;
+class SettingsStore;
+
+// The "Trabalho" menu of the window and what goes with it: the machine's
+// settings ("Máquina…"), the way back to the job's origin, the scale that
+// fits the drawing, the recent files, the port; the machine's place in the
+// status bar; the mouse wheel over the canvas; and the settings the window
+// remembers (when it has a store).
+class JobMenu final : public QObject {
+    Q_OBJECT
+public:
+    // portName: the name of the port the window drives now.
+    JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString portName);
+    ~JobMenu() override;
+    JobMenu(const JobMenu&) = delete;
+    JobMenu& operator=(const JobMenu&) = delete;
+
+    QMenu* menu() const { return menu_; }
+    // Adds an item to the menu, before "Porta…" and its separator when
+    // before is null, or before the given item.
+    QAction* addItem(const QString& caption, const char* name, std::function<void()> handler,
+                     QAction* before = nullptr);
+
+    // Handlers of the items.
+    void Maquina_Click();
+    void VoltarOrigem_Click();
+    void AjustarEscala_Click();
+    void AbrirRecente(const QString& path);
+    void Porta_Click();
+
+    // Called by the window: before "Fresar" starts a job (the work-area
+    // warning), after a file was chosen, and when the status bar is brought
+    // up to date.
+    void BeforeJob();
+    void FileOpened(const QString& path);
+    void UpdateStatus();
+
+    const QString& portName() const { return portName_; }
+
+    // The wheel's notches turned so far, for a notch in parts.
+    static constexpr int kWheelNotch = 120;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void LoadSettings();
+    void FillRecentMenu();
+
+    Form1& form_;
+    std::shared_ptr<SettingsStore> store_;
+    QString portName_;
+    QMenu* menu_ = nullptr;
+    QMenu* recent_ = nullptr;
+    QAction* portAction_ = nullptr;
+    QAction* tail_ = nullptr;  // the separator before "Porta…"
+    QLabel* position_ = nullptr;
+    int wheel_ = 0;
+};
+
+}  // namespace pm

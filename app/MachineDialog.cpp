@@ -1,0 +1,124 @@
+#include "app/MachineDialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "motion/MachinePosition.h"
+#include "motion/Motion.h"
+
+namespace pm {
+namespace {
+
+struct FieldInfo {
+    const char* name;     // objectName of the box
+    const char* label;
+    bool zeroAllowed;     // empty or 0: not known
+};
+
+constexpr std::array<FieldInfo, MachineDialog::kFields> kInfo{{
+    {"passosX", "Meios-passos por mm em X:", false},
+    {"passosY", "Meios-passos por mm em Y:", false},
+    {"cursoX", "Curso de X em mm (0: não conhecido):", true},
+    {"cursoY", "Curso de Y em mm (0: não conhecido):", true},
+    {"folgaX", "Folga do Home XY em X, mm (0: curso + 10 %):", true},
+    {"folgaY", "Folga do Home XY em Y, mm (0: curso + 10 %):", true},
+    {"ciclosZ", "Ciclos de Z por mm (0: não conhecido):", true},
+}};
+
+QString Text(double v) {
+    QString s = QString::number(v, 'g', 10);
+    s.replace(QLatin1Char('.'), QLatin1Char(','));
+    return s;
+}
+
+double& Value(MachineSettings& m, int field) {
+    switch (field) {
+        case MachineDialog::StepsX: return m.StepsPerMmX;
+        case MachineDialog::StepsY: return m.StepsPerMmY;
+        case MachineDialog::TravelX: return m.TravelX;
+        case MachineDialog::TravelY: return m.TravelY;
+        case MachineDialog::AllowX: return m.HomeAllowanceX;
+        case MachineDialog::AllowY: return m.HomeAllowanceY;
+        default: return m.ZCyclesPerMm;
+    }
+}
+
+}  // namespace
+
+MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
+    : QDialog(parent), result_(m) {
+    setObjectName(QStringLiteral("Maquina"));
+    setWindowTitle(QStringLiteral("Máquina"));
+    auto* form = new QFormLayout;
+    MachineSettings shown = m;
+    for (int i = 0; i < kFields; ++i) {
+        auto* e = new QLineEdit(Text(Value(shown, i)), this);
+        e->setObjectName(QString::fromLatin1(kInfo[static_cast<std::size_t>(i)].name));
+        form->addRow(QString::fromUtf8(kInfo[static_cast<std::size_t>(i)].label), e);
+        edits_[static_cast<std::size_t>(i)] = e;
+    }
+    auto* note = new QLabel(
+        QStringLiteral("O padrão de meios-passos por mm é o que o divisor 3,55 supõe: 40 / 3,55.\n"
+                       "Com o curso conhecido, o Home XY desiste após o curso mais 10 %,\n"
+                       "e \"Fresar\" avisa quando o desenho sai da área de trabalho."),
+        this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &MachineDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &MachineDialog::reject);
+    auto* box = new QVBoxLayout(this);
+    box->addLayout(form);
+    box->addWidget(note);
+    box->addWidget(buttons);
+}
+
+bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSettings& m,
+                         QString& error) {
+    MachineSettings read = m;
+    for (int i = 0; i < kFields; ++i) {
+        const FieldInfo& info = kInfo[static_cast<std::size_t>(i)];
+        QString t = texts[static_cast<std::size_t>(i)].trimmed();
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+        double v = 0;
+        bool ok = t.isEmpty() && info.zeroAllowed;
+        if (!t.isEmpty()) v = t.toDouble(&ok);
+        if (!ok) {
+            QString label = QString::fromUtf8(info.label);
+            label.chop(1);  // the colon
+            error = QStringLiteral("\"%1\" não é um número: %2.")
+                        .arg(texts[static_cast<std::size_t>(i)].trimmed(), label);
+            return false;
+        }
+        Value(read, i) = v;
+    }
+    const std::string why = ValidateMachineSettings(read);
+    if (!why.empty()) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    m = read;
+    return true;
+}
+
+void MachineDialog::accept() {
+    std::array<QString, kFields> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = edits_[i]->text();
+    QString error;
+    MachineSettings m = result_;
+    if (!Read(texts, m, error)) {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kMsgTitle), error, QMessageBox::Ok,
+                        this);
+        box.setObjectName(QStringLiteral("MsgBox"));
+        box.exec();
+        return;
+    }
+    result_ = m;
+    QDialog::accept();
+}
+
+}  // namespace pm

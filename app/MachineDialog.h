@@ -1,0 +1,34 @@
+#pragma once
+#include <QDialog>
+#include <array>
+
+#include "motion/MachineSettings.h"
+
+class QLineEdit;
+
+namespace pm {
+
+// "Máquina…": the half-steps per millimetre, the travel, the Home XY
+// allowance and the Z cycles per millimetre. "OK" checks every value and
+// says in a message what is wrong, keeping the dialog open.
+class MachineDialog final : public QDialog {
+    Q_OBJECT
+public:
+    MachineDialog(const MachineSettings& m, QWidget* parent);
+
+    // The settings entered, once the dialog was accepted.
+    const MachineSettings& result() const { return result_; }
+
+    // Reads the fields' texts (a decimal point or comma; empty is 0 for the
+    // values that may be unknown) into m, or says why not.
+    enum Field { StepsX, StepsY, TravelX, TravelY, AllowX, AllowY, ZCycles, kFields };
+    static bool Read(const std::array<QString, kFields>& texts, MachineSettings& m, QString& error);
+
+    void accept() override;
+
+private:
+    std::array<QLineEdit*, kFields> edits_{};
+    MachineSettings result_;
+};
+
+}  // namespace pm

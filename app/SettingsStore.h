@@ -1,0 +1,57 @@
+#pragma once
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+#include "motion/MachineSettings.h"
+
+namespace pm {
+
+// What the window remembers between runs, in the user's settings (QSettings):
+// the machine, the divisor, the speed, the scale, the folder of the last
+// "Abrir", the port and the last files opened. Every value is written as
+// soon as it changes. "Ativar Motores" is never remembered: the motors start
+// off at every start.
+class SettingsStore {
+public:
+    // The user's own settings of this program.
+    SettingsStore();
+    // Settings in the given INI file (tests, or a machine of its own).
+    explicit SettingsStore(const QString& iniFile);
+
+    static constexpr int kRecentFiles = 10;
+
+    // The machine; values out of range fall back to the defaults.
+    MachineSettings machine() const;
+    void setMachine(const MachineSettings& m);
+
+    std::optional<QString> divisor() const;
+    void setDivisor(const QString& text);
+    std::optional<int> speed() const;   // Slider2, 0..40
+    void setSpeed(int v);
+    std::optional<int> scale() const;   // Slider1, -3..10
+    void setScale(int v);
+    QString lastFolder() const;
+    void setLastFolder(const QString& folder);
+    QString port() const;               // a name OpenPort knows, empty if none
+    void setPort(const QString& name);
+
+    // The last files opened, newest first.
+    QStringList recentFiles() const;
+    // Puts path first (once), keeping at most kRecentFiles.
+    void addRecentFile(const QString& path);
+    void removeRecentFile(const QString& path);
+
+    // Writes everything out now (each change is written as it is made).
+    void sync() { settings_->sync(); }
+
+private:
+    std::optional<int> wholeIn(const char* key, int lo, int hi) const;
+    void put(const char* key, const QVariant& value);
+
+    std::unique_ptr<QSettings> settings_;
+};
+
+}  // namespace pm

@@ -1,0 +1,126 @@
+// The menu "Trabalho": pause, continue, cancel while paused, and a job
+// started again where the last one stopped.
+#include <QSettings>
+
+#include "tests/app/WindowFixture.h"
+
+namespace pm::test {
+namespace {
+
+const QByteArray kHouse =
+    "PU0,0;PD1200,0;PD1200,900;PD0,900;PD0,0;PU0,900;PD600,1500;PD1200,900;PU450,0;PD450,500;"
+    "PD750,500;PD750,0;PU;";
+
+class ResumeMenu : public Window {
+protected:
+    void SetUp() override {
+        // The stopping point goes to settings of this test's own.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+        QSettings(QStringLiteral("portmill"), QStringLiteral("portmill")).clear();
+        Window::SetUp();
+        w<QCheckBox>("Check1")->setChecked(true);
+        choose(kHouse);
+    }
+    QString status() { return w<QLabel>("jobStatus")->text(); }
+
+    // Presses "Pausar" as statement `at` is listed, then, once held,
+    // "Continuar" or "Cancelar"; records what the window showed while held.
+    void holdAt(std::size_t at, const char* release) {
+        bool asked = false;
+        int heldPumps = 0;
+        form_->onPump = [=, this, &asked, &heldPumps]() mutable {
+            if (!asked && form_->statements().size() >= at) {
+                asked = true;
+                action("Pausar")->trigger();
+            } else if (action("Continuar")->isEnabled() && ++heldPumps == 20) {
+                heldStatus_ = status();
+                heldFresar_ = w<QToolButton>("Command1")->isEnabled();
+                heldPausar_ = action("Pausar")->isEnabled();
+                if (std::string(release) == "Cancel") {
+                    click("Cancel");
+                } else {
+                    action(release)->trigger();
+                }
+            }
+        };
+    }
+
+    QTemporaryDir settingsDir_;
+    QString heldStatus_;
+    bool heldFresar_ = true;
+    bool heldPausar_ = true;
+};
+
+TEST_F(ResumeMenu, StandsAfterEsquemaWithItsKeys) {
+    const QList<QAction*> bar = form_->menuBar()->actions();
+    ASSERT_GE(bar.size(), 5);
+    EXPECT_EQ(bar[3]->text(), QStringLiteral("Esquema"));
+    EXPECT_EQ(bar[4]->text(), QStringLiteral("Trabalho"));
+    for (const char* name : {"Pausar", "Continuar"}) {
+        const QList<QKeySequence> keys = action(name)->shortcuts();
+        EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_Pause))) << name;
+        EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_P))) << name;
+        EXPECT_FALSE(action(name)->isEnabled()) << name << " with no job";
+    }
+    EXPECT_EQ(action("ComecarDa")->text(), QStringLiteral("Começar da declaração…"));
+    EXPECT_TRUE(action("ComecarDa")->isEnabled());
+}
+
+TEST_F(ResumeMenu, PausedJobSaysWhereAndGoesOnToTheEnd) {
+    holdAt(3, "Continuar");
+    click("Command1");
+    form_->onPump = nullptr;
+    EXPECT_EQ(heldStatus_, QStringLiteral("Pausado na declaração 3"));
+    EXPECT_FALSE(heldFresar_);
+    EXPECT_FALSE(heldPausar_);
+    EXPECT_EQ(status(), QString());
+    EXPECT_EQ(form_->state().Running, Operation::None);
+    EXPECT_EQ(form_->statements().size(), 13U);
+    EXPECT_EQ(sim_.missedSteps(), 0);
+    EXPECT_EQ(Form1::SavedStopPoint().statement, 0U);
+}
+
+TEST_F(ResumeMenu, CancelWhilePausedIsProposedForTheNextStart) {
+    holdAt(7, "Cancel");
+    click("Command1");
+    form_->onPump = nullptr;
+    EXPECT_EQ(heldStatus_, QStringLiteral("Pausado na declaração 7"));
+    EXPECT_EQ(status(), QStringLiteral("Cancelado na declaração 7"));
+    const StopPoint kept = Form1::SavedStopPoint();
+    EXPECT_EQ(kept.file, form_->Caption());
+    EXPECT_EQ(kept.statement, 7U);
+    EXPECT_EQ(kept.divisor, "3.55");
+    EXPECT_GT(sim_.z(), 0) << "the tool stays lifted";
+
+    // The machine put back at the origin: start there, from the proposal.
+    std::uint64_t proposed = 0;
+    form_->askStatement = [&](std::uint64_t p) {
+        proposed = p;
+        return p;
+    };
+    action("ComecarDa")->trigger();
+    form_->settle();
+    EXPECT_EQ(proposed, 7U);
+    EXPECT_EQ(form_->state().Running, Operation::None);
+    EXPECT_EQ(status(), QString());
+    EXPECT_EQ(Form1::SavedStopPoint().statement, 0U) << "a finished job leaves nothing to resume";
+    EXPECT_EQ(sim_.missedSteps(), 0);
+}
+
+TEST_F(ResumeMenu, SairDuringAJobKeepsWhereItWas) {
+    form_->onPump = [this] {
+        if (form_->statements().size() >= 5 && exits_ == 0) action("Exit")->trigger();
+    };
+    // The test's Sair does not end the program: cancel the job after it.
+    form_->onExit = [this] {
+        ++exits_;
+        click("Cancel");
+    };
+    click("Command1");
+    form_->onPump = nullptr;
+    EXPECT_EQ(exits_, 1);
+    EXPECT_EQ(Form1::SavedStopPoint().statement, 5U);
+}
+
+}  // namespace
+}  // namespace pm::test
