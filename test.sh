@@ -27,7 +27,7 @@ elif [ "${1:-}" = "--tsan" ]; then
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/reliability/sanitizer/tsan.supp"
   cmake -S . -B "$BUILD_DIR" -G Ninja -DPORTMILL_TSAN=ON > /dev/null
   cmake --build "$BUILD_DIR" -j"$(nproc)" --target window_tests
-  ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" -R '^(Window|Import|Handoff|JobMenu|Operations/|StatementModel)'
+  ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" -R '^(Window|Import|Handoff|JobMenu|ResumeMenu|Operations/|StatementModel)'
   exit
 else
   pm_build
