@@ -418,7 +418,10 @@ void Form1::SetLampVisible(int i, bool visible) {
     if (i >= 3 && i <= 7) LE_[static_cast<std::size_t>(i)]->setVisible(visible);
 }
 
-void Form1::PSet(float x, float y, std::uint32_t colour) { Picture1_->PSet(x, y, colour); }
+void Form1::PSet(float x, float y, std::uint32_t colour) {
+    Picture1_->PSet(x, y, colour);
+    if (options_.records != nullptr) options_.records->dot(x, y, colour);
+}
 void Form1::ClearPreview() { Picture1_->Cls(); }
 
 void Form1::ListAdd(std::string_view entry) {
@@ -449,6 +452,7 @@ void Form1::SetOperationRunning(Operation op) {
         jobEndNs_ = clock_->nowNs();
     }
     UpdateProgressStatus();
+    if (op == Operation::None) SaveRecords(false);
     // Settings changed while the machine moved are estimated now, so the
     // worker never competes with a running operation for the processor.
     if (op == Operation::None && estimateDeferred_) StartEstimate();
@@ -693,6 +697,7 @@ void Form1::EstimateArrived(unsigned generation, const JobEstimate& e) {
 }
 
 void Form1::Exit_Click() {
+    SaveRecords(true);
     if (onExit) {
         onExit();
         return;
@@ -742,6 +747,7 @@ void Form1::Picture1_MouseMove(double x, double y) {
 
 void Form1::Timer1_Timer() {
     pm::Timer1_Timer(ctx_);
+    if (options_.records != nullptr) options_.records->flush();
     UpdatePortStatus();
     if (running_ == Operation::Job) UpdateProgressStatus();
 }

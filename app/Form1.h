@@ -13,6 +13,7 @@
 #include "motion/Context.h"
 #include "motion/Controls.h"
 #include "motion/MachineState.h"
+#include "motion/Records.h"
 #include "port/Port.h"
 
 class QCheckBox;
@@ -43,6 +44,9 @@ public:
         // and set clockTicks, so the poll follows the clock inside DoEvents().
         bool startTimer = true;
         bool clockTicks = false;
+        // Records of the run for diagnosis (the dots as they are drawn, the
+        // list at the end of each operation and at the exit), or none.
+        RunRecords* records = nullptr;
     };
 
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
@@ -136,6 +140,9 @@ private:
     void StartEstimate();
     void EstimateArrived(unsigned generation, const JobEstimate& e);
     bool AskReplace(const QString& path);
+    // Writes the list record and hands the others to the system; closes
+    // them too when the program ends.
+    void SaveRecords(bool closing);
 
     // Handlers of this window.
     void Abrir_Click();

@@ -5,7 +5,18 @@
 #include <cstdio>
 
 #include "app/Form1.h"
+#include "motion/Records.h"
 #include "port/PortFactory.h"
+#include "port/SimOptions.h"
+
+namespace {
+
+int Fail(const std::string& error, int status) {
+    std::fprintf(stderr, "portmill: %s\n", error.c_str());
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -18,17 +29,55 @@ int main(int argc, char* argv[]) {
     QCommandLineOption portOption(QStringLiteral("port"),
                                   QStringLiteral("Porta a usar (%1).").arg(QLatin1String(pm::kPortNames)),
                                   QStringLiteral("nome"), QStringLiteral("auto"));
-    args.addOption(portOption);
+    QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Grava cada acesso à porta em PATH: \"<t_ns> <W|R> <endereço> <valor>\"."),
+        QStringLiteral("PATH"));
+    QCommandLineOption dotsOption(QStringLiteral("dots"),
+                                  QStringLiteral("Grava cada ponto da prévia em PATH: \"<x> <y> <cor>\"."),
+                                  QStringLiteral("PATH"));
+    QCommandLineOption listOption(
+        QStringLiteral("list"),
+        QStringLiteral("Grava a lista de comandos em PATH ao fim de cada operação e ao sair."),
+        QStringLiteral("PATH"));
+    QCommandLineOption simStartOption(
+        QStringLiteral("sim-start"),
+        QStringLiteral("Máquina simulada: onde estão os eixos ao começar, em passos."),
+        QStringLiteral("X,Y,Z"));
+    QCommandLineOption simZTopOption(
+        QStringLiteral("sim-ztop"),
+        QStringLiteral("Máquina simulada: onde fecha a chave do topo de Z, em passos."),
+        QStringLiteral("N"));
+    args.addOptions({portOption, traceOption, dotsOption, listOption, simStartOption, simZTopOption});
     args.process(app);
 
     std::string error;
-    std::unique_ptr<pm::Port> port = pm::OpenPort(args.value(portOption).toStdString(), &error);
-    if (!port) {
-        std::fprintf(stderr, "portmill: %s\n", error.c_str());
-        return 2;
+    pm::SimOptions sim;
+    if (args.isSet(simStartOption) &&
+        !pm::ParseSimStart(args.value(simStartOption).toStdString(), sim, error)) {
+        return Fail(error, 2);
     }
+    if (args.isSet(simZTopOption) &&
+        !pm::ParseSimZTop(args.value(simZTopOption).toStdString(), sim, error)) {
+        return Fail(error, 2);
+    }
+    std::unique_ptr<pm::Port> port = pm::OpenPort(args.value(portOption).toStdString(), &error);
+    if (!port) return Fail(error, 2);
+    if (!pm::SetUpSimulatedMachine(*port, sim, error)) return Fail(error, 2);
 
-    pm::Form1 form(std::move(port), std::make_unique<pm::RealClock>());
+    // Records for diagnosis, on the clock the window runs on.
+    pm::RunRecords records;
+    if (!records.open(QFile::encodeName(args.value(traceOption)).toStdString(),
+                      QFile::encodeName(args.value(dotsOption)).toStdString(),
+                      QFile::encodeName(args.value(listOption)).toStdString(), error)) {
+        return Fail(error, 1);
+    }
+    auto clock = std::make_unique<pm::RealClock>();
+    port = records.port(std::move(port), *clock);
+
+    pm::Form1::Options options;
+    options.records = &records;
+    pm::Form1 form(std::move(port), std::move(clock), options);
     form.show();
     // A port that cannot be driven is named once, over the window.
     QTimer::singleShot(0, &form, [&form] { form.ReportPortFault(); });

@@ -1,9 +1,7 @@
 #include "cli/Runner.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cinttypes>
-#include <cstring>
 #include <iostream>
 
 #include "homing/SwitchPoll.h"
@@ -26,17 +24,6 @@ bool ParseInRange(const std::string& name, const std::string& text, int lo, int 
         error = name + " espera um número inteiro de " + std::to_string(lo) + " a " +
                 std::to_string(hi) + ", não \"" + text + "\"";
         return false;
-    }
-    return true;
-}
-
-bool ParseTriple(const std::string& text, std::array<long long, 3>& out) {
-    std::size_t begin = 0;
-    for (int i = 0; i < 3; ++i) {
-        const std::size_t comma = i < 2 ? text.find(',', begin) : text.size();
-        if (comma == std::string::npos) return false;
-        if (!ParseWhole(text.substr(begin, comma - begin), out[i])) return false;
-        begin = comma + 1;
     }
     return true;
 }
@@ -65,19 +52,9 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
         }
         o.realClock = value == "real";
     } else if (name == "--sim-start") {
-        std::array<long long, 3> xyz{};
-        if (!ParseTriple(value, xyz)) {
-            error = "--sim-start espera X,Y,Z em números inteiros, não \"" + value + "\"";
-            return false;
-        }
-        o.simStart = xyz;
+        return ParseSimStart(value, o.sim, error);
     } else if (name == "--sim-ztop") {
-        long long top = 0;
-        if (!ParseWhole(value, top)) {
-            error = "--sim-ztop espera um número inteiro, não \"" + value + "\"";
-            return false;
-        }
-        o.simZTop = top;
+        return ParseSimZTop(value, o.sim, error);
     } else if (name == "--trace") {
         o.tracePath = value;
     } else if (name == "--dots") {
@@ -89,25 +66,6 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
         return false;
     }
     return true;
-}
-
-std::FILE* OpenRecord(const std::string& path, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    if (f == nullptr) {
-        error = "não foi possível criar \"" + path + "\": " + std::strerror(errno);
-        return nullptr;
-    }
-    std::setvbuf(f, nullptr, _IOFBF, 1 << 20);
-    return f;
-}
-
-// Closes a record; false when anything written to it was lost.
-bool CloseRecord(std::FILE*& f, const std::string& path) {
-    if (f == nullptr) return true;
-    const bool ok = std::ferror(f) == 0 && std::fclose(f) == 0;
-    f = nullptr;
-    if (!ok) std::cerr << "portmill-cli: erro ao gravar \"" << path << "\"\n";
-    return ok;
 }
 
 }  // namespace
@@ -181,39 +139,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
     return true;
 }
 
-// Passes every access on to the port and writes it to the trace record as
-// "<t_ns> <W|R> <address> <value>".
-class Session::RecordPort final : public Port {
-public:
-    RecordPort(Port& inner, Clock& clock, std::FILE* out)
-        : inner_(inner), clock_(clock), out_(out) {}
-    void vbOut(std::int16_t address, std::int16_t value) override {
-        inner_.vbOut(address, value);
-        record('W', address, value);
-    }
-    std::int16_t vbInp(std::int16_t address) override {
-        const std::int16_t v = inner_.vbInp(address);
-        record('R', address, v);
-        return v;
-    }
-    std::string fault() const override { return inner_.fault(); }
-    std::string describe() const override { return inner_.describe(); }
-
-private:
-    void record(char kind, int address, int value) {
-        std::fprintf(out_, "%" PRId64 " %c %d %d\n", clock_.nowNs(), kind, address, value);
-    }
-    Port& inner_;
-    Clock& clock_;
-    std::FILE* out_;
-};
-
 Session::Session(const Options& options) : options_(options) {}
-
-Session::~Session() {
-    if (dots_ != nullptr) std::fclose(dots_);
-    if (traceFile_ != nullptr) std::fclose(traceFile_);
-}
 
 bool Session::open(std::string& error, int& status) {
     status = kExitUsage;
@@ -225,18 +151,7 @@ bool Session::open(std::string& error, int& status) {
     port_ = OpenPort(options_.port, &error);
     if (!port_) return false;
     sim_ = dynamic_cast<SimulatedMachine*>(port_.get());
-    if ((options_.simStart || options_.simZTop) && sim_ == nullptr) {
-        error = "--sim-start e --sim-ztop valem só para a máquina simulada (--port sim)";
-        return false;
-    }
-    if (sim_ != nullptr) {
-        if (options_.simStart) {
-            sim_->setPosition(SimulatedMachine::Axis::X, (*options_.simStart)[0]);
-            sim_->setPosition(SimulatedMachine::Axis::Y, (*options_.simStart)[1]);
-            sim_->setPosition(SimulatedMachine::Axis::Z, (*options_.simStart)[2]);
-        }
-        if (options_.simZTop) sim_->setZTop(*options_.simZTop);
-    }
+    if (!SetUpSimulatedMachine(*port_, options_.sim, error)) return false;
     // A real port opens at its first access: look now, so that a port that
     // cannot be driven stops the command before it starts.
     if (const std::string fault = CheckPort(*port_); !fault.empty()) {
@@ -246,21 +161,7 @@ bool Session::open(std::string& error, int& status) {
     }
 
     status = kExitFile;
-    if (!options_.tracePath.empty()) {
-        traceFile_ = OpenRecord(options_.tracePath, error);
-        if (traceFile_ == nullptr) return false;
-        trace_ = std::make_unique<RecordPort>(*port_, *clock_, traceFile_);
-    }
-    if (!options_.dotsPath.empty()) {
-        dots_ = OpenRecord(options_.dotsPath, error);
-        if (dots_ == nullptr) return false;
-    }
-    if (!options_.listPath.empty()) {
-        // Made now, so that a path that cannot be written fails before the job.
-        std::FILE* list = OpenRecord(options_.listPath, error);
-        if (list == nullptr) return false;
-        std::fclose(list);
-    }
+    if (!records_.open(options_.tracePath, options_.dotsPath, options_.listPath, error)) return false;
 
     LoadMachineState(st_);
     ui_ = std::make_unique<HeadlessControls>(*clock_);
@@ -268,51 +169,33 @@ bool Session::open(std::string& error, int& status) {
     ui_->slider1 = options_.scale;
     ui_->slider2 = options_.speed;
     ui_->text[3] = options_.divisor;
-    Port& port = trace_ ? static_cast<Port&>(*trace_) : *port_;
+    Port& port = records_.port(*port_, *clock_);
     context_ = std::make_unique<Context>(Context{st_, port, *ui_, *clock_});
     ui_->onTick = [this] { Timer1_Timer(*context_); };
     ui_->onMessage = [](const std::string& text) {
         std::cerr << "portmill-cli: " << text << '\n';
     };
-    if (dots_ != nullptr) {
-        ui_->onDot = [this](float x, float y, std::uint32_t colour) {
-            std::fprintf(dots_, "%.9g %.9g %" PRIu32 "\n", static_cast<double>(x),
-                         static_cast<double>(y), colour);
-        };
+    if (records_.wantsDots()) {
+        ui_->onDot = [this](float x, float y, std::uint32_t colour) { records_.dot(x, y, colour); };
     }
     status = kExitOk;
     return true;
 }
 
 int Session::finish(std::uint64_t statements) {
-    bool ok = true;
-    if (!options_.listPath.empty()) {
-        std::string error;
-        std::FILE* list = OpenRecord(options_.listPath, error);
-        if (list == nullptr) {
-            std::cerr << "portmill-cli: " << error << '\n';
-            ok = false;
-        } else {
-            std::string line;
-            for (std::size_t i = 0; i < ui_->list.size(); ++i) {
-                line.clear();
-                for (const char ch : ui_->list.at(i)) {
-                    if (ch == '\r') {
-                        line += "\\r";
-                    } else if (ch == '\n') {
-                        line += "\\n";
-                    } else {
-                        line += ch;
-                    }
-                }
-                line += '\n';
-                std::fwrite(line.data(), 1, line.size(), list);
-            }
+    std::string error;
+    bool ok = records_.writeList(
+        ui_->list.size(), [this](std::size_t i) { return ui_->list.at(i); }, error);
+    ok = records_.close(error) && ok;
+    if (!ok) {
+        std::size_t begin = 0;
+        while (begin < error.size()) {
+            std::size_t end = error.find('\n', begin);
+            if (end == std::string::npos) end = error.size();
+            std::cerr << "portmill-cli: " << error.substr(begin, end - begin) << '\n';
+            begin = end + 1;
         }
-        ok = CloseRecord(list, options_.listPath) && ok;
     }
-    ok = CloseRecord(dots_, options_.dotsPath) && ok;
-    ok = CloseRecord(traceFile_, options_.tracePath) && ok;
 
     const MachineState& s = st_;
     const char* mode = s.MoveMode.empty() ? "-" : s.MoveMode.c_str();

@@ -12,7 +12,9 @@
 #include "motion/Context.h"
 #include "motion/HeadlessControls.h"
 #include "motion/MachineState.h"
+#include "motion/Records.h"
 #include "port/Port.h"
+#include "port/SimOptions.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm::cli {
@@ -31,8 +33,7 @@ struct Options {
     bool motors = false;           // Check1
     std::string port = "sim";
     bool realClock = false;
-    std::optional<std::array<long long, 3>> simStart;
-    std::optional<long long> simZTop;
+    SimOptions sim;
     std::string tracePath;
     std::string dotsPath;
     std::string listPath;
@@ -70,7 +71,7 @@ public:
     explicit Session(const Options& options);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
-    ~Session();
+    ~Session() = default;
 
     // Opens the port and the record files. On failure returns false, with
     // the reason in error and the exit status in status.
@@ -89,18 +90,14 @@ public:
     int finish(std::uint64_t statements);
 
 private:
-    class RecordPort;
-
     Options options_;
     MachineState st_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
-    std::unique_ptr<RecordPort> trace_;
+    RunRecords records_;
     SimulatedMachine* sim_ = nullptr;
     std::unique_ptr<HeadlessControls> ui_;
     std::unique_ptr<Context> context_;
-    std::FILE* dots_ = nullptr;
-    std::FILE* traceFile_ = nullptr;
 };
 
 // The commands of this file set; each takes the words after its name.
