@@ -8,8 +8,8 @@ namespace pm {
 
 namespace {
 
-std::FILE* OpenRecord(const std::string& path, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "w");
+std::FILE* OpenRecord(const std::string& path, const char* mode, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), mode);
     if (f == nullptr) {
         error = "não foi possível criar \"" + path + "\": " + std::strerror(errno);
         return nullptr;
@@ -69,15 +69,15 @@ bool RunRecords::open(const std::string& tracePath, const std::string& dotsPath,
     dotsPath_ = dotsPath;
     listPath_ = listPath;
     if (!tracePath_.empty()) {
-        trace_ = OpenRecord(tracePath_, error);
+        trace_ = OpenRecord(tracePath_, "w", error);
         if (trace_ == nullptr) return false;
     }
     if (!dotsPath_.empty()) {
-        dots_ = OpenRecord(dotsPath_, error);
+        dots_ = OpenRecord(dotsPath_, "w", error);
         if (dots_ == nullptr) return false;
     }
     if (!listPath_.empty()) {
-        std::FILE* list = OpenRecord(listPath_, error);
+        std::FILE* list = OpenRecord(listPath_, "w", error);
         if (list == nullptr) return false;
         std::fclose(list);
     }
@@ -105,11 +105,23 @@ void RunRecords::dot(float x, float y, std::uint32_t colour) {
 bool RunRecords::writeList(std::size_t count,
                            const std::function<std::string_view(std::size_t)>& entry,
                            std::string& error) {
+    return putList("w", 0, count, entry, error);
+}
+
+bool RunRecords::appendList(std::size_t from, std::size_t count,
+                            const std::function<std::string_view(std::size_t)>& entry,
+                            std::string& error) {
+    return from >= count || putList("a", from, count, entry, error);
+}
+
+bool RunRecords::putList(const char* mode, std::size_t from, std::size_t count,
+                         const std::function<std::string_view(std::size_t)>& entry,
+                         std::string& error) {
     if (listPath_.empty()) return true;
-    std::FILE* list = OpenRecord(listPath_, error);
+    std::FILE* list = OpenRecord(listPath_, mode, error);
     if (list == nullptr) return false;
     std::string line;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = from; i < count; ++i) {
         line.clear();
         for (const char ch : entry(i)) {
             if (ch == '\r') {

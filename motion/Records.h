@@ -46,6 +46,10 @@ public:
     bool writeList(std::size_t count, const std::function<std::string_view(std::size_t)>& entry,
                    std::string& error);
 
+    // Adds entries from..count-1 to the end of the list record.
+    bool appendList(std::size_t from, std::size_t count,
+                    const std::function<std::string_view(std::size_t)>& entry, std::string& error);
+
     // Hands what is buffered to the system, so a reader sees it while the
     // run goes on.
     void flush();
@@ -55,6 +59,8 @@ public:
 
 private:
     class TraceRecordPort;
+    bool putList(const char* mode, std::size_t from, std::size_t count,
+                 const std::function<std::string_view(std::size_t)>& entry, std::string& error);
 
     std::FILE* trace_ = nullptr;
     std::FILE* dots_ = nullptr;
