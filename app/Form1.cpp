@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -23,8 +22,10 @@
 
 #include "app/Canvas.h"
 #include "app/Contact.h"
+#include "app/OpenDialog.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
+#include "app/StatusField.h"
 #include "app/Widgets.h"
 #include "homing/Homing.h"
 #include "importer/Hpgl.h"
@@ -345,12 +346,13 @@ void Form1::BuildControls() {
     for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 
     // Below the fixed inner area: what port is driven.
-    portStatus_ = Named(new QLabel(statusBar()), "portStatus");
-    progressStatus_ = Named(new QLabel(statusBar()), "progressStatus");
-    estimateStatus_ = Named(new QLabel(statusBar()), "estimateStatus");
-    statusBar()->addWidget(portStatus_, 1);
-    statusBar()->addPermanentWidget(estimateStatus_);
-    statusBar()->addPermanentWidget(progressStatus_);
+    // Three fields side by side, each with its share of the bar.
+    portStatus_ = Named(new StatusField(statusBar()), "portStatus");
+    progressStatus_ = Named(new StatusField(statusBar()), "progressStatus");
+    estimateStatus_ = Named(new StatusField(statusBar()), "estimateStatus");
+    statusBar()->addPermanentWidget(portStatus_, 2);
+    statusBar()->addPermanentWidget(estimateStatus_, 5);
+    statusBar()->addPermanentWidget(progressStatus_, 4);
     statusBar()->setSizeGripEnabled(false);
     UpdatePortStatus();
 
@@ -429,7 +431,10 @@ void Form1::ListAdd(std::string_view entry) {
     ScheduleRefresh();
 }
 
-void Form1::ListClear() { model_->clear(); }
+void Form1::ListClear() {
+    model_->clear();
+    listClearedSinceRecord_ = true;
+}
 
 void Form1::SetCommand1Enabled(bool enabled) {
     command1Enabled_ = enabled;
@@ -463,7 +468,10 @@ void Form1::ApplyEnabled() {
     // answers; "Cancelar", the sliders, the boxes and the menu stay usable.
     const bool idle = running_ == Operation::None;
     Command1_->setEnabled(command1Enabled_ && idle);
-    MotorJog_->setEnabled(motorJogEnabled_ && idle);
+    // A jog pumps no events, so nothing reaches the pad during its own
+    // cycle: it stays enabled, and the button keeps the keyboard focus that
+    // its key presses and the key's release need.
+    MotorJog_->setEnabled(motorJogEnabled_ && (idle || running_ == Operation::Jog));
     Command5_->setEnabled(idle);
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
@@ -576,7 +584,7 @@ void Form1::UpdatePortStatus() {
     }
     if (text == portStatus_->text()) return;
     portStatus_->setText(text);
-    portStatus_->setToolTip(QString::fromStdString(fault));
+    portStatus_->setDetail(QString::fromStdString(fault));
     QPalette p = portStatus_->palette();
     p.setColor(QPalette::WindowText, fault.empty() ? palette().color(QPalette::WindowText)
                                                    : QColor(200, 0, 0));
@@ -589,7 +597,7 @@ void Form1::Abrir_Click() {
     const QString plt = QStringLiteral("c:\\plt");
     if (QDir(plt).exists()) dialogo_->setDirectory(plt);
     dialogo_->setNameFilters({QStringLiteral("*.red"), QStringLiteral("HPGL (*.plt *.hpgl *.hpg)")});
-    if (dialogo_->exec() == QDialog::Accepted && !dialogo_->selectedFiles().isEmpty()) {
+    if (RunOpenDialog(*dialogo_, QFile::decodeName(QByteArray::fromStdString(dialogoFileName_)))) {
         OpenChosenFile(dialogo_->selectedFiles().constFirst());
         return;
     }
@@ -666,7 +674,12 @@ void Form1::StartEstimate() {
     // result to the window's thread and touches nothing else.
     const unsigned generation = estimateGeneration_;
     estimatePool_.start([this, file = caption_, settings, cancel, generation] {
-        const JobEstimate e = EstimateJob(file, settings, cancel.get());
+        const auto progress = [this, generation](int percent) {
+            QMetaObject::invokeMethod(
+                this, [this, generation, percent] { EstimateProgress(generation, percent); },
+                Qt::QueuedConnection);
+        };
+        const JobEstimate e = EstimateJob(file, settings, cancel.get(), progress);
         if (cancel->load()) return;
         QMetaObject::invokeMethod(
             this, [this, generation, e] { EstimateArrived(generation, e); }, Qt::QueuedConnection);
@@ -725,17 +738,23 @@ QString Form1::DataFile(const QString& name) {
 }
 
 void Form1::ajuda_Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("instru.txt"))));
+    const QString file = DataFile(QStringLiteral("instru.txt"));
+    OpenOutside(QUrl::fromLocalFile(file), file);
 }
 
 void Form1::esquema_Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("esquema.jpg"))));
+    const QString file = DataFile(QStringLiteral("esquema.jpg"));
+    OpenOutside(QUrl::fromLocalFile(file), file);
 }
 
-void Form1::Label5_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(contact::kPageUrl))); }
+void Form1::Label5_Click() {
+    const QString page = QString::fromLatin1(contact::kPageUrl);
+    OpenOutside(QUrl(page), page);
+}
 
 void Form1::Label6_Click() {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail)));
+    const QString mail = QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail);
+    OpenOutside(QUrl(mail), QString::fromLatin1(contact::kMail));
 }
 
 void Form1::Slider1_Change() { Label8_->setText(ScaleText(Slider1_->value())); Label8_->adjustSize(); }
@@ -747,7 +766,7 @@ void Form1::Picture1_MouseMove(double x, double y) {
 
 void Form1::Timer1_Timer() {
     pm::Timer1_Timer(ctx_);
-    if (options_.records != nullptr) options_.records->flush();
+    SaveRecords(false);
     UpdatePortStatus();
     if (running_ == Operation::Job) UpdateProgressStatus();
 }

@@ -23,6 +23,7 @@ class QLineEdit;
 class QListView;
 class QSlider;
 class QToolButton;
+class QUrl;
 class QPushButton;
 
 namespace pm {
@@ -32,6 +33,7 @@ class KeyButton;
 class LinkLabel;
 class StatementModel;
 class StatementView;
+class StatusField;
 
 // The one window. It owns the machine state, the port and the clock, shows
 // every control at its place, and is the controls seam the core works on.
@@ -139,9 +141,13 @@ private:
     void UpdateProgressStatus();
     void StartEstimate();
     void EstimateArrived(unsigned generation, const JobEstimate& e);
+    void EstimateProgress(unsigned generation, int percent);
     bool AskReplace(const QString& path);
-    // Writes the list record and hands the others to the system; closes
-    // them too when the program ends.
+    // Hands url to the desktop; where it cannot open it, says so in a
+    // message box that names shown (a file's full path or the address).
+    void OpenOutside(const QUrl& url, const QString& shown);
+    // Brings the list record up to List1 and hands the other records to
+    // the system; closes them too when the program ends.
     void SaveRecords(bool closing);
 
     // Handlers of this window.
@@ -219,12 +225,16 @@ private:
     KeyButton* Command8_ = nullptr;
     KeyButton* Command9_ = nullptr;
     std::array<QLabel*, 8> LE_{};  // members 3 to 7
-    QLabel* portStatus_ = nullptr;
-    QLabel* progressStatus_ = nullptr;
-    QLabel* estimateStatus_ = nullptr;
+    StatusField* portStatus_ = nullptr;
+    StatusField* progressStatus_ = nullptr;
+    StatusField* estimateStatus_ = nullptr;
     QTimer* Timer1_ = nullptr;
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;
+    // List1's entries already in the list record, and whether List1 was
+    // cleared since (the record is then written anew).
+    std::size_t listRecorded_ = 0;
+    bool listClearedSinceRecord_ = false;
 };
 
 }  // namespace pm

@@ -9,8 +9,17 @@ void Form1::SaveRecords(bool closing) {
     RunRecords* records = options_.records;
     if (records == nullptr) return;
     std::string error;
-    records->writeList(
-        model_->size(), [this](std::size_t i) { return model_->at(i); }, error);
+    if (records->wantsList()) {
+        const auto entry = [this](std::size_t i) { return model_->at(i); };
+        const std::size_t size = model_->size();
+        if (listClearedSinceRecord_ || size < listRecorded_) {
+            records->writeList(size, entry, error);
+        } else {
+            records->appendList(listRecorded_, size, entry, error);
+        }
+        listRecorded_ = size;
+        listClearedSinceRecord_ = false;
+    }
     if (closing) {
         records->close(error);
     } else {

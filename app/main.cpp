@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "app/Form1.h"
+#include "app/OpenDialog.h"
+#include "app/X11Session.h"
 #include "motion/Records.h"
 #include "port/PortFactory.h"
 #include "port/SimOptions.h"
@@ -22,6 +24,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("portmill"));
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+    // Qt's own dialogs and buttons in the window's language.
+    pm::LoadQtPortuguese();
+    // The jog pad counts key presses and acts on the real release of a key.
+    pm::UseDetectableAutoRepeat();
 
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("Comando de fresadora pela porta paralela"));
@@ -38,7 +44,7 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("PATH"));
     QCommandLineOption listOption(
         QStringLiteral("list"),
-        QStringLiteral("Grava a lista de comandos em PATH ao fim de cada operação e ao sair."),
+        QStringLiteral("Grava a lista de comandos em PATH, uma linha cada, posta em dia a cada 100 ms."),
         QStringLiteral("PATH"));
     QCommandLineOption simStartOption(
         QStringLiteral("sim-start"),
@@ -78,6 +84,7 @@ int main(int argc, char* argv[]) {
     pm::Form1::Options options;
     options.records = &records;
     pm::Form1 form(std::move(port), std::move(clock), options);
+    pm::KeepEmptyTitle(&form);
     form.show();
     // A port that cannot be driven is named once, over the window.
     QTimer::singleShot(0, &form, [&form] { form.ReportPortFault(); });

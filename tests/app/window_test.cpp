@@ -1,5 +1,10 @@
 #include "tests/app/WindowFixture.h"
 
+#include <QLayout>
+
+#include "app/StatusField.h"
+#include "app/Widgets.h"
+
 namespace pm {
 namespace {
 
@@ -164,6 +169,17 @@ TEST_F(Window, PointerReadOutIsInCanvasTwips) {
         QCoreApplication::sendEvent(canvas, &move);
         EXPECT_EQ(w<QLabel>("Label9")->text(), QString::fromLatin1(r.x));
         EXPECT_EQ(w<QLabel>("Label10")->text(), QString::fromLatin1(r.y));
+    }
+    // Over the border around the drawing area the read-out keeps the last
+    // position inside it.
+    for (const QPointF at : {QPointF(-2, 10), QPointF(-0.5, 10), QPointF(653, 10),
+                             QPointF(10, -1), QPointF(10, 381), QPointF(654, 382)}) {
+        const QPointF local = at + QPointF(origin);
+        QMouseEvent move(QEvent::MouseMove, local, canvas->mapToGlobal(local), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &move);
+        EXPECT_EQ(w<QLabel>("Label9")->text(), "x= 9780") << at.x() << "," << at.y();
+        EXPECT_EQ(w<QLabel>("Label10")->text(), "y= 0") << at.x() << "," << at.y();
     }
 }
 
@@ -520,6 +536,55 @@ TEST_F(Window, HelpSchematicAndLinksOpenTheirTargets) {
     // Both pointers are this program's pictures.
     EXPECT_EQ(w("Label5")->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(w("Label6")->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(Window, StatusFieldsKeepTheirRoomAndTellTheWholeTextInTheTooltip) {
+    const QString longText = QString::fromUtf8(
+        "Duração estimada: 1 h 02 min 03 s · X -123456 a 123456, Y -654321 a 654321 meios-passos");
+    const char* names[] = {"portStatus", "estimateStatus", "progressStatus"};
+    for (const char* n : names) w<QLabel>(n)->setText(longText);
+    form_->statusBar()->layout()->activate();
+    QRect previous;
+    for (const char* n : names) {
+        auto* f = w<StatusField>(n);
+        SCOPED_TRACE(n);
+        EXPECT_GT(f->width(), 60);
+        EXPECT_TRUE(form_->statusBar()->rect().contains(f->geometry()));
+        EXPECT_FALSE(f->geometry().intersects(previous)) << "fields overlap";
+        EXPECT_GE(f->geometry().left(), previous.right());
+        previous = f->geometry();
+        EXPECT_TRUE(f->elided());
+        EXPECT_EQ(f->text(), longText);
+        f->grab();  // paints, which brings the tooltip up to date
+        EXPECT_EQ(f->toolTip(), longText);
+    }
+    // The window kept its size.
+    EXPECT_EQ(form_->size(), form_->minimumSize());
+}
+
+TEST_F(Window, WhatTheDesktopCannotOpenIsNamedInAMessage) {
+    // A handler without the slot it names fails, as a desktop without a
+    // program for the file or the address does.
+    UrlSink sink;
+    for (const char* scheme : {"file", "https", "mailto"}) {
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &sink, "missing");
+    }
+    closeMessageBoxes(4);
+    action("ajuda")->trigger();
+    action("esquema")->trigger();
+    w<LinkLabel>("Label5")->onClick();
+    w<LinkLabel>("Label6")->onClick();
+    for (const char* scheme : {"file", "https", "mailto"}) {
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+    ASSERT_EQ(messages_.size(), 4u);
+    EXPECT_TRUE(messages_[0].contains(Form1::DataFile(QStringLiteral("instru.txt")))) << messages_[0].toStdString();
+    EXPECT_TRUE(QDir::isAbsolutePath(Form1::DataFile(QStringLiteral("instru.txt"))));
+    EXPECT_TRUE(messages_[1].contains(Form1::DataFile(QStringLiteral("esquema.jpg")))) << messages_[1].toStdString();
+    EXPECT_TRUE(messages_[2].contains(QStringLiteral("https://portmill.example.org/contato")));
+    EXPECT_TRUE(messages_[3].contains(QStringLiteral("contato@portmill.example.org")));
+    EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("Não foi possível abrir o arquivo")));
+    EXPECT_TRUE(messages_[2].startsWith(QStringLiteral("Não foi possível abrir o endereço")));
 }
 
 TEST_F(Window, SairAndTheFrameEndTheProgram) {
