@@ -34,12 +34,12 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
     if (name == "--divisor") {
         o.divisor = value;
     } else if (name == "--speed") {
-        return ParseInRange(name, value, 0, 40, o.speed, error);
+        return ParseInRange(name + " (a barra \"Velocidade:\")", value, 0, 40, o.speed, error);
     } else if (name == "--scale") {
-        return ParseInRange(name, value, -3, 10, o.scale, error);
+        return ParseInRange(name + " (a barra da escala da tela)", value, -3, 10, o.scale, error);
     } else if (name == "--motors") {
         if (value != "on" && value != "off") {
-            error = "--motors espera on ou off, não \"" + value + "\"";
+            error = "--motors (a caixa \"Ativar Motores\") espera on ou off, não \"" + value + "\"";
             return false;
         }
         o.motors = value == "on";
@@ -74,21 +74,33 @@ const char* UsageText() {
     return "usage:\n"
            "  portmill-cli run FILE [options]    # \"Fresar\" on FILE, to the end of the file\n"
            "  portmill-cli scan FILE [options]   # \"Calcular Limites\" on FILE\n"
-           "  portmill-cli goto X Y [options]    # \"Ir para o Limite\" with Text1 = X, Text2 = Y\n"
+           "  portmill-cli goto X Y [options]    # \"Ir para o Limite\", X and Y (plot units) typed\n"
+           "                                     # in the boxes X and Y of \"Limites\"\n"
            "  portmill-cli home-xy [options]     # \"Home XY\"\n"
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
            "  portmill-cli convert IN OUT        # HPGL file IN to the plot form in OUT\n"
            "  portmill-cli estimate FILE [options]  # the job's duration on FILE at these settings\n"
            "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
            "                                     # wiring check: each coil line alone, the switches\n"
-           "options:\n"
-           "  --divisor TEXT     Text3, default 3.55        --speed N   Slider2 (0..40), default 20\n"
-           "  --scale N          Slider1 (-3..10), default 5 --motors on|off   Check1, default off\n"
-           "  --port NAME        auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
-           "  --clock virtual|real, default virtual (selftest: real)\n"
-           "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
-           "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n"
-           "  --sim-broken AXES  home-xy, home-z: switches that never close (x, y, z)\n";
+           "options (the window's controls they stand for):\n"
+           "  --divisor TEXT     the box \"Dividir cordenadas por:\" (plot units per half-step),\n"
+           "                     default 3.55\n"
+           "  --speed N          the slider under \"Velocidade:\", 0 (fastest) to 40, default 20\n"
+           "  --scale N          the slider under \"Scale ...\" (screen scale), -3 to 10, default 5\n"
+           "  --motors on|off    the box \"Ativar Motores\" ticked or not, default off (a dry run)\n"
+           "  --port NAME        the port driven: auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
+           "  --clock virtual|real  time as fast as the computer goes, or true time;\n"
+           "                     default virtual (selftest: real)\n"
+           "  --sim-start X,Y,Z  the simulated machine's axes at the start, in steps\n"
+           "  --sim-ztop N       where the simulated Z top switch closes, in steps\n"
+           "  --sim-broken AXES  home-xy, home-z: simulated switches that never close (x, y, z)\n"
+           "records (the same from the window, portmill --trace/--dots/--list):\n"
+           "  --trace PATH       each port access: \"<t_ns> <W|R> <address> <value>\"\n"
+           "  --dots PATH        each dot drawn on the preview: \"<x> <y> <colour>\" in twips\n"
+           "  --list PATH        the list of statements left at the end, one a line\n"
+           "the last line printed: the machine's state, the boxes Text1 (X), Text2 (Y) and\n"
+           "Text3 (the divisor), the statements handled, the time taken and the simulated\n"
+           "machine's true place.\n";
 }
 
 int UsageError(const std::string& error) {
