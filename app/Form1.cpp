@@ -467,6 +467,7 @@ void Form1::ApplyEnabled() {
     // While an operation runs, none of the buttons that start another one
     // answers; "Cancelar", the sliders, the boxes and the menu stay usable.
     const bool idle = running_ == Operation::None;
+    ParkFocus(idle);
     Command1_->setEnabled(command1Enabled_ && idle);
     // A jog pumps no events, so nothing reaches the pad during its own
     // cycle: it stays enabled, and the button keeps the keyboard focus that
@@ -476,6 +477,7 @@ void Form1::ApplyEnabled() {
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
     Command3_->setEnabled(idle);
+    if (idle) ReturnFocus();
 }
 
 void Form1::SetWaitCursor(bool on) {

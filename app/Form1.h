@@ -1,6 +1,7 @@
 #pragma once
 #include <QFileDialog>
 #include <QMainWindow>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 #include <array>
@@ -135,6 +136,12 @@ private:
     void BuildMenu();
     void Form_Load();
     void ApplyEnabled();
+    // A button about to be disabled hands the keyboard focus to the window
+    // itself, not to the next control (a text box would take it with its
+    // text selected); the focus goes back to it when the operation ends,
+    // unless the operator has put it elsewhere meanwhile.
+    void ParkFocus(bool idle);
+    void ReturnFocus();
     void ScheduleRefresh();
     void Refresh(bool force);
     void UpdatePortStatus();
@@ -233,6 +240,7 @@ private:
     std::string dialogoFileName_;
     // List1's entries already in the list record, and whether List1 was
     // cleared since (the record is then written anew).
+    QPointer<QWidget> focusBeforeOperation_;
     std::size_t listRecorded_ = 0;
     bool listClearedSinceRecord_ = false;
 };

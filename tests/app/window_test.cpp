@@ -1,6 +1,8 @@
 #include "tests/app/WindowFixture.h"
 
 #include <QLayout>
+#include <QTest>
+#include <QWindow>
 
 #include "app/StatusField.h"
 #include "app/Widgets.h"
@@ -382,6 +384,79 @@ TEST_F(Window, AHeldKeyJogsOncePerRepeatAndStopsAtTheRealRelease) {
         QApplication::sendEvent(b, &shift);
         QApplication::sendEvent(b, &shiftUp);
         EXPECT_EQ(trace_->writes(kControlReg), std::vector<int>{11});
+    }
+}
+
+// Keys as the operator's arrive: to the window, reaching the button that
+// the mouse or Tab gave the focus to, which keeps it from one jog to the next.
+TEST_F(Window, KeysThroughTheWindowJogTheFocusedButton) {
+    QWindow* window = form_->windowHandle();
+    ASSERT_NE(window, nullptr);
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    const std::vector<int> up{10, 9, 15, 3};
+    const std::vector<int> down{3, 15, 9, 10};
+    auto cat = [](std::initializer_list<std::vector<int>> parts) {
+        std::vector<int> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+
+    trace_->clear();
+    QTest::mouseClick(w("Command8"), Qt::LeftButton);
+    EXPECT_EQ(trace_->writes(kControlReg), up) << "the click";
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+
+    trace_->clear();
+    QTest::keyClick(window, Qt::Key_A);
+    QTest::keyClick(window, Qt::Key_B);
+    EXPECT_EQ(trace_->writes(kControlReg), cat({up, {11}, up, {11}})) << "two taps";
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+
+    // Held: the presses the keyboard repeats, then the one release.
+    trace_->clear();
+    QTest::simulateEvent(window, true, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false);
+    for (int i = 0; i < 3; ++i) {
+        QTest::simulateEvent(window, false, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+        QTest::simulateEvent(window, true, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+    }
+    QTest::simulateEvent(window, false, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false);
+    EXPECT_EQ(trace_->writes(kControlReg), cat({up, up, up, up, {11}})) << "held";
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+
+    // From Z down to Z up by Tab: Tab's release reaches Z up.
+    trace_->clear();
+    QTest::mouseClick(w("Command9"), Qt::LeftButton);
+    QTest::keyClick(window, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+    QTest::keyClick(window, Qt::Key_C);
+    EXPECT_EQ(trace_->writes(kControlReg), cat({down, {11}, {11}, up, {11}}));
+    EXPECT_EQ(trace_->writes(kDataReg), std::vector<int>{0});
+}
+
+// After an operation started by a button the focus is back on it; it never
+// waits in a text box with the text selected, where a stray key would
+// overwrite the divisor or a limit.
+TEST_F(Window, TheFocusReturnsToTheButtonThatStartedTheOperation) {
+    QWindow* window = form_->windowHandle();
+    ASSERT_NE(window, nullptr);
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    w<QLineEdit>("Text1")->setText("100");
+    w<QLineEdit>("Text2")->setText("50");
+    choose("PU0,0;PD100,0;PU;");
+    for (const char* button : {"Command2", "Command4", "Command3", "Command5", "Command1"}) {
+        SCOPED_TRACE(button);
+        sim_.setPosition(SimulatedMachine::Axis::X, 100);
+        sim_.setPosition(SimulatedMachine::Axis::Y, 100);
+        QTest::mouseClick(w(button), Qt::LeftButton);
+        EXPECT_EQ(QApplication::focusWidget(), w(button));
+        QTest::keyClick(window, Qt::Key_X);
+        for (const char* box : {"Text1", "Text2", "Text3"}) {
+            EXPECT_FALSE(w<QLineEdit>(box)->text().contains('x')) << box;
+            EXPECT_FALSE(w<QLineEdit>(box)->hasSelectedText()) << box;
+        }
+        EXPECT_EQ(w<QLineEdit>("Text3")->text(), "3.55");
     }
 }
 
