@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -25,10 +24,12 @@
 #include "app/Canvas.h"
 #include "app/Contact.h"
 #include "app/JobMenu.h"
+#include "app/OpenDialog.h"
 #include "app/PortSwitch.h"
 #include "app/PreviewPainter.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
+#include "app/StatusField.h"
 #include "app/Widgets.h"
 #include "homing/Homing.h"
 #include "importer/Drawing.h"
@@ -361,12 +362,13 @@ void Form1::BuildControls() {
     for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 
     // Below the fixed inner area: what port is driven.
-    portStatus_ = Named(new QLabel(statusBar()), "portStatus");
-    progressStatus_ = Named(new QLabel(statusBar()), "progressStatus");
-    estimateStatus_ = Named(new QLabel(statusBar()), "estimateStatus");
-    statusBar()->addWidget(portStatus_, 1);
-    statusBar()->addPermanentWidget(estimateStatus_);
-    statusBar()->addPermanentWidget(progressStatus_);
+    // Three fields side by side, each with its share of the bar.
+    portStatus_ = Named(new StatusField(statusBar()), "portStatus");
+    progressStatus_ = Named(new StatusField(statusBar()), "progressStatus");
+    estimateStatus_ = Named(new StatusField(statusBar()), "estimateStatus");
+    statusBar()->addPermanentWidget(portStatus_, 2);
+    statusBar()->addPermanentWidget(estimateStatus_, 5);
+    statusBar()->addPermanentWidget(progressStatus_, 4);
     statusBar()->setSizeGripEnabled(false);
     UpdatePortStatus();
 
@@ -434,7 +436,10 @@ void Form1::SetLampVisible(int i, bool visible) {
     if (i >= 3 && i <= 7) LE_[static_cast<std::size_t>(i)]->setVisible(visible);
 }
 
-void Form1::PSet(float x, float y, std::uint32_t colour) { Picture1_->PSet(x, y, colour); }
+void Form1::PSet(float x, float y, std::uint32_t colour) {
+    Picture1_->PSet(x, y, colour);
+    if (options_.records != nullptr) options_.records->dot(x, y, colour);
+}
 void Form1::ClearPreview() { Picture1_->Cls(); }
 
 void Form1::ListAdd(std::string_view entry) {
@@ -442,7 +447,10 @@ void Form1::ListAdd(std::string_view entry) {
     ScheduleRefresh();
 }
 
-void Form1::ListClear() { model_->clear(); }
+void Form1::ListClear() {
+    model_->clear();
+    listClearedSinceRecord_ = true;
+}
 
 void Form1::SetCommand1Enabled(bool enabled) {
     command1Enabled_ = enabled;
@@ -465,6 +473,7 @@ void Form1::SetOperationRunning(Operation op) {
         jobEndNs_ = clock_->nowNs();
     }
     UpdateProgressStatus();
+    if (op == Operation::None) SaveRecords(false);
     // Settings changed while the machine moved are estimated now, so the
     // worker never competes with a running operation for the processor.
     if (op == Operation::None && estimateDeferred_) StartEstimate();
@@ -474,13 +483,18 @@ void Form1::ApplyEnabled() {
     // While an operation runs, none of the buttons that start another one
     // answers; "Cancelar", the sliders, the boxes and the menu stay usable.
     const bool idle = running_ == Operation::None;
+    ParkFocus(idle);
     Command1_->setEnabled(command1Enabled_ && idle);
-    MotorJog_->setEnabled(motorJogEnabled_ && idle);
+    // A jog pumps no events, so nothing reaches the pad during its own
+    // cycle: it stays enabled, and the button keeps the keyboard focus that
+    // its key presses and the key's release need.
+    MotorJog_->setEnabled(motorJogEnabled_ && (idle || running_ == Operation::Jog));
     Command5_->setEnabled(idle);
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
     Command3_->setEnabled(idle);
     UpdateJobMenu();
+    if (idle) ReturnFocus();
 }
 
 void Form1::SetWaitCursor(bool on) {
@@ -587,7 +601,7 @@ void Form1::UpdatePortStatus() {
     if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
     if (text == portStatus_->text()) return;
     portStatus_->setText(text);
-    portStatus_->setToolTip(QString::fromStdString(fault));
+    portStatus_->setDetail(QString::fromStdString(fault));
     QPalette p = portStatus_->palette();
     p.setColor(QPalette::WindowText, fault.empty() ? palette().color(QPalette::WindowText)
                                                    : QColor(200, 0, 0));
@@ -603,7 +617,7 @@ void Form1::Abrir_Click() {
                               QStringLiteral("Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)"),
                               QStringLiteral("HPGL (*.plt *.hpgl *.hpg)"),
                               QStringLiteral("G-code (*.nc *.ngc *.gcode *.gc *.tap)"), QStringLiteral("SVG (*.svg)")});
-    if (dialogo_->exec() == QDialog::Accepted && !dialogo_->selectedFiles().isEmpty()) {
+    if (RunOpenDialog(*dialogo_, QFile::decodeName(QByteArray::fromStdString(dialogoFileName_)))) {
         OpenChosenFile(dialogo_->selectedFiles().constFirst());
         return;
     }
@@ -685,10 +699,16 @@ void Form1::StartEstimate() {
     const unsigned generation = estimateGeneration_;
     const QString stamp = FileStamp();
     estimatePool_.start([this, file = caption_, settings, cancel, generation, stamp] {
+        const auto progress = [this, generation](int percent) {
+            QMetaObject::invokeMethod(
+                this, [this, generation, percent] { EstimateProgress(generation, percent); },
+                Qt::QueuedConnection);
+        };
         // The same dry run draws the file's preview, dot for dot.
         PreviewPainter preview;
         const JobEstimate e = EstimateJob(file, settings, cancel.get(),
-                                          [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); });
+                                          [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); },
+                                          progress);
         if (cancel->load()) return;
         QImage image = preview.dots() > 0 ? preview.image() : QImage();
         QMetaObject::invokeMethod(
@@ -743,6 +763,7 @@ void Form1::EstimateArrived(unsigned generation, const JobEstimate& e, const QIm
 void Form1::Exit_Click() {
     // A job cut short by the end of the program can be started again there.
     if (running_ == Operation::Job) SaveStopPoint(st_.JobPoint);
+    SaveRecords(true);
     if (onExit) {
         onExit();
         return;
@@ -770,17 +791,23 @@ QString Form1::DataFile(const QString& name) {
 }
 
 void Form1::ajuda_Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("instru.txt"))));
+    const QString file = DataFile(QStringLiteral("instru.txt"));
+    OpenOutside(QUrl::fromLocalFile(file), file);
 }
 
 void Form1::esquema_Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("esquema.jpg"))));
+    const QString file = DataFile(QStringLiteral("esquema.jpg"));
+    OpenOutside(QUrl::fromLocalFile(file), file);
 }
 
-void Form1::Label5_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(contact::kPageUrl))); }
+void Form1::Label5_Click() {
+    const QString page = QString::fromLatin1(contact::kPageUrl);
+    OpenOutside(QUrl(page), page);
+}
 
 void Form1::Label6_Click() {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail)));
+    const QString mail = QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail);
+    OpenOutside(QUrl(mail), QString::fromLatin1(contact::kMail));
 }
 
 void Form1::Slider1_Change() { Label8_->setText(ScaleText(Slider1_->value())); Label8_->adjustSize(); }
@@ -792,6 +819,7 @@ void Form1::Picture1_MouseMove(double x, double y) {
 
 void Form1::Timer1_Timer() {
     pm::Timer1_Timer(ctx_);
+    SaveRecords(false);
     UpdatePortStatus();
     if (running_ == Operation::Job) UpdateProgressStatus();
 }

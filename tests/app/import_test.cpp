@@ -157,6 +157,48 @@ TEST_F(Import, TheEstimateArrivesForTheChosenFileAndMatchesTheJob) {
     EXPECT_EQ(clock_->nowNs() - start, want.durationNs);
 }
 
+// Notes the estimate's field each time a call from the worker arrives.
+class StatusWatch final : public QObject {
+public:
+    explicit StatusWatch(QLabel* field) : field_(field) {}
+    QStringList seen;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::MetaCall) seen.append(field_->text());
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    QLabel* field_;
+};
+
+TEST_F(Import, ARunningEstimateShowsHowFarItIs) {
+    QByteArray text;
+    for (int i = 0; i < 400; ++i) text += "PA10,10;\r\n";
+    const QString red = write("longo.red", text);
+    StatusWatch watch(w<QLabel>("estimateStatus"));
+    form_->installEventFilter(&watch);
+    form_->OpenChosenFile(red);
+    form_->waitForEstimates();
+    form_->removeEventFilter(&watch);
+    watch.seen.append(status("estimateStatus"));
+    // The field before each arrival: the start, then every percent up to
+    // 100 in order, then the result.
+    ASSERT_GE(watch.seen.size(), 4);
+    EXPECT_EQ(watch.seen.front(), QString::fromUtf8("Estimando a duração…"));
+    EXPECT_TRUE(watch.seen.back().startsWith(QString::fromUtf8("Duração estimada: "))) << watch.seen.back().toStdString();
+    int last = -1;
+    for (qsizetype i = 1; i + 1 < watch.seen.size(); ++i) {
+        const QString& t = watch.seen[i];
+        ASSERT_TRUE(t.startsWith(QString::fromUtf8("Estimando a duração… ")) && t.endsWith(" %")) << t.toStdString();
+        const int percent = t.section(' ', -2, -2).toInt();
+        EXPECT_GT(percent, last) << t.toStdString();
+        last = percent;
+    }
+    EXPECT_EQ(last, 100);
+}
+
 TEST_F(Import, EveryChangedSettingAsksAgainAndOnlyTheLastCounts) {
     const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
     form_->OpenChosenFile(red);
