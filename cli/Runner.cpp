@@ -7,6 +7,7 @@
 
 #include "cli/Signals.h"
 #include "motion/Motion.h"
+#include "motion/Records.h"
 #include "port/PortFactory.h"
 #include "port/TracePort.h"
 
@@ -329,16 +330,7 @@ int Session::finish(std::uint64_t statements) {
         std::string line;
         for (std::size_t i = 0; i < machine_->ui().list.size(); ++i) {
             line.clear();
-            for (const char ch : machine_->ui().list.at(i)) {
-                if (ch == '\r') {
-                    line += "\\r";
-                } else if (ch == '\n') {
-                    line += "\\n";
-                } else {
-                    line += ch;
-                }
-            }
-            line += '\n';
+            AppendListLine(line, machine_->ui().list.at(i));
             if (std::fwrite(line.data(), 1, line.size(), listRecord_.stream()) != line.size()) {
                 listRecord_.noteWriteError(errno);
                 break;

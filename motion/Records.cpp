@@ -32,6 +32,19 @@ bool CloseRecord(std::FILE*& f, const std::string& path, std::string& error) {
 
 }  // namespace
 
+void AppendListLine(std::string& out, std::string_view entry) {
+    for (const char ch : entry) {
+        if (ch == '\r') {
+            out += "\\r";
+        } else if (ch == '\n') {
+            out += "\\n";
+        } else {
+            out += ch;
+        }
+    }
+    out += '\n';
+}
+
 // Passes every access on to the port and writes it to the trace record.
 class RunRecords::TraceRecordPort final : public Port {
 public:
@@ -128,16 +141,7 @@ bool RunRecords::putList(const char* mode, std::size_t from, std::size_t count,
     std::string line;
     for (std::size_t i = from; i < count; ++i) {
         line.clear();
-        for (const char ch : entry(i)) {
-            if (ch == '\r') {
-                line += "\\r";
-            } else if (ch == '\n') {
-                line += "\\n";
-            } else {
-                line += ch;
-            }
-        }
-        line += '\n';
+        AppendListLine(line, entry(i));
         std::fwrite(line.data(), 1, line.size(), list);
     }
     return CloseRecord(list, listPath_, error);

@@ -12,6 +12,10 @@
 
 namespace pm {
 
+// One entry of List1 as a line of the list record: its CR and LF written as
+// \r and \n, then a line feed.
+void AppendListLine(std::string& out, std::string_view entry);
+
 // The record files a run leaves for diagnosis, written alike by
 // portmill-cli and the window:
 //   trace  "<t_ns> <W|R> <address> <value>" a port access, on the run's clock
