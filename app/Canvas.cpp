@@ -55,8 +55,10 @@ void Canvas::paintEvent(QPaintEvent* e) {
 }
 
 void Canvas::mouseMoveEvent(QMouseEvent* e) {
+    // Positions are read in the drawing area only, not over its border.
     const QPointF at = e->position() - QPointF(contentsRect().topLeft());
-    if (onMouseMove) onMouseMove(at.x() * kTwipsPerPixel, at.y() * kTwipsPerPixel);
+    const bool inside = at.x() >= 0 && at.x() < kWidth && at.y() >= 0 && at.y() < kHeight;
+    if (inside && onMouseMove) onMouseMove(at.x() * kTwipsPerPixel, at.y() * kTwipsPerPixel);
     QFrame::mouseMoveEvent(e);
 }
 

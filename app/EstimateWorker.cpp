@@ -51,8 +51,17 @@ void EstimateWorker::start(const std::string& file, const EstimateSettings& sett
         PreviewPainter preview;
         Result r;
         r.generation = generation;
+        const auto progress = [this, generation](int percent) {
+            {
+                std::lock_guard lock(mutex_);
+                progress_.emplace_back(generation, percent);
+            }
+            const char b = 1;
+            [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
+        };
         r.estimate = EstimateJob(file, settings, cancel.get(),
-                                 [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); });
+                                 [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); },
+                                 progress);
         if (cancel->load()) return;
         if (preview.dots() > 0) r.preview = preview.image();
         r.stamp = stamp;
@@ -75,9 +84,14 @@ void EstimateWorker::deliver() {
     while (::read(notifyFd_[0], buf, sizeof buf) > 0) {
     }
     std::optional<Result> r;
+    std::vector<std::pair<unsigned, int>> progress;
     {
         std::lock_guard lock(mutex_);
         r.swap(result_);
+        progress.swap(progress_);
+    }
+    for (const auto& [generation, percent] : progress) {
+        if (generation == generation_ && pending_ && onProgress) onProgress(percent);
     }
     if (r) arrived(*r);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "job/Estimate.h"
 
@@ -46,6 +47,8 @@ public:
     void waitForDone();
 
     std::function<void(const JobEstimate&, const QImage& preview, const QString& stamp)> onArrived;
+    // How far the running estimate has read its file, in whole percent.
+    std::function<void(int percent)> onProgress;
 
 private:
     void deliver();
@@ -61,6 +64,9 @@ private:
     int notifyFd_[2] = {-1, -1};
     std::mutex mutex_;
     std::optional<Result> result_;
+    // The percents the worker reached since the last delivery, each with
+    // the request it belongs to (at most one a percent).
+    std::vector<std::pair<unsigned, int>> progress_;
     std::shared_ptr<std::atomic<bool>> cancel_;
     unsigned generation_ = 0;
     bool pending_ = false;

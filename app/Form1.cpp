@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -33,10 +32,12 @@
 #include "app/EstimateWorker.h"
 #include "app/FileChoice.h"
 #include "app/JobMenu.h"
+#include "app/OpenDialog.h"
 #include "app/PortSwitch.h"
 #include "app/PreviewPainter.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
+#include "app/StatusField.h"
 #include "app/Widgets.h"
 #include "homing/Homing.h"
 #include "importer/Drawing.h"
@@ -150,6 +151,9 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     estimates_ = new EstimateWorker(this);
     estimates_->onArrived = [this](const JobEstimate& e, const QImage& preview, const QString& stamp) {
         EstimateArrived(e, preview, stamp);
+    };
+    estimates_->onProgress = [this](int percent) {
+        estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026 %1 %").arg(percent));
     };
     BuildControls();
     BuildMenu();
@@ -427,12 +431,13 @@ void Form1::BuildControls() {
     for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 
     // Below the fixed inner area: what port is driven.
-    portStatus_ = Named(new QLabel(statusBar()), "portStatus");
-    progressStatus_ = Named(new QLabel(statusBar()), "progressStatus");
-    estimateStatus_ = Named(new QLabel(statusBar()), "estimateStatus");
-    statusBar()->addWidget(portStatus_, 1);
-    statusBar()->addPermanentWidget(estimateStatus_);
-    statusBar()->addPermanentWidget(progressStatus_);
+    // Three fields side by side, each with its share of the bar.
+    portStatus_ = Named(new StatusField(statusBar()), "portStatus");
+    progressStatus_ = Named(new StatusField(statusBar()), "progressStatus");
+    estimateStatus_ = Named(new StatusField(statusBar()), "estimateStatus");
+    statusBar()->addPermanentWidget(portStatus_, 2);
+    statusBar()->addPermanentWidget(estimateStatus_, 5);
+    statusBar()->addPermanentWidget(progressStatus_, 4);
     statusBar()->setSizeGripEnabled(false);
     realTimeStatus_ = Named(new QLabel(statusBar()), "realTimeStatus");
     statusBar()->addPermanentWidget(realTimeStatus_);
@@ -514,7 +519,10 @@ void Form1::SetLampVisible(int i, bool visible) {
     if (i >= 3 && i <= 7) LE_[static_cast<std::size_t>(i)]->setVisible(visible);
 }
 
-void Form1::ListClear() { model_->clear(); }
+void Form1::ListClear() {
+    model_->clear();
+    listClearedSinceRecord_ = true;
+}
 
 void Form1::SetCommand1Enabled(bool enabled) {
     command1Enabled_ = enabled;
@@ -539,6 +547,7 @@ void Form1::OperationRunning(Operation op, std::int64_t atNs) {
         jobEndNs_ = atNs;
     }
     UpdateProgressStatus();
+    if (op == Operation::None) SaveRecords(false);
     // Settings changed while the machine moved are estimated now, so the
     // worker never competes with a running operation for the processor.
     if (op == Operation::None && estimates_->deferred()) StartEstimate();
@@ -554,13 +563,18 @@ void Form1::ApplyEnabled() {
     // While an operation runs, none of the buttons that start another one
     // answers; "Cancelar", the sliders, the boxes and the menu stay usable.
     const bool idle = running_ == Operation::None;
+    ParkFocus(idle);
     Command1_->setEnabled(command1Enabled_ && idle);
-    MotorJog_->setEnabled(motorJogEnabled_ && idle);
+    // The pad stays enabled during its own jog: the button keeps the
+    // keyboard focus, and its key presses and the key's release are queued
+    // to the machine thread behind the cycle.
+    MotorJog_->setEnabled(motorJogEnabled_ && (idle || running_ == Operation::Jog));
     Command5_->setEnabled(idle);
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
     Command3_->setEnabled(idle);
     UpdateJobMenu();
+    if (idle) ReturnFocus();
 }
 
 void Form1::SetWaitCursor(bool on) {
@@ -607,7 +621,9 @@ void Form1::Drain() {
     std::size_t dot = 0;
     auto dotsUpTo = [&](std::size_t end) {
         for (; dot < end && dot < b.dots.size(); ++dot) {
-            Picture1_->PSet(b.dots[dot].x, b.dots[dot].y, b.dots[dot].colour);
+            const auto& d = b.dots[dot];
+            Picture1_->PSet(d.x, d.y, d.colour);
+            if (options_.records != nullptr) options_.records->dot(d.x, d.y, d.colour);
         }
     };
     using K = WindowUpdate::Kind;
@@ -618,7 +634,7 @@ void Form1::Drain() {
                 Picture1_->Cls();
                 break;
             case K::ListAdd: model_->add(u.text); break;
-            case K::ListClear: model_->clear(); break;
+            case K::ListClear: ListClear(); break;
             case K::Lamp: SetLampVisible(u.n, u.on); break;
             case K::Text: SetText(u.n, u.text); break;
             case K::Command1Enabled: SetCommand1Enabled(u.on); break;
@@ -723,7 +739,7 @@ void Form1::UpdatePortStatus() {
     if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
     if (text == portStatus_->text()) return;
     portStatus_->setText(text);
-    portStatus_->setToolTip(QString::fromStdString(fault));
+    portStatus_->setDetail(QString::fromStdString(fault));
     QPalette p = portStatus_->palette();
     p.setColor(QPalette::WindowText, fault.empty() ? palette().color(QPalette::WindowText)
                                                    : QColor(200, 0, 0));
@@ -739,7 +755,7 @@ void Form1::Abrir_Click() {
                               QStringLiteral("Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)"),
                               QStringLiteral("HPGL (*.plt *.hpgl *.hpg)"),
                               QStringLiteral("G-code (*.nc *.ngc *.gcode *.gc *.tap)"), QStringLiteral("SVG (*.svg)")});
-    if (dialogo_->exec() == QDialog::Accepted && !dialogo_->selectedFiles().isEmpty()) {
+    if (RunOpenDialog(*dialogo_, QFile::decodeName(QByteArray::fromStdString(dialogoFileName_)))) {
         OpenChosenFile(dialogo_->selectedFiles().constFirst());
         return;
     }
@@ -874,9 +890,11 @@ void Form1::EndProgram(int status) {
     if (!machine_->releaseAndStop(1000)) {
         port_->vbOut(kDataReg, 0);
         port_->vbOut(kControlReg, 11);
-    } else if (const StopPoint at = machine_->releasedJobPoint(); at.statement != 0) {
+        SaveRecords(false);  // the hung thread may still hold the trace
+    } else {
         // A job cut short by the end of the program can be started again there.
-        SaveStopPoint(at);
+        if (const StopPoint at = machine_->releasedJobPoint(); at.statement != 0) SaveStopPoint(at);
+        SaveRecords(true);
     }
     std::_Exit(status);
 }
@@ -926,17 +944,23 @@ QString Form1::DataFile(const QString& name) {
 }
 
 void Form1::ajuda_Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("instru.txt"))));
+    const QString file = DataFile(QStringLiteral("instru.txt"));
+    OpenOutside(QUrl::fromLocalFile(file), file);
 }
 
 void Form1::esquema_Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DataFile(QStringLiteral("esquema.jpg"))));
+    const QString file = DataFile(QStringLiteral("esquema.jpg"));
+    OpenOutside(QUrl::fromLocalFile(file), file);
 }
 
-void Form1::Label5_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(contact::kPageUrl))); }
+void Form1::Label5_Click() {
+    const QString page = QString::fromLatin1(contact::kPageUrl);
+    OpenOutside(QUrl(page), page);
+}
 
 void Form1::Label6_Click() {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail)));
+    const QString mail = QStringLiteral("mailto:") + QString::fromLatin1(contact::kMail);
+    OpenOutside(QUrl(mail), QString::fromLatin1(contact::kMail));
 }
 
 void Form1::Slider1_Change() { Label8_->setText(ScaleText(Slider1_->value())); Label8_->adjustSize(); }
@@ -949,6 +973,7 @@ void Form1::Picture1_MouseMove(double x, double y) {
 void Form1::Timer1_Timer() {
     // The poll runs on the machine thread, at its next pump.
     machine_->queueTick();
+    SaveRecords(false);
     if (running_ == Operation::Job) UpdateProgressStatus();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QFileDialog>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include "motion/Context.h"
 #include "motion/Controls.h"
 #include "motion/MachineState.h"
+#include "motion/Records.h"
 #include "port/Port.h"
 
 class QAction;
@@ -24,6 +26,7 @@ class QLineEdit;
 class QListView;
 class QSlider;
 class QToolButton;
+class QUrl;
 class QPushButton;
 
 namespace pm {
@@ -36,6 +39,7 @@ class SettingsStore;
 class LinkLabel;
 class StatementModel;
 class StatementView;
+class StatusField;
 
 // The one window. It owns the machine state, the port and the clock, and the
 // machine thread that runs every operation on them; it shows every control
@@ -57,6 +61,9 @@ public:
         // remembers nothing. portName names the port given, for "Porta…".
         std::shared_ptr<SettingsStore> settings;
         std::string portName = "sim";
+        // Records of the run for diagnosis (the dots as they are drawn, the
+        // list at the end of each operation and at the exit), or none.
+        RunRecords* records = nullptr;
     };
 
     Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock);
@@ -185,6 +192,12 @@ private:
     static void SaveStopPoint(const StopPoint& at);
     void Form_Load();
     void ApplyEnabled();
+    // A button about to be disabled hands the keyboard focus to the window
+    // itself, not to the next control (a text box would take it with its
+    // text selected); the focus goes back to it when the operation ends,
+    // unless the operator has put it elsewhere meanwhile.
+    void ParkFocus(bool idle);
+    void ReturnFocus();
     void ScheduleRefresh();
     void Refresh(bool force);
     void Drain();
@@ -205,6 +218,12 @@ private:
     // not what the job will draw: the job then starts on white.
     void DropStalePreview();
     bool AskReplace(const QString& path);
+    // Hands url to the desktop; where it cannot open it, says so in a
+    // message box that names shown (a file's full path or the address).
+    void OpenOutside(const QUrl& url, const QString& shown);
+    // Brings the list record up to List1 and hands the other records to
+    // the system; closes them too when the program ends.
+    void SaveRecords(bool closing);
 
     // Handlers of this window.
     void Abrir_Click();
@@ -273,9 +292,9 @@ private:
     KeyButton* Command8_ = nullptr;
     KeyButton* Command9_ = nullptr;
     std::array<QLabel*, 8> LE_{};  // members 3 to 7
-    QLabel* portStatus_ = nullptr;
-    QLabel* progressStatus_ = nullptr;
-    QLabel* estimateStatus_ = nullptr;
+    StatusField* portStatus_ = nullptr;
+    StatusField* progressStatus_ = nullptr;
+    StatusField* estimateStatus_ = nullptr;
     QLabel* jobStatus_ = nullptr;
     QLabel* realTimeStatus_ = nullptr;
     QAction* Pausar_ = nullptr;
@@ -292,6 +311,11 @@ private:
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;
     JobMenu* jobMenu_ = nullptr;
+    // List1's entries already in the list record, and whether List1 was
+    // cleared since (the record is then written anew).
+    QPointer<QWidget> focusBeforeOperation_;
+    std::size_t listRecorded_ = 0;
+    bool listClearedSinceRecord_ = false;
 };
 
 }  // namespace pm

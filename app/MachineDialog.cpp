@@ -28,6 +28,9 @@ constexpr std::array<FieldInfo, MachineDialog::kFields> kInfo{{
     {"folgaX", "Folga do Home XY em X, mm (0: curso + 10 %):", true},
     {"folgaY", "Folga do Home XY em Y, mm (0: curso + 10 %):", true},
     {"ciclosZ", "Ciclos de Z por mm (0: não conhecido):", true},
+    {"aceleracao", "Aceleração em meios-passos/s² (0: sem rampas):", true},
+    {"partida", "Velocidade de partida em meios-passos/s:", false},
+    {"deslocamento", "Velocidade dos deslocamentos, 0 a 40 (vazio: a de Velocidade):", true},
 }};
 
 QString Text(double v) {
@@ -36,8 +39,13 @@ QString Text(double v) {
     return s;
 }
 
-double& Value(MachineSettings& m, int field) {
+// The travel speed is a Slider2 value, or -1 to follow Slider2; the dialog
+// shows it as a number, empty for -1.
+double& Value(MachineSettings& m, double& travelSpeed, int field) {
     switch (field) {
+        case MachineDialog::Accel: return m.accel;
+        case MachineDialog::StartRate: return m.startRate;
+        case MachineDialog::TravelSpeed: return travelSpeed;
         case MachineDialog::StepsX: return m.StepsPerMmX;
         case MachineDialog::StepsY: return m.StepsPerMmY;
         case MachineDialog::TravelX: return m.TravelX;
@@ -56,8 +64,10 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
     setWindowTitle(QStringLiteral("Máquina"));
     auto* form = new QFormLayout;
     MachineSettings shown = m;
+    double travelSpeed = m.travelSpeed;
     for (int i = 0; i < kFields; ++i) {
-        auto* e = new QLineEdit(Text(Value(shown, i)), this);
+        const double v = Value(shown, travelSpeed, i);
+        auto* e = new QLineEdit(i == TravelSpeed && v < 0 ? QString() : Text(v), this);
         e->setObjectName(QString::fromLatin1(kInfo[static_cast<std::size_t>(i)].name));
         form->addRow(QString::fromUtf8(kInfo[static_cast<std::size_t>(i)].label), e);
         edits_[static_cast<std::size_t>(i)] = e;
@@ -65,7 +75,8 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
     auto* note = new QLabel(
         QStringLiteral("O padrão de meios-passos por mm é o que o divisor 3,55 supõe: 40 / 3,55.\n"
                        "Com o curso conhecido, o Home XY desiste após o curso mais 10 %,\n"
-                       "e \"Fresar\" avisa quando o desenho sai da área de trabalho."),
+                       "e \"Fresar\" avisa quando o desenho sai da área de trabalho.\n"
+                       "Com aceleração, cada movimento XY parte e para na velocidade de partida."),
         this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
@@ -80,11 +91,12 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
 bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSettings& m,
                          QString& error) {
     MachineSettings read = m;
+    double travelSpeed = -1;
     for (int i = 0; i < kFields; ++i) {
         const FieldInfo& info = kInfo[static_cast<std::size_t>(i)];
         QString t = texts[static_cast<std::size_t>(i)].trimmed();
         t.replace(QLatin1Char(','), QLatin1Char('.'));
-        double v = 0;
+        double v = i == TravelSpeed ? -1 : 0;
         bool ok = t.isEmpty() && info.zeroAllowed;
         if (!t.isEmpty()) v = t.toDouble(&ok);
         if (!ok) {
@@ -94,8 +106,14 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
                         .arg(texts[static_cast<std::size_t>(i)].trimmed(), label);
             return false;
         }
-        Value(read, i) = v;
+        Value(read, travelSpeed, i) = v;
     }
+    if (travelSpeed != -1 && (travelSpeed < 0 || travelSpeed > 40 || travelSpeed != static_cast<int>(travelSpeed))) {
+        error = QStringLiteral("A velocidade dos deslocamentos é um número inteiro de 0 a 40, como "
+                               "\"Velocidade:\" (vazio: a mesma).");
+        return false;
+    }
+    read.travelSpeed = static_cast<int>(travelSpeed);
     const std::string why = ValidateMachineSettings(read);
     if (!why.empty()) {
         error = QString::fromStdString(why);

@@ -9,7 +9,7 @@ class QLineEdit;
 namespace pm {
 
 // "Máquina…": the half-steps per millimetre, the travel, the Home XY
-// allowance and the Z cycles per millimetre. "OK" checks every value and
+// allowance, the Z cycles per millimetre, and the XY ramps and travel speed. "OK" checks every value and
 // says in a message what is wrong, keeping the dialog open.
 class MachineDialog final : public QDialog {
     Q_OBJECT
@@ -20,8 +20,9 @@ public:
     const MachineSettings& result() const { return result_; }
 
     // Reads the fields' texts (a decimal point or comma; empty is 0 for the
-    // values that may be unknown) into m, or says why not.
-    enum Field { StepsX, StepsY, TravelX, TravelY, AllowX, AllowY, ZCycles, kFields };
+    // values that may be unknown, and "the same as Velocidade" for the travel
+    // speed) into m, or says why not.
+    enum Field { StepsX, StepsY, TravelX, TravelY, AllowX, AllowY, ZCycles, Accel, StartRate, TravelSpeed, kFields };
     static bool Read(const std::array<QString, kFields>& texts, MachineSettings& m, QString& error);
 
     void accept() override;

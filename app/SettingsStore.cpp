@@ -11,6 +11,9 @@ constexpr const char* kTravelY = "maquina/cursoY";
 constexpr const char* kAllowX = "maquina/folgaHomeX";
 constexpr const char* kAllowY = "maquina/folgaHomeY";
 constexpr const char* kZCycles = "maquina/ciclosZPorMm";
+constexpr const char* kAccel = "maquina/aceleracao";
+constexpr const char* kStartRate = "maquina/velocidadeDePartida";
+constexpr const char* kTravelSpeed = "maquina/velocidadeDosDeslocamentos";
 constexpr const char* kDivisor = "janela/divisor";
 constexpr const char* kSpeed = "janela/velocidade";
 constexpr const char* kScale = "janela/escala";
@@ -49,6 +52,11 @@ MachineSettings SettingsStore::machine() const {
     read(kAllowX, m.HomeAllowanceX);
     read(kAllowY, m.HomeAllowanceY);
     read(kZCycles, m.ZCyclesPerMm);
+    read(kAccel, m.accel);
+    read(kStartRate, m.startRate);
+    double travelSpeed = m.travelSpeed;
+    read(kTravelSpeed, travelSpeed);
+    m.travelSpeed = static_cast<int>(travelSpeed);
     // A file edited by hand, or by another version, is not trusted.
     if (!ValidateMachineSettings(m).empty()) return MachineSettings{};
     return m;
@@ -62,6 +70,9 @@ void SettingsStore::setMachine(const MachineSettings& m) {
     put(kAllowX, m.HomeAllowanceX);
     put(kAllowY, m.HomeAllowanceY);
     put(kZCycles, m.ZCyclesPerMm);
+    put(kAccel, m.accel);
+    put(kStartRate, m.startRate);
+    put(kTravelSpeed, m.travelSpeed);
 }
 
 std::optional<int> SettingsStore::wholeIn(const char* key, int lo, int hi) const {

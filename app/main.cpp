@@ -5,13 +5,30 @@
 #include <cstdio>
 
 #include "app/Form1.h"
+#include "app/OpenDialog.h"
 #include "app/SettingsStore.h"
+#include "app/X11Session.h"
+#include "motion/Records.h"
 #include "port/PortFactory.h"
+#include "port/SimOptions.h"
+
+namespace {
+
+int Fail(const std::string& error, int status) {
+    std::fprintf(stderr, "portmill: %s\n", error.c_str());
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("portmill"));
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+    // Qt's own dialogs and buttons in the window's language.
+    pm::LoadQtPortuguese();
+    // The jog pad counts key presses and acts on the real release of a key.
+    pm::UseDetectableAutoRepeat();
 
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("Comando de fresadora pela porta paralela"));
@@ -19,7 +36,26 @@ int main(int argc, char* argv[]) {
     QCommandLineOption portOption(QStringLiteral("port"),
                                   QStringLiteral("Porta a usar (%1).").arg(QLatin1String(pm::kPortNames)),
                                   QStringLiteral("nome"), QStringLiteral("auto"));
-    args.addOption(portOption);
+    QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Grava cada acesso à porta em PATH: \"<t_ns> <W|R> <endereço> <valor>\"."),
+        QStringLiteral("PATH"));
+    QCommandLineOption dotsOption(QStringLiteral("dots"),
+                                  QStringLiteral("Grava cada ponto da prévia em PATH: \"<x> <y> <cor>\"."),
+                                  QStringLiteral("PATH"));
+    QCommandLineOption listOption(
+        QStringLiteral("list"),
+        QStringLiteral("Grava a lista de comandos em PATH, uma linha cada, posta em dia a cada 100 ms."),
+        QStringLiteral("PATH"));
+    QCommandLineOption simStartOption(
+        QStringLiteral("sim-start"),
+        QStringLiteral("Máquina simulada: onde estão os eixos ao começar, em passos."),
+        QStringLiteral("X,Y,Z"));
+    QCommandLineOption simZTopOption(
+        QStringLiteral("sim-ztop"),
+        QStringLiteral("Máquina simulada: onde fecha a chave do topo de Z, em passos."),
+        QStringLiteral("N"));
+    args.addOptions({portOption, traceOption, dotsOption, listOption, simStartOption, simZTopOption});
     args.process(app);
 
     // The port named on the command line, else the one chosen last time
@@ -27,6 +63,15 @@ int main(int argc, char* argv[]) {
     auto settings = std::make_shared<pm::SettingsStore>();
     std::string name = args.value(portOption).toStdString();
     std::string error;
+    pm::SimOptions sim;
+    if (args.isSet(simStartOption) &&
+        !pm::ParseSimStart(args.value(simStartOption).toStdString(), sim, error)) {
+        return Fail(error, 2);
+    }
+    if (args.isSet(simZTopOption) &&
+        !pm::ParseSimZTop(args.value(simZTopOption).toStdString(), sim, error)) {
+        return Fail(error, 2);
+    }
     std::unique_ptr<pm::Port> port;
     if (!args.isSet(portOption) && !settings->port().isEmpty()) {
         name = settings->port().toStdString();
@@ -34,16 +79,26 @@ int main(int argc, char* argv[]) {
         if (!port) name = "auto";
     }
     if (!port) port = pm::OpenPort(name, &error);
-    if (!port) {
-        std::fprintf(stderr, "portmill: %s\n", error.c_str());
-        return 2;
+    if (!port) return Fail(error, 2);
+    if (!pm::SetUpSimulatedMachine(*port, sim, error)) return Fail(error, 2);
+
+    // Records for diagnosis, on the clock the window runs on.
+    pm::RunRecords records;
+    if (!records.open(QFile::encodeName(args.value(traceOption)).toStdString(),
+                      QFile::encodeName(args.value(dotsOption)).toStdString(),
+                      QFile::encodeName(args.value(listOption)).toStdString(), error)) {
+        return Fail(error, 1);
     }
+    auto clock = std::make_unique<pm::RealClock>();
+    port = records.port(std::move(port), *clock);
 
     pm::Form1::Options options;
     options.settings = settings;
     options.portName = name;
-    pm::Form1 form(std::move(port), std::make_unique<pm::RealClock>(), options);
+    options.records = &records;
+    pm::Form1 form(std::move(port), std::move(clock), options);
     form.EndOnSignals();
+    pm::KeepEmptyTitle(&form);
     form.show();
     // A port that cannot be driven is named once, over the window.
     QTimer::singleShot(0, &form, [&form] { form.ReportPortFault(); });

@@ -46,12 +46,12 @@ int EstimateCommand(int argc, char** argv) {
     s.scale = o.scale;
     s.motors = o.motors;
     s.machineSettings = o.machine;
-    if (o.simStart) {
-        s.machine.x = (*o.simStart)[0];
-        s.machine.y = (*o.simStart)[1];
-        s.machine.z = (*o.simStart)[2];
+    if (o.sim.start) {
+        s.machine.x = (*o.sim.start)[0];
+        s.machine.y = (*o.sim.start)[1];
+        s.machine.z = (*o.sim.start)[2];
     }
-    if (o.simZTop) s.machine.zTop = *o.simZTop;
+    if (o.sim.zTop) s.machine.zTop = *o.sim.zTop;
     if (!ParseCountOption(line, "--from", 1, s.fromStatement, error)) return UsageError(error);
 
     const std::string& file = line.args[0];

@@ -141,7 +141,7 @@ int GotoCommand(int argc, char** argv) {
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
-    if (line.args.size() != 2) return UsageError("goto espera X e Y");
+    if (line.args.size() != 2) return UsageError("goto espera X e Y, os valores das caixas X e Y de \"Limites\"");
     if (!CheckRecordPaths(line.options, {}, error)) return UsageError(error);
     Session session(line.options);
     int status = kExitOk;

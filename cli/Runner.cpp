@@ -1,6 +1,5 @@
 #include "cli/Runner.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include "cli/Signals.h"
 #include "motion/Motion.h"
 #include "motion/RealTime.h"
+#include "motion/Records.h"
 #include "port/PortFactory.h"
 #include "port/TracePort.h"
 
@@ -33,29 +33,18 @@ bool ParseInRange(const std::string& name, const std::string& text, int lo, int 
     return true;
 }
 
-bool ParseTriple(const std::string& text, std::array<long long, 3>& out) {
-    std::size_t begin = 0;
-    for (int i = 0; i < 3; ++i) {
-        const std::size_t comma = i < 2 ? text.find(',', begin) : text.size();
-        if (comma == std::string::npos) return false;
-        if (!ParseWhole(text.substr(begin, comma - begin), out[i])) return false;
-        begin = comma + 1;
-    }
-    return true;
-}
-
 // Applies one shared option; false with the reason on a bad value.
 bool ApplyOption(const std::string& name, const std::string& value, Options& o,
                  std::string& error) {
     if (name == "--divisor") {
         o.divisor = value;
     } else if (name == "--speed") {
-        return ParseInRange(name, value, 0, 40, o.speed, error);
+        return ParseInRange(name + " (a barra \"Velocidade:\")", value, 0, 40, o.speed, error);
     } else if (name == "--scale") {
-        return ParseInRange(name, value, -3, 10, o.scale, error);
+        return ParseInRange(name + " (a barra da escala da tela)", value, -3, 10, o.scale, error);
     } else if (name == "--motors") {
         if (value != "on" && value != "off") {
-            error = "--motors espera on ou off, não \"" + value + "\"";
+            error = "--motors (a caixa \"Ativar Motores\") espera on ou off, não \"" + value + "\"";
             return false;
         }
         o.motors = value == "on";
@@ -78,19 +67,9 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
         }
         o.realClock = value == "real";
     } else if (name == "--sim-start") {
-        std::array<long long, 3> xyz{};
-        if (!ParseTriple(value, xyz)) {
-            error = "--sim-start espera X,Y,Z em números inteiros, não \"" + value + "\"";
-            return false;
-        }
-        o.simStart = xyz;
+        return ParseSimStart(value, o.sim, error);
     } else if (name == "--sim-ztop") {
-        long long top = 0;
-        if (!ParseWhole(value, top)) {
-            error = "--sim-ztop espera um número inteiro, não \"" + value + "\"";
-            return false;
-        }
-        o.simZTop = top;
+        return ParseSimZTop(value, o.sim, error);
     } else if (name == "--steps-per-mm" || name == "--travel") {
         double a = 0;
         double b = 0;
@@ -135,7 +114,8 @@ const char* UsageText() {
            "      [--from N]                     # start at statement N (counted from 1)\n"
            "      [--pause-after N --pause-ms MS]  # pause at statement N, go on MS ms later\n"
            "  portmill-cli scan FILE [options]   # \"Calcular Limites\" on FILE\n"
-           "  portmill-cli goto X Y [options]    # \"Ir para o Limite\" with Text1 = X, Text2 = Y\n"
+           "  portmill-cli goto X Y [options]    # \"Ir para o Limite\", X and Y (plot units) typed\n"
+           "                                     # in the boxes X and Y of \"Limites\"\n"
            "  portmill-cli home-xy [options]     # \"Home XY\"\n"
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
            "  portmill-cli convert IN OUT [--pen auto|z|spindle|servo] [--z-threshold MM]\n"
@@ -145,20 +125,33 @@ const char* UsageText() {
            "                                     # the job's duration on FILE at these settings\n"
            "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
            "                                     # wiring check: each coil line alone, the switches\n"
-           "options:\n"
-           "  --divisor TEXT     Text3, default 3.55        --speed N   Slider2 (0..40), default 20\n"
-           "  --scale N          Slider1 (-3..10), default 5 --motors on|off   Check1, default off\n"
+           "options (the window's controls they stand for):\n"
+           "  --divisor TEXT     the box \"Dividir cordenadas por:\" (plot units per half-step),\n"
+           "                     default 3.55\n"
+           "  --speed N          the slider under \"Velocidade:\", 0 (fastest) to 40, default 20\n"
+           "  --scale N          the slider under \"Scale ...\" (screen scale), -3 to 10, default 5\n"
+           "  --motors on|off    the box \"Ativar Motores\" ticked or not, default off (a dry run)\n"
            "  --accel N          XY ramps, half-steps/s^2; 0 (default) turns them off\n"
            "  --start-rate N     half-steps/s a motor starts and stops at, default 200\n"
-           "  --travel-speed N   Slider2 (0..40) for tool-up moves, default as --speed\n"
-           "  --port NAME        auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
-           "  --clock virtual|real, default virtual (selftest: real)\n"
-           "  --sim-start X,Y,Z  --sim-ztop N               simulated machine set-up\n"
-           "  --trace PATH       --dots PATH   --list PATH  records of port accesses, dots, List1\n"
-           "  --steps-per-mm X,Y half-steps per millimetre, default 11.27,11.27 (40 / 3.55)\n"
-           "  --travel X,Y       travel in mm: Home XY gives up after it plus 10 %;\n"
+           "  --travel-speed N   the speed slider's value (0..40) for tool-up moves,\n"
+           "                     default as --speed\n"
+           "  --steps-per-mm X,Y the machine's half-steps per millimetre, default 11.27,11.27\n"
+           "                     (40 / 3.55)\n"
+           "  --travel X,Y       its travel in mm: Home XY gives up after it plus 10 %;\n"
            "                     estimate warns when the drawing, from X 0 Y 0, leaves it\n"
-           "  --sim-broken AXES  home-xy, home-z: switches that never close (x, y, z)\n";
+           "  --port NAME        the port driven: auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
+           "  --clock virtual|real  time as fast as the computer goes, or true time;\n"
+           "                     default virtual (selftest: real)\n"
+           "  --sim-start X,Y,Z  the simulated machine's axes at the start, in steps\n"
+           "  --sim-ztop N       where the simulated Z top switch closes, in steps\n"
+           "  --sim-broken AXES  home-xy, home-z: simulated switches that never close (x, y, z)\n"
+           "records (the same from the window, portmill --trace/--dots/--list):\n"
+           "  --trace PATH       each port access: \"<t_ns> <W|R> <address> <value>\"\n"
+           "  --dots PATH        each dot drawn on the preview: \"<x> <y> <colour>\" in twips\n"
+           "  --list PATH        the list of statements left at the end, one a line\n"
+           "the last line printed: the machine's state, the boxes Text1 (X), Text2 (Y) and\n"
+           "Text3 (the divisor), the statements handled, the time taken and the simulated\n"
+           "machine's true place.\n";
 }
 
 int UsageError(const std::string& error) {
@@ -262,18 +255,7 @@ bool Session::open(std::string& error, int& status) {
     port_ = OpenPort(options_.port, &error);
     if (!port_) return false;
     sim_ = dynamic_cast<SimulatedMachine*>(port_.get());
-    if ((options_.simStart || options_.simZTop) && sim_ == nullptr) {
-        error = "--sim-start e --sim-ztop valem só para a máquina simulada (--port sim)";
-        return false;
-    }
-    if (sim_ != nullptr) {
-        if (options_.simStart) {
-            sim_->setPosition(SimulatedMachine::Axis::X, (*options_.simStart)[0]);
-            sim_->setPosition(SimulatedMachine::Axis::Y, (*options_.simStart)[1]);
-            sim_->setPosition(SimulatedMachine::Axis::Z, (*options_.simStart)[2]);
-        }
-        if (options_.simZTop) sim_->setZTop(*options_.simZTop);
-    }
+    if (!SetUpSimulatedMachine(*port_, options_.sim, error)) return false;
     // A real port opens at its first access: look now, so that a port that
     // cannot be driven stops the command before it starts.
     if (const std::string fault = CheckPort(*port_); !fault.empty()) {
@@ -354,16 +336,7 @@ int Session::finish(std::uint64_t statements) {
         std::string line;
         for (std::size_t i = 0; i < machine_->ui().list.size(); ++i) {
             line.clear();
-            for (const char ch : machine_->ui().list.at(i)) {
-                if (ch == '\r') {
-                    line += "\\r";
-                } else if (ch == '\n') {
-                    line += "\\n";
-                } else {
-                    line += ch;
-                }
-            }
-            line += '\n';
+            AppendListLine(line, machine_->ui().list.at(i));
             if (std::fwrite(line.data(), 1, line.size(), listRecord_.stream()) != line.size()) {
                 listRecord_.noteWriteError(errno);
                 break;

@@ -15,6 +15,7 @@
 #include "motion/MachineState.h"
 #include "port/Port.h"
 #include "files/SafeFile.h"
+#include "port/SimOptions.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm::cli {
@@ -33,8 +34,7 @@ struct Options {
     bool motors = false;           // Check1
     std::string port = "sim";
     bool realClock = false;
-    std::optional<std::array<long long, 3>> simStart;
-    std::optional<long long> simZTop;
+    SimOptions sim;
     std::string tracePath;
     std::string dotsPath;
     std::string listPath;

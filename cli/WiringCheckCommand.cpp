@@ -67,18 +67,7 @@ int SelfTestCommand(int argc, char** argv) {
 
     std::unique_ptr<Port> port = OpenPort(line.options.port, &error);
     if (!port) return UsageError(error);
-    auto* sim = dynamic_cast<SimulatedMachine*>(port.get());
-    if ((line.options.simStart || line.options.simZTop) && sim == nullptr) {
-        return UsageError("--sim-start e --sim-ztop valem só para a máquina simulada (--port sim)");
-    }
-    if (sim != nullptr) {
-        if (line.options.simStart) {
-            sim->setPosition(SimulatedMachine::Axis::X, (*line.options.simStart)[0]);
-            sim->setPosition(SimulatedMachine::Axis::Y, (*line.options.simStart)[1]);
-            sim->setPosition(SimulatedMachine::Axis::Z, (*line.options.simStart)[2]);
-        }
-        if (line.options.simZTop) sim->setZTop(*line.options.simZTop);
-    }
+    if (!SetUpSimulatedMachine(*port, line.options.sim, error)) return UsageError(error);
     if (const std::string fault = CheckPort(*port); !fault.empty()) {
         return SetupError(fault, kExitFile);
     }

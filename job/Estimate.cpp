@@ -25,7 +25,8 @@ void Extent::add(double x, double y) {
 
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
                         const std::atomic<bool>* cancel,
-                        const std::function<void(float, float, std::uint32_t)>& onDot) {
+                        const std::function<void(float, float, std::uint32_t)>& onDot,
+                        const std::function<void(int percent)>& progress) {
     JobEstimate est;
     HeadlessMachine machine(settings.machine);
     MachineState& st = machine.state();
@@ -55,6 +56,15 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
         sample();
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = -1;
     };
+    if (progress) {
+        ui.onProgress = [&progress, last = -1](unsigned long long read,
+                                               unsigned long long size) mutable {
+            const int percent = size == 0 ? 100 : static_cast<int>(read * 100 / size);
+            if (percent == last) return;
+            last = percent;
+            progress(percent);
+        };
+    }
     ui.onMessage = [&](const std::string& m) {
         if (est.error.empty()) est.error = m;
     };

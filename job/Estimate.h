@@ -53,9 +53,12 @@ struct JobEstimate {
 // so it may run on any thread. When cancel is given and becomes true, the job
 // is cancelled at its next event pump and the result says so.
 // onDot, when given, sees each dot the job draws as it would on the canvas.
+// progress, when given, hears how much of the file the run has read, in whole
+// percent, each time that number changes (on the thread the estimate runs on).
 JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& settings,
                         const std::atomic<bool>* cancel = nullptr,
-                        const std::function<void(float, float, std::uint32_t)>& onDot = {});
+                        const std::function<void(float, float, std::uint32_t)>& onDot = {},
+                        const std::function<void(int percent)>& progress = {});
 
 // "1 h 02 min 03 s", "4 min 05 s", "12.3 s": a duration for the operator.
 std::string FormatDuration(std::int64_t ns);

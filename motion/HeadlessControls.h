@@ -45,6 +45,7 @@ public:
     std::function<void(float, float, std::uint32_t)> onDot; // each dot
     std::function<void(const std::string&)> onMessage;      // each message box
     std::function<bool()> onQuitting;                       // the program is ending
+    std::function<void(unsigned long long, unsigned long long)> onProgress;  // bytes read, file size
 
     bool Check1() override { return check1; }
     int Slider1() override { return slider1; }
@@ -76,6 +77,9 @@ public:
     void SetMotorJogEnabled(bool e) override { motorJogEnabled = e; }
     void SetOperationRunning(Operation op) override { running = op; }
     void SetWaitCursor(bool on) override { waitCursor = on; }
+    void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) override {
+        if (onProgress) onProgress(bytesRead, fileSize);
+    }
     void MsgBox(const std::string& t, const std::string& /*title*/) override {
         messages.push_back(t);
         if (onMessage) onMessage(t);

@@ -54,6 +54,12 @@ std::string ValidateMachineSettings(const MachineSettings& m) {
     if (bad(m.ZCyclesPerMm, 0.01, kMaxZCyclesPerMm, true))
         return "Os ciclos de Z por milímetro devem estar entre 0,01 e 10000 (0 quando não são "
                "conhecidos).";
+    if (!Finite(m.accel) || m.accel < 0 || m.accel > 10'000'000)
+        return "A aceleração deve estar entre 0 (sem rampas) e 10000000 meios-passos/s².";
+    if (!Finite(m.startRate) || m.startRate < 1 || m.startRate > 1'000'000)
+        return "A velocidade de partida deve estar entre 1 e 1000000 meios-passos/s.";
+    if (m.travelSpeed < -1 || m.travelSpeed > 40)
+        return "A velocidade dos deslocamentos deve estar entre 0 e 40, como \"Velocidade:\".";
     return {};
 }
 

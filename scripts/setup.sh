@@ -6,10 +6,12 @@ set -euo pipefail
 
 pm_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-svg-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libxcb1-dev libxcb-xkb-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   xvfb xauth x11-apps imagemagick
+  qt6-translations-l10n
+  xdotool x11-utils openbox
 )
 
 pm_install_missing() {

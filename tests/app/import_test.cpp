@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/StatusField.h"
 #include "importer/Hpgl.h"
 #include "job/Estimate.h"
 #include "tests/app/WindowFixture.h"
@@ -155,6 +156,34 @@ TEST_F(Import, TheEstimateArrivesForTheChosenFileAndMatchesTheJob) {
     const std::int64_t start = clock_->nowNs();
     click("Command1");
     EXPECT_EQ(clock_->nowNs() - start, want.durationNs);
+}
+
+// Notes the estimate's field each time a call from the worker arrives.
+TEST_F(Import, ARunningEstimateShowsHowFarItIs) {
+    QByteArray text;
+    for (int i = 0; i < 400; ++i) text += "PA10,10;\r\n";
+    const QString red = write("longo.red", text);
+    struct {
+        QStringList seen;
+    } watch;
+    QObject::connect(w<StatusField>("estimateStatus"), &StatusField::textChanged,
+                     [&watch](const QString& t) { watch.seen.append(t); });
+    form_->OpenChosenFile(red);
+    form_->waitForEstimates();
+    // Every text the field showed: the start, then every percent up to 100
+    // in order, then the result.
+    ASSERT_GE(watch.seen.size(), 4);
+    EXPECT_EQ(watch.seen.front(), QString::fromUtf8("Estimando a duração…"));
+    EXPECT_TRUE(watch.seen.back().startsWith(QString::fromUtf8("Duração estimada: "))) << watch.seen.back().toStdString();
+    int last = -1;
+    for (qsizetype i = 1; i + 1 < watch.seen.size(); ++i) {
+        const QString& t = watch.seen[i];
+        ASSERT_TRUE(t.startsWith(QString::fromUtf8("Estimando a duração… ")) && t.endsWith(" %")) << t.toStdString();
+        const int percent = t.section(' ', -2, -2).toInt();
+        EXPECT_GT(percent, last) << t.toStdString();
+        last = percent;
+    }
+    EXPECT_EQ(last, 100);
 }
 
 TEST_F(Import, EveryChangedSettingAsksAgainAndOnlyTheLastCounts) {

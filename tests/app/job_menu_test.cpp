@@ -210,13 +210,17 @@ TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
         const char* says;
     };
     const Row rows[] = {
-        {{"11,27", "11.27", "200", "150", "", "0", ""}, true, ""},
-        {{"11,27", "11,27", "", "", "", "", "2,5"}, true, ""},
-        {{"onze", "11", "", "", "", "", ""}, false, "\"onze\" não é um número"},
-        {{"", "11", "", "", "", "", ""}, false, "não é um número"},
-        {{"11", "11", "-5", "", "", "", ""}, false, "curso"},
-        {{"11", "11", "200", "150", "100", "", ""}, false, "folga"},
-        {{"0", "11", "", "", "", "", ""}, false, "meios-passos"},
+        {{"11,27", "11.27", "200", "150", "", "0", "", "", "200", ""}, true, ""},
+        {{"11,27", "11,27", "", "", "", "", "2,5", "20000", "400", "5"}, true, ""},
+        {{"onze", "11", "", "", "", "", "", "", "200", ""}, false, "\"onze\" não é um número"},
+        {{"", "11", "", "", "", "", "", "", "200", ""}, false, "não é um número"},
+        {{"11", "11", "-5", "", "", "", "", "", "200", ""}, false, "curso"},
+        {{"11", "11", "200", "150", "100", "", "", "", "200", ""}, false, "folga"},
+        {{"0", "11", "", "", "", "", "", "", "200", ""}, false, "meios-passos"},
+        {{"11", "11", "", "", "", "", "", "-1", "200", ""}, false, "aceleração"},
+        {{"11", "11", "", "", "", "", "", "", "0", ""}, false, "partida"},
+        {{"11", "11", "", "", "", "", "", "", "200", "41"}, false, "deslocamentos"},
+        {{"11", "11", "", "", "", "", "", "", "200", "2,5"}, false, "deslocamentos"},
     };
     for (const Row& r : rows) {
         MachineSettings m;
@@ -226,7 +230,11 @@ TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
     }
     MachineSettings m;
     QString error;
-    ASSERT_TRUE(MachineDialog::Read({"11,27", "10", "200", "150", "", "", ""}, m, error));
+    ASSERT_TRUE(MachineDialog::Read({"11,27", "10", "200", "150", "", "", "", "20000", "400", "5"}, m,
+                                    error));
+    EXPECT_EQ(m.accel, 20000);
+    EXPECT_EQ(m.startRate, 400);
+    EXPECT_EQ(m.travelSpeed, 5);
     EXPECT_EQ(m.StepsPerMmX, 11.27);
     EXPECT_EQ(m.StepsPerMmY, 10);
     EXPECT_EQ(HomeAllowanceSteps(m, AxisXY::X), 2480);

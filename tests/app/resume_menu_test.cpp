@@ -25,14 +25,15 @@ protected:
 
     // Presses "Pausar" as statement `at` is listed, then, once held,
     // "Continuar" or "Cancelar"; records what the window showed while held.
+    // (The hook outlives this call: what it counts lives in the fixture.)
     void holdAt(std::size_t at, const char* release) {
-        bool asked = false;
-        int heldPumps = 0;
-        form_->onPump = [=, this, &asked, &heldPumps]() mutable {
-            if (!asked && form_->statements().size() >= at) {
-                asked = true;
+        asked_ = false;
+        heldPumps_ = 0;
+        form_->onPump = [this, at, release] {
+            if (!asked_ && form_->statements().size() >= at) {
+                asked_ = true;
                 action("Pausar")->trigger();
-            } else if (action("Continuar")->isEnabled() && ++heldPumps == 20) {
+            } else if (action("Continuar")->isEnabled() && ++heldPumps_ == 20) {
                 heldStatus_ = status();
                 heldFresar_ = w<QToolButton>("Command1")->isEnabled();
                 heldPausar_ = action("Pausar")->isEnabled();
@@ -46,6 +47,8 @@ protected:
     }
 
     QTemporaryDir settingsDir_;
+    bool asked_ = false;
+    int heldPumps_ = 0;
     QString heldStatus_;
     bool heldFresar_ = true;
     bool heldPausar_ = true;

@@ -1,5 +1,12 @@
 #include "tests/app/WindowFixture.h"
 
+#include <QLayout>
+#include <QTest>
+#include <QWindow>
+
+#include "app/StatusField.h"
+#include "app/Widgets.h"
+
 namespace pm {
 namespace {
 
@@ -165,6 +172,17 @@ TEST_F(Window, PointerReadOutIsInCanvasTwips) {
         QCoreApplication::sendEvent(canvas, &move);
         EXPECT_EQ(w<QLabel>("Label9")->text(), QString::fromLatin1(r.x));
         EXPECT_EQ(w<QLabel>("Label10")->text(), QString::fromLatin1(r.y));
+    }
+    // Over the border around the drawing area the read-out keeps the last
+    // position inside it.
+    for (const QPointF at : {QPointF(-2, 10), QPointF(-0.5, 10), QPointF(653, 10),
+                             QPointF(10, -1), QPointF(10, 381), QPointF(654, 382)}) {
+        const QPointF local = at + QPointF(origin);
+        QMouseEvent move(QEvent::MouseMove, local, canvas->mapToGlobal(local), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &move);
+        EXPECT_EQ(w<QLabel>("Label9")->text(), "x= 9780") << at.x() << "," << at.y();
+        EXPECT_EQ(w<QLabel>("Label10")->text(), "y= 0") << at.x() << "," << at.y();
     }
 }
 
@@ -372,6 +390,85 @@ TEST_F(Window, AHeldKeyJogsOncePerRepeatAndStopsAtTheRealRelease) {
     }
 }
 
+// Keys as the operator's arrive: to the window, reaching the button that
+// the mouse or Tab gave the focus to, which keeps it from one jog to the next.
+TEST_F(Window, KeysThroughTheWindowJogTheFocusedButton) {
+    QWindow* window = form_->windowHandle();
+    ASSERT_NE(window, nullptr);
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    const std::vector<int> up{10, 9, 15, 3};
+    const std::vector<int> down{3, 15, 9, 10};
+    auto cat = [](std::initializer_list<std::vector<int>> parts) {
+        std::vector<int> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+
+    trace_->clear();
+    QTest::mouseClick(w("Command8"), Qt::LeftButton);
+    form_->settle();
+    EXPECT_EQ(trace_->writes(kControlReg), up) << "the click";
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+
+    trace_->clear();
+    QTest::keyClick(window, Qt::Key_A);
+    QTest::keyClick(window, Qt::Key_B);
+    form_->settle();
+    EXPECT_EQ(trace_->writes(kControlReg), cat({up, {11}, up, {11}})) << "two taps";
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+
+    // Held: the presses the keyboard repeats, then the one release.
+    trace_->clear();
+    QTest::simulateEvent(window, true, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false);
+    for (int i = 0; i < 3; ++i) {
+        QTest::simulateEvent(window, false, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+        QTest::simulateEvent(window, true, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+    }
+    QTest::simulateEvent(window, false, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false);
+    form_->settle();
+    EXPECT_EQ(trace_->writes(kControlReg), cat({up, up, up, up, {11}})) << "held";
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+
+    // From Z down to Z up by Tab: Tab's release reaches Z up.
+    trace_->clear();
+    QTest::mouseClick(w("Command9"), Qt::LeftButton);
+    QTest::keyClick(window, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w("Command8"));
+    QTest::keyClick(window, Qt::Key_C);
+    form_->settle();
+    EXPECT_EQ(trace_->writes(kControlReg), cat({down, {11}, {11}, up, {11}}));
+    EXPECT_EQ(trace_->writes(kDataReg), std::vector<int>{0});
+}
+
+// After an operation started by a button the focus is back on it; it never
+// waits in a text box with the text selected, where a stray key would
+// overwrite the divisor or a limit.
+TEST_F(Window, TheFocusReturnsToTheButtonThatStartedTheOperation) {
+    QWindow* window = form_->windowHandle();
+    ASSERT_NE(window, nullptr);
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    w<QLineEdit>("Text1")->setText("100");
+    w<QLineEdit>("Text2")->setText("50");
+    choose("PU0,0;PD100,0;PU;");
+    for (const char* button : {"Command2", "Command4", "Command3", "Command5", "Command1"}) {
+        SCOPED_TRACE(button);
+        sim_.setPosition(SimulatedMachine::Axis::X, 100);
+        sim_.setPosition(SimulatedMachine::Axis::Y, 100);
+        QTest::mouseClick(w(button), Qt::LeftButton);
+        form_->settle();
+        EXPECT_EQ(QApplication::focusWidget(), w(button));
+        QTest::keyClick(window, Qt::Key_X);
+        form_->settle();
+        for (const char* box : {"Text1", "Text2", "Text3"}) {
+            EXPECT_FALSE(w<QLineEdit>(box)->text().contains('x')) << box;
+            EXPECT_FALSE(w<QLineEdit>(box)->hasSelectedText()) << box;
+        }
+        EXPECT_EQ(w<QLineEdit>("Text3")->text(), "3.55");
+    }
+}
+
 // The space bar is a key that gives a character, and the button's own
 // handling clicks it when the space is let go: the key-press cycle, the
 // release, then the click's cycle.
@@ -532,6 +629,55 @@ TEST_F(Window, HelpSchematicAndLinksOpenTheirTargets) {
     // Both pointers are this program's pictures.
     EXPECT_EQ(w("Label5")->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(w("Label6")->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(Window, StatusFieldsKeepTheirRoomAndTellTheWholeTextInTheTooltip) {
+    const QString longText = QString::fromUtf8(
+        "Duração estimada: 1 h 02 min 03 s · X -123456 a 123456, Y -654321 a 654321 meios-passos");
+    const char* names[] = {"portStatus", "estimateStatus", "progressStatus"};
+    for (const char* n : names) w<QLabel>(n)->setText(longText);
+    form_->statusBar()->layout()->activate();
+    QRect previous;
+    for (const char* n : names) {
+        auto* f = w<StatusField>(n);
+        SCOPED_TRACE(n);
+        EXPECT_GT(f->width(), 60);
+        EXPECT_TRUE(form_->statusBar()->rect().contains(f->geometry()));
+        EXPECT_FALSE(f->geometry().intersects(previous)) << "fields overlap";
+        EXPECT_GE(f->geometry().left(), previous.right());
+        previous = f->geometry();
+        EXPECT_TRUE(f->elided());
+        EXPECT_EQ(f->text(), longText);
+        f->grab();  // paints, which brings the tooltip up to date
+        EXPECT_EQ(f->toolTip(), longText);
+    }
+    // The window kept its size.
+    EXPECT_EQ(form_->size(), form_->minimumSize());
+}
+
+TEST_F(Window, WhatTheDesktopCannotOpenIsNamedInAMessage) {
+    // A handler without the slot it names fails, as a desktop without a
+    // program for the file or the address does.
+    UrlSink sink;
+    for (const char* scheme : {"file", "https", "mailto"}) {
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &sink, "missing");
+    }
+    closeMessageBoxes(4);
+    action("ajuda")->trigger();
+    action("esquema")->trigger();
+    w<LinkLabel>("Label5")->onClick();
+    w<LinkLabel>("Label6")->onClick();
+    for (const char* scheme : {"file", "https", "mailto"}) {
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+    ASSERT_EQ(messages_.size(), 4u);
+    EXPECT_TRUE(messages_[0].contains(Form1::DataFile(QStringLiteral("instru.txt")))) << messages_[0].toStdString();
+    EXPECT_TRUE(QDir::isAbsolutePath(Form1::DataFile(QStringLiteral("instru.txt"))));
+    EXPECT_TRUE(messages_[1].contains(Form1::DataFile(QStringLiteral("esquema.jpg")))) << messages_[1].toStdString();
+    EXPECT_TRUE(messages_[2].contains(QStringLiteral("https://portmill.example.org/contato")));
+    EXPECT_TRUE(messages_[3].contains(QStringLiteral("contato@portmill.example.org")));
+    EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("Não foi possível abrir o arquivo")));
+    EXPECT_TRUE(messages_[2].startsWith(QStringLiteral("Não foi possível abrir o endereço")));
 }
 
 TEST_F(Window, SairAndTheFrameEndTheProgram) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +149,24 @@ TEST(Estimate, UnreadableFileIsReported) {
     const JobEstimate est = EstimateJob("/nonexistent/dir/none.red", {});
     EXPECT_FALSE(est.ok);
     EXPECT_FALSE(est.error.empty());
+}
+
+TEST(Estimate, TellsHowFarItHasRead) {
+    // 100 statements of 10 characters: the percent climbs by whole numbers
+    // to 100, each heard once, and the result is the same as without.
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "PA10,10;\r\n";
+    const std::string path = WriteTemp("progress.red", text);
+    std::vector<int> heard;
+    const JobEstimate est = EstimateJob(path, {}, nullptr, {}, [&](int p) { heard.push_back(p); });
+    ASSERT_TRUE(est.ok) << est.error;
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), 0);
+    EXPECT_EQ(heard.back(), 100);
+    EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end()));
+    EXPECT_EQ(std::adjacent_find(heard.begin(), heard.end()), heard.end()) << "a percent heard twice";
+    EXPECT_GT(heard.size(), 50u);
+    EXPECT_EQ(est.durationNs, EstimateJob(path, {}).durationNs);
 }
 
 TEST(Estimate, CancelFlagStopsIt) {

@@ -1,0 +1,161 @@
+#include "motion/Records.h"
+
+#include "port/TracePort.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+
+namespace pm {
+
+namespace {
+
+std::FILE* OpenRecord(const std::string& path, const char* mode, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (f == nullptr) {
+        error = "não foi possível criar \"" + path + "\": " + std::strerror(errno);
+        return nullptr;
+    }
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 20);
+    return f;
+}
+
+// Closes a record; false, with the reason added to error, when anything
+// written to it was lost.
+bool CloseRecord(std::FILE*& f, const std::string& path, std::string& error) {
+    if (f == nullptr) return true;
+    const bool ok = std::ferror(f) == 0 && std::fclose(f) == 0;
+    f = nullptr;
+    if (!ok) error += (error.empty() ? "" : "\n") + std::string("erro ao gravar \"") + path + "\"";
+    return ok;
+}
+
+}  // namespace
+
+void AppendListLine(std::string& out, std::string_view entry) {
+    for (const char ch : entry) {
+        if (ch == '\r') {
+            out += "\\r";
+        } else if (ch == '\n') {
+            out += "\\n";
+        } else {
+            out += ch;
+        }
+    }
+    out += '\n';
+}
+
+// Passes every access on to the port and writes it to the trace record.
+class RunRecords::TraceRecordPort final : public Port {
+public:
+    TraceRecordPort(Port& inner, const Clock& clock, std::FILE* out,
+                    std::unique_ptr<Port> owned = nullptr)
+        : owned_(std::move(owned)), inner_(inner), clock_(clock), out_(out) {}
+    void vbOut(std::int16_t address, std::int16_t value) override {
+        inner_.vbOut(address, value);
+        record('W', address, value);
+    }
+    std::int16_t vbInp(std::int16_t address) override {
+        const std::int16_t v = inner_.vbInp(address);
+        record('R', address, v);
+        return v;
+    }
+    std::string fault() const override { return inner_.fault(); }
+    std::string describe() const override { return inner_.describe(); }
+
+private:
+    void record(char kind, std::int16_t address, std::int16_t value) {
+        line_.clear();
+        AppendTraceLine(line_, {clock_.nowNs(), kind, address, value});
+        std::fwrite(line_.data(), 1, line_.size(), out_);
+    }
+    std::unique_ptr<Port> owned_;
+    Port& inner_;
+    const Clock& clock_;
+    std::FILE* out_;
+    std::string line_;
+};
+
+RunRecords::~RunRecords() {
+    if (dots_ != nullptr) std::fclose(dots_);
+    if (trace_ != nullptr) std::fclose(trace_);
+}
+
+bool RunRecords::open(const std::string& tracePath, const std::string& dotsPath,
+                      const std::string& listPath, std::string& error) {
+    tracePath_ = tracePath;
+    dotsPath_ = dotsPath;
+    listPath_ = listPath;
+    if (!tracePath_.empty()) {
+        trace_ = OpenRecord(tracePath_, "w", error);
+        if (trace_ == nullptr) return false;
+    }
+    if (!dotsPath_.empty()) {
+        dots_ = OpenRecord(dotsPath_, "w", error);
+        if (dots_ == nullptr) return false;
+    }
+    if (!listPath_.empty()) {
+        std::FILE* list = OpenRecord(listPath_, "w", error);
+        if (list == nullptr) return false;
+        std::fclose(list);
+    }
+    return true;
+}
+
+Port& RunRecords::port(Port& inner, const Clock& clock) {
+    if (trace_ == nullptr) return inner;
+    tracePort_ = std::make_unique<TraceRecordPort>(inner, clock, trace_);
+    return *tracePort_;
+}
+
+std::unique_ptr<Port> RunRecords::port(std::unique_ptr<Port> inner, const Clock& clock) {
+    if (trace_ == nullptr) return inner;
+    Port& p = *inner;
+    return std::make_unique<TraceRecordPort>(p, clock, trace_, std::move(inner));
+}
+
+void RunRecords::dot(float x, float y, std::uint32_t colour) {
+    if (dots_ == nullptr) return;
+    std::fprintf(dots_, "%.9g %.9g %" PRIu32 "\n", static_cast<double>(x),
+                 static_cast<double>(y), colour);
+}
+
+bool RunRecords::writeList(std::size_t count,
+                           const std::function<std::string_view(std::size_t)>& entry,
+                           std::string& error) {
+    return putList("w", 0, count, entry, error);
+}
+
+bool RunRecords::appendList(std::size_t from, std::size_t count,
+                            const std::function<std::string_view(std::size_t)>& entry,
+                            std::string& error) {
+    return from >= count || putList("a", from, count, entry, error);
+}
+
+bool RunRecords::putList(const char* mode, std::size_t from, std::size_t count,
+                         const std::function<std::string_view(std::size_t)>& entry,
+                         std::string& error) {
+    if (listPath_.empty()) return true;
+    std::FILE* list = OpenRecord(listPath_, mode, error);
+    if (list == nullptr) return false;
+    std::string line;
+    for (std::size_t i = from; i < count; ++i) {
+        line.clear();
+        AppendListLine(line, entry(i));
+        std::fwrite(line.data(), 1, line.size(), list);
+    }
+    return CloseRecord(list, listPath_, error);
+}
+
+void RunRecords::flush() {
+    if (dots_ != nullptr) std::fflush(dots_);
+    if (trace_ != nullptr) std::fflush(trace_);
+}
+
+bool RunRecords::close(std::string& error) {
+    bool ok = CloseRecord(dots_, dotsPath_, error);
+    ok = CloseRecord(trace_, tracePath_, error) && ok;
+    return ok;
+}
+
+}  // namespace pm

@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# window_x11.sh PORTMILL WORKDIR — run inside an X server (xvfb-run).
+# Starts the window on the simulated machine with its records and drives it
+# with xdotool only; decides from the trace of port accesses and the list.
+set -euo pipefail
+bin=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+trace=$work/run.trace
+list=$work/run.list
+dots=$work/run.dots
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- control register writes in the trace:" >&2
+  grep ' W 890 ' "$trace" | awk '{printf "%s ", $4}' >&2 || true
+  echo >&2
+  if command -v import >/dev/null; then
+    import -window root "$work/failed.png" 2>/dev/null && echo "screen: $work/failed.png" >&2
+  fi
+  exit 1
+}
+
+# A window manager gives focus as a desktop does; the test runs without
+# one too.
+if command -v openbox >/dev/null; then
+  openbox --sm-disable >/dev/null 2>&1 &
+  sleep 0.5
+fi
+
+"$bin" --port sim --trace "$trace" --list "$list" --dots "$dots" >"$work/out.txt" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -1) ||
+  fail "the window did not show"
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+sleep 0.3
+
+# The title is empty until a file is chosen.
+names=$(xprop -id "$win" _NET_WM_NAME WM_NAME)
+grep -q '^_NET_WM_NAME.*= "' <<<"$names" && fail "the title at start-up: $names"
+grep -q '^WM_NAME(STRING) = $' <<<"$names" || fail "the title at start-up: $names"
+echo "ok: the title is empty at start-up"
+
+# The client area: a menu bar, the 792 x 536 controls, a status bar; the
+# two bars are of one height.
+geometry=$(xwininfo -id "$win")
+wx=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
+wy=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
+wh=$(awk '/Height:/ {print $2}' <<<"$geometry")
+menu=$(((wh - 536) / 2))
+
+# A click at (x, y) pixels of the controls' area, or of the menu bar.
+click() { xdotool mousemove --sync $((wx + $1)) $((wy + menu + $2)) click 1; }
+click_menu() { xdotool mousemove --sync $((wx + $1)) $((wy + menu / 2)) click 1; }
+
+# Centres of the controls, from their places in the window (twips / 15).
+command8=(760 448)  # Z up
+command9=(760 504)  # Z down
+command1=(64 424)   # Fresar
+cancel=(60 198)     # Cancelar
+abrir=22            # menu items, from the left of the bar
+sair=62
+
+# The values written to one register since the trace had `from` lines.
+writes() { tail -n +"$(($2 + 1))" "$trace" | awk -v a="$1" '$2 == "W" && $3 == a {printf "%s ", $4}'; }
+lines() { wc -l <"$trace"; }
+# Waits until the control register's writes since `from` are `want`, then a
+# little longer, so that a write too many shows as well.
+expect_z() {
+  local from=$1 want=$2 what=$3 got=""
+  for _ in $(seq 1 50); do
+    got=$(writes 890 "$from")
+    [ "$got" = "$want" ] && break
+    sleep 0.1
+  done
+  sleep 0.4
+  got=$(writes 890 "$from")
+  [ "$got" = "$want" ] || fail "$what: control register got '$got', want '$want'"
+  echo "ok: $what"
+}
+
+up="10 9 15 3 "
+down="3 15 9 10 "
+
+# A click on the Z-up button: one cycle; the click gives it the focus.
+mark=$(lines)
+click "${command8[@]}"
+expect_z "$mark" "$up" "mouse click on Z up"
+
+# A key tapped on the focused button: one cycle, then 11 at the release.
+mark=$(lines)
+xdotool key --delay 50 a
+expect_z "$mark" "${up}11 " "key tap on Z up"
+
+# The same key again: the focus stayed on the button.
+mark=$(lines)
+xdotool key --delay 50 b
+expect_z "$mark" "${up}11 " "second key tap, focus kept"
+
+# A key held down: one cycle per auto-repeated press, 11 only at the end.
+mark=$(lines)
+xdotool keydown a
+sleep 1.5
+xdotool keyup a
+sleep 0.5
+held=$(writes 890 "$mark")
+cycles=$(grep -o "$up" <<<"$held" | wc -l)
+[ "$cycles" -ge 3 ] || fail "held key: $cycles cycles ('$held'), want one per auto-repeat"
+pattern=""
+for _ in $(seq 1 "$cycles"); do pattern+=$up; done
+[ "$held" = "${pattern}11 " ] || fail "held key: got '$held', want $cycles cycles then one 11"
+echo "ok: held key, $cycles cycles and one release"
+
+# The space bar: a cycle for the press, 11 at the release, then the
+# button's click.
+mark=$(lines)
+xdotool key --delay 50 space
+expect_z "$mark" "${up}11 ${up}" "space bar on Z up"
+
+# The Z-down button by the mouse, then Tab to Z up and a key there.
+mark=$(lines)
+click "${command9[@]}"
+expect_z "$mark" "${down}11 " "mouse click on Z down"
+[ "$(writes 888 "$mark")" = "0 " ] || fail "Z down click: data register got '$(writes 888 "$mark")', want '0'"
+# Tab moves the focus on its press; its release reaches Z up, which switches
+# the Z coils off as any key's release does.
+mark=$(lines)
+xdotool key --delay 50 Tab
+xdotool key --delay 50 c
+expect_z "$mark" "11 ${up}11 " "Tab from Z down to Z up, then a key"
+
+# A dry run of a drawing chosen with "Abrir", ended by "Cancelar".
+drawing=$work/long.red
+{
+  echo "PU;PA0,0;PD;"
+  for _ in $(seq 1 200); do echo "PA4000,0;PA4000,4000;PA0,4000;PA0,0;"; done
+  echo "PU;"
+} >"$drawing"
+click_menu "$abrir"
+dialog=$(timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' | head -1) ||
+  fail "the open dialog did not show"
+sleep 0.3
+xdotool type --delay 5 "$drawing"
+xdotool key Return
+for _ in $(seq 1 50); do
+  title=$(xprop -id "$win" _NET_WM_NAME 2>/dev/null || true)
+  [[ $title == *"$drawing"* ]] && break
+  sleep 0.1
+done
+[[ $title == *"$drawing"* ]] || fail "after Abrir the title is '$title', want the file's path"
+echo "ok: Abrir puts the path in the title"
+sleep 0.3
+click "${command1[@]}"
+entries=0
+for _ in $(seq 1 100); do
+  entries=$(wc -l <"$list")
+  [ "$entries" -ge 4 ] && break
+  sleep 0.1
+done
+[ "$entries" -ge 4 ] || fail "the dry run did not fill the list: $entries entries"
+[ "$(head -1 "$list")" = "PU;" ] || fail "the list begins with '$(head -1 "$list")', want 'PU;'"
+echo "ok: the dry run lists the statements ($entries so far)"
+click "${cancel[@]}"
+# "Cancelar" clears the list; the job draws nothing more.
+for _ in $(seq 1 50); do
+  [ ! -s "$list" ] && break
+  sleep 0.1
+done
+[ ! -s "$list" ] || fail "Cancelar left the list at $(wc -l <"$list") entries"
+sleep 0.3
+drawn=$(wc -l <"$dots")
+sleep 0.5
+[ "$(wc -l <"$dots")" -eq "$drawn" ] || fail "the job went on drawing after Cancelar"
+[ "$drawn" -gt 0 ] || fail "the dry run drew no dot"
+kill -0 "$pid" || fail "the window ended during the job"
+echo "ok: Cancelar ended the dry run after $drawn dots"
+
+# "Sair" ends the program.
+click_menu "$sair"
+for _ in $(seq 1 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then fail "Sair did not end the program"; fi
+status=0
+wait "$pid" || status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+echo "ok: Sair ended the program"
