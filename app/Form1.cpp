@@ -159,7 +159,6 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     BuildMenu();
 
     refresh_.setSingleShot(true);
-    refresh_.setInterval(16);  // about 60 refreshes a second at most
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(false); });
 
     Form_Load();
@@ -615,68 +614,96 @@ void Form1::HandOff() {
     --insidePump_;
 }
 
-void Form1::Drain() {
-    WindowBatch b = machine_->take();
-    if (b.empty()) return;
-    std::size_t dot = 0;
-    auto dotsUpTo = [&](std::size_t end) {
-        for (; dot < end && dot < b.dots.size(); ++dot) {
-            const auto& d = b.dots[dot];
+bool Form1::Drain(std::int64_t budgetNs) {
+    // The updates go in the order the core made them; the dots of a batch
+    // before a clear are drawn before it. With a budget the window stops
+    // when it is spent and goes on at its next refresh, so that a job at
+    // speed 0, which shows more than the window can draw, never holds the
+    // event loop; without one it shows what the machine thread has made
+    // (while that thread waits, or twice the batch at most when it runs).
+    const auto start = std::chrono::steady_clock::now();
+    unsigned counted = 0;
+    auto spent = [&] {
+        return budgetNs > 0 && (++counted & 63U) == 0 &&
+               std::chrono::steady_clock::now() - start > std::chrono::nanoseconds(budgetNs);
+    };
+    auto drawDots = [&](std::size_t end, bool budgeted) {
+        for (; drainDot_ < end && drainDot_ < drain_.dots.size(); ++drainDot_) {
+            if (budgeted && spent()) return false;
+            const Dot& d = drain_.dots[drainDot_];
             Picture1_->PSet(d.x, d.y, d.colour);
             if (options_.records != nullptr) options_.records->dot(d.x, d.y, d.colour);
         }
+        return true;
     };
-    using K = WindowUpdate::Kind;
-    for (WindowUpdate& u : b.updates) {
-        switch (u.kind) {
-            case K::ClearPreview:
-                dotsUpTo(u.dotsBefore);
-                Picture1_->Cls();
-                break;
-            case K::ListAdd: model_->add(u.text); break;
-            case K::ListClear: ListClear(); break;
-            case K::Lamp: SetLampVisible(u.n, u.on); break;
-            case K::Text: SetText(u.n, u.text); break;
-            case K::Command1Enabled: SetCommand1Enabled(u.on); break;
-            case K::MotorJogEnabled: SetMotorJogEnabled(u.on); break;
-            case K::Running:
-                runningFile_ = u.text;
-                OperationRunning(u.op, u.atNs);
-                break;
-            case K::WaitCursor: SetWaitCursor(u.on); break;
-            case K::Progress:
-                progressRead_ = u.read;
-                progressSize_ = u.size;
-                break;
-            case K::PortStatus:
-                portText_ = std::move(u.text);
-                portFault_ = std::move(u.fault);
-                UpdatePortStatus();
-                break;
-            case K::JobPaused: SetJobPaused(u.on, u.read); break;
-            case K::JobEnded: JobEnded(u.stop); break;
-            case K::Position:
-                machinePosition_ = u.position;
-                if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
-                break;
+    for (int taken = 0;;) {
+        if (drainUpdate_ >= drain_.updates.size() && drainDot_ >= drain_.dots.size()) {
+            if (budgetNs <= 0 && taken == 2) return false;
+            drain_ = machine_->take();
+            drainUpdate_ = 0;
+            drainDot_ = 0;
+            ++taken;
+            if (drain_.empty()) return true;
+            ScheduleRefresh();
         }
+        using K = WindowUpdate::Kind;
+        while (drainUpdate_ < drain_.updates.size()) {
+            if (spent()) return false;
+            // Taken out first: a handler may run a nested event loop.
+            WindowUpdate u = std::move(drain_.updates[drainUpdate_++]);
+            switch (u.kind) {
+                case K::ClearPreview:
+                    drawDots(u.dotsBefore, false);
+                    Picture1_->Cls();
+                    break;
+                case K::ListAdd: model_->add(u.text); break;
+                case K::ListClear: ListClear(); break;
+                case K::Lamp: SetLampVisible(u.n, u.on); break;
+                case K::Text: SetText(u.n, u.text); break;
+                case K::Command1Enabled: SetCommand1Enabled(u.on); break;
+                case K::MotorJogEnabled: SetMotorJogEnabled(u.on); break;
+                case K::Running:
+                    runningFile_ = u.text;
+                    OperationRunning(u.op, u.atNs);
+                    break;
+                case K::WaitCursor: SetWaitCursor(u.on); break;
+                case K::Progress:
+                    progressRead_ = u.read;
+                    progressSize_ = u.size;
+                    break;
+                case K::PortStatus:
+                    portText_ = std::move(u.text);
+                    portFault_ = std::move(u.fault);
+                    UpdatePortStatus();
+                    break;
+                case K::JobPaused: SetJobPaused(u.on, u.read); break;
+                case K::JobEnded: JobEnded(u.stop); break;
+                case K::Position:
+                    machinePosition_ = u.position;
+                    if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
+                    break;
+            }
+        }
+        if (!drawDots(drain_.dots.size(), true)) return false;
     }
-    dotsUpTo(b.dots.size());
-    ScheduleRefresh();
 }
 
 void Form1::ScheduleRefresh() {
     if (refreshPending_) return;
     refreshPending_ = true;
-    refresh_.start();
+    refresh_.start(16);  // about 60 refreshes a second at most
 }
 
 void Form1::refreshNow() { Refresh(true); }
 
 void Form1::Refresh(bool force) {
-    Drain();
-    refreshPending_ = false;
+    // A window behind the machine draws for a few milliseconds at a time
+    // and comes back at once, after the events that wait.
+    constexpr std::int64_t kDrainBudgetNs = 6'000'000;
+    const bool shownAll = Drain(force ? 0 : kDrainBudgetNs);
+    refreshPending_ = !shownAll;
     refresh_.stop();
+    if (!shownAll) refresh_.start(0);
     Picture1_->update(Picture1_->contentsRect());
     // A view lays out all its rows again when rows arrive, which grows with
     // the list: the rows go over at most once per fifty times that cost, so

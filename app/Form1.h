@@ -200,7 +200,9 @@ private:
     void ReturnFocus();
     void ScheduleRefresh();
     void Refresh(bool force);
-    void Drain();
+    // Shows what the machine thread made; within budgetNs when above 0.
+    // True when nothing is left to show.
+    bool Drain(std::int64_t budgetNs = 0);
     void OperationRunning(Operation op, std::int64_t atNs);
     void ShowMachineMessage(const std::string& text, const std::string& title);
     void HandOff();
@@ -262,6 +264,9 @@ private:
     std::string runningFile_;  // the plot file the running operation reads
 
     QTimer refresh_;
+    WindowBatch drain_;  // the batch being shown, and how far
+    std::size_t drainUpdate_ = 0;
+    std::size_t drainDot_ = 0;
     bool refreshPending_ = false;
     std::int64_t lastPublishNs_ = 0;
 

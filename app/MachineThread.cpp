@@ -17,6 +17,15 @@ namespace {
 // at most once a millisecond of the clock, as the one-thread program did.
 constexpr std::int64_t kPumpIntervalNs = 1'000'000;
 constexpr std::int16_t kAllCoilsOffControl = 11;
+// The window's backlog at which the machine thread waits for it, and to
+// which it must come down again: a list row or a lamp is an update, a dot
+// an eighth of one. Far more than the window takes in a refresh at any
+// paced speed, so only a job at speed 0 ever meets it.
+constexpr std::size_t kDotsPerUpdate = 8;
+constexpr std::size_t kMaxBacklog = 40'000;
+constexpr std::size_t kResumeBacklog = 10'000;
+
+std::size_t Backlog(const WindowBatch& b) { return b.updates.size() + b.dots.size() / kDotsPerUpdate; }
 }  // namespace
 
 void CoilGuard::vbOut(std::int16_t address, std::int16_t value) {
@@ -123,10 +132,14 @@ bool MachineThread::busy() const {
 }
 
 WindowBatch MachineThread::take() {
-    std::lock_guard lock(mutex_);
-    batchNoticed_ = false;
     WindowBatch b;
-    std::swap(b, batch_);
+    {
+        std::lock_guard lock(mutex_);
+        batchNoticed_ = false;
+        std::swap(b, batch_);
+        backlog_.store(0, std::memory_order_relaxed);
+    }
+    cv_.notify_all();  // a machine thread held by the backlog goes on
     return b;
 }
 
@@ -167,7 +180,9 @@ void MachineThread::run() {
             {
                 std::unique_lock lock(mutex_);
                 if (queue_.empty()) {
-                    // Idle: the window's thread may be waiting for this.
+                    // Idle: the window's thread may be waiting for this, and
+                    // then finds everything the operation showed.
+                    handOverLocked();
                     applying_ = false;
                     notifyLocked();
                 }
@@ -180,6 +195,7 @@ void MachineThread::run() {
                 queued_.store(!queue_.empty(), std::memory_order_release);
             }
             apply(q);
+            handOver(true);  // between operations no step is waiting
         }
     } catch (const Stopped&) {
     }
@@ -272,6 +288,7 @@ void MachineThread::publishPortStatus() {
 
 void MachineThread::handOff() {
     std::unique_lock lock(mutex_);
+    handOverLocked();
     handedBack_ = false;
     handOffAsked_ = true;
     handingOff_.store(true);
@@ -302,13 +319,55 @@ void MachineThread::DoEvents() {
         applyQueue();
         return;
     }
+    handOver(false);
+    if (backlog_.load(std::memory_order_relaxed) > kMaxBacklog) waitForWindow();
     if (queued_.load(std::memory_order_acquire) || stopAsked_.load(std::memory_order_acquire)) applyQueue();
 }
 
 void MachineThread::push(WindowUpdate u) {
-    std::lock_guard lock(mutex_);
-    batch_.updates.push_back(std::move(u));
+    staged_.updates.push_back(std::move(u));
+    handOver(false);
+}
+
+void MachineThread::handOver(bool block) {
+    if (staged_.empty()) return;
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (block) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return;  // the window's thread holds it: the next call hands over
+    }
+    handOverLocked();
+}
+
+void MachineThread::handOverLocked() {
+    if (staged_.empty()) return;
+    if (batch_.empty()) {
+        std::swap(batch_, staged_);
+    } else {
+        // A clear counts the dots before it within its batch.
+        const std::size_t dotsBefore = batch_.dots.size();
+        for (WindowUpdate& u : staged_.updates) {
+            if (u.kind == WindowUpdate::Kind::ClearPreview) u.dotsBefore += dotsBefore;
+            batch_.updates.push_back(std::move(u));
+        }
+        batch_.dots.insert(batch_.dots.end(), staged_.dots.begin(), staged_.dots.end());
+        staged_.updates.clear();
+        staged_.dots.clear();
+    }
+    backlog_.store(Backlog(batch_), std::memory_order_relaxed);
     wakeLocked();
+}
+
+void MachineThread::waitForWindow() {
+    std::unique_lock lock(mutex_);
+    handOverLocked();
+    wakeLocked();
+    // A click queued meanwhile ("Cancelar") is taken at once.
+    cv_.wait(lock, [this] {
+        return Backlog(batch_) <= kResumeBacklog || stop_ || release_ || !queue_.empty();
+    });
+    checkStop(lock);
 }
 
 void MachineThread::wakeLocked() {
@@ -344,18 +403,14 @@ void MachineThread::SetLampVisible(int i, bool visible) {
 }
 
 void MachineThread::PSet(float x, float y, std::uint32_t colour) {
-    std::lock_guard lock(mutex_);
-    batch_.dots.push_back({x, y, colour});
-    wakeLocked();
+    staged_.dots.push_back({x, y, colour});
+    handOver(false);
 }
 
 void MachineThread::ClearPreview() {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::ClearPreview;
-    {
-        std::lock_guard lock(mutex_);
-        u.dotsBefore = batch_.dots.size();
-    }
+    u.dotsBefore = staged_.dots.size();
     push(std::move(u));
 }
 
@@ -434,6 +489,7 @@ void MachineThread::JobEnded(const StopPoint& at) {
 void MachineThread::MsgBox(const std::string& text, const std::string& title) {
     nowNs_.store(clock_.nowNs(), std::memory_order_relaxed);
     std::unique_lock lock(mutex_);
+    handOverLocked();  // what came before the box shows before it
     boxAnswered_ = false;
     boxAsked_ = true;
     boxText_ = text;

@@ -195,6 +195,14 @@ private:
     void tick();
     void handOff();
     void push(WindowUpdate u);
+    // Moves what this thread staged into the window's batch: at once when
+    // the lock is free, else at a later call (a step never waits for the
+    // window's thread); block waits for the lock.
+    void handOver(bool block);
+    void handOverLocked();
+    // A window far behind (a job at speed 0 shows more than it can draw)
+    // holds this thread at its pump until it has caught up a little.
+    void waitForWindow();
     void wakeLocked();
     void notifyLocked();
     // At every wait: ends the thread when asked to (lock held).
@@ -237,6 +245,10 @@ private:
     bool positionShown_ = false;
     StopPoint releasedJobPoint_;
     WindowBatch batch_;
+    // What the window's thread has not taken yet, in updates (a dot counts
+    // as a fraction); read at every pump without the lock.
+    std::atomic<std::size_t> backlog_{0};
+    WindowBatch staged_;  // machine thread only: not yet handed over
 
     std::atomic<std::int64_t> nowNs_{0};
     std::atomic<long long> pumpsRun_{0};

@@ -50,7 +50,7 @@ std::int64_t RealClock::nowNs() const {
 }
 
 void RealClock::waitUntilNs(std::int64_t t) {
-    if (sleepMarginNs_ > 0 && t - nowNs() > sleepMarginNs_) {
+    if (sleepMarginNs_ > 0 && t - nowNs() >= sleepMarginNs_ + kMinSleepNs) {
         std::this_thread::sleep_until(start_ + std::chrono::nanoseconds(t - sleepMarginNs_));
     }
     while (nowNs() < t) {

@@ -61,8 +61,11 @@ private:
 
 // Waits on std::chrono::steady_clock. Time counts from the clock's creation.
 // Until calibrateSleep() it busy-waits and never sleeps; after it, a wait
-// longer than the measured wake-up margin sleeps until that margin before
-// its deadline and spins the rest, so a slow step costs little processor.
+// that leaves at least kMinSleepNs beyond the measured wake-up margin sleeps
+// until that margin before its deadline and spins the rest, so a slow step
+// costs little processor. Shorter waits spin whole: at speed 1 a step's
+// wait is under 100 us, and a sleep that short buys little and risks the
+// step's moment.
 class RealClock final : public Clock {
 public:
     RealClock();
@@ -72,6 +75,7 @@ public:
     // How long before a deadline a sleep ends; 0 when waits only spin.
     std::int64_t sleepMarginNs() const { return sleepMarginNs_; }
     void setSleepMarginNs(std::int64_t ns) { sleepMarginNs_ = ns; }
+    static constexpr std::int64_t kMinSleepNs = 100'000;
 
 private:
     std::chrono::steady_clock::time_point start_;
