@@ -171,6 +171,8 @@ void MachineThread::run() {
             realTimeNote_ = rt.note;
         }
         realTime_.store(rt.realTime);
+        if (rt.realTime) realTimePriority_ = rt.priority;
+        realTimeNow_ = rt.realTime;
         // The wake-up latency is measured at the priority the waits run at.
         clock_.calibrateSleep();
     }
@@ -320,6 +322,7 @@ void MachineThread::DoEvents() {
         return;
     }
     handOver(false);
+    followRealTime();
     if (backlog_.load(std::memory_order_relaxed) > kMaxBacklog) waitForWindow();
     if (queued_.load(std::memory_order_acquire) || stopAsked_.load(std::memory_order_acquire)) applyQueue();
 }
@@ -376,6 +379,24 @@ void MachineThread::wakeLocked() {
     if (options_.lockstep || batchNoticed_) return;
     batchNoticed_ = true;
     notifyLocked();
+}
+
+void MachineThread::followRealTime() {
+    if (realTimePriority_ == 0) return;
+    bool paced = true;
+    switch (running_) {
+        case Operation::Scan: paced = false; break;
+        case Operation::Job:
+        case Operation::GoToLimit:
+        case Operation::ReturnToOrigin:
+            // Speed 0 steps as fast as the machine computes; a travel speed
+            // of its own paces the tool-up moves all the same.
+            paced = values_.slider2 > 0 || st_.Settings.travelSpeed > 0;
+            break;
+        default: break;
+    }
+    if (paced == realTimeNow_) return;
+    if (SetRealTime(paced, realTimePriority_)) realTimeNow_ = paced;
 }
 
 std::string MachineThread::Text(int n) { return n >= 1 && n <= 3 ? values_.text[static_cast<std::size_t>(n)] : std::string(); }
@@ -445,6 +466,7 @@ void MachineThread::SetMotorJogEnabled(bool enabled) {
 
 void MachineThread::SetOperationRunning(Operation op) {
     running_ = op;
+    followRealTime();
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::Running;
     u.op = op;

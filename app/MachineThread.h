@@ -203,6 +203,9 @@ private:
     // A window far behind (a job at speed 0 shows more than it can draw)
     // holds this thread at its pump until it has caught up a little.
     void waitForWindow();
+    // Real time while the operation paces its steps, the ordinary
+    // scheduling while it only computes (speed 0, the limit scan).
+    void followRealTime();
     void wakeLocked();
     void notifyLocked();
     // At every wait: ends the thread when asked to (lock held).
@@ -223,6 +226,8 @@ private:
     Operation running_ = Operation::None;
     bool pumpedOnce_ = false;
     std::int64_t lastPumpNs_ = 0;
+    int realTimePriority_ = 0;  // 0: real time not allowed
+    bool realTimeNow_ = false;
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;

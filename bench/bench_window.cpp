@@ -160,9 +160,14 @@ void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t stateme
     SetSpeed(*form, 0, false);
     form->SetCaption(file);
     std::vector<std::pair<Ns, unsigned long long>> samples;
-    samples.reserve(1 << 20);
+    samples.reserve(statements + 1);
     MachineThread& m = form->machine();
-    m.onMachinePump = [&] { samples.emplace_back(WallNs(), m.bytesRead()); };
+    // A sample where the job has read further: a pass that reads nothing
+    // adds none, so the samples do not weigh on the memory measured.
+    m.onMachinePump = [&] {
+        const unsigned long long read = m.bytesRead();
+        if (samples.empty() || samples.back().second != read) samples.emplace_back(WallNs(), read);
+    };
     const Ns t0 = WallNs();
     std::size_t seen = 0;
     const Ns gap = RunAndWatch(*form, Command1_Click, &seen);
@@ -211,7 +216,7 @@ void ScanRows(const std::string& file, std::uint64_t bytes) {
 }
 
 struct PeriodStats {
-    double meanErrPct = 0, p99Us = 0, shortestUs = 0;
+    double meanErrPct = 0, p99Us = 0, shortestUs = 0, longestUs = 0;
 };
 
 PeriodStats Periods(const TracePort& t, double setNs) {
@@ -226,6 +231,7 @@ PeriodStats Periods(const TracePort& t, double setNs) {
     s.meanErrPct = (iv.mean - setNs) / setNs * 100;
     s.p99Us = err[static_cast<std::size_t>(0.99 * static_cast<double>(err.size() - 1))] / 1e3;
     s.shortestUs = (iv.shortest - setNs) / 1e3;
+    s.longestUs = iv.longest / 1e3;
     return s;
 }
 
@@ -274,8 +280,12 @@ void PeriodRows(bool quick, bool load) {
                                (load ? ", under load" : "") +
                                (form.machine().realTime() ? ", real time" : ", no real time");
         auto fmt = [](double v) { return std::to_string(v).substr(0, 7); };
+        // One step held up by the system (a host that takes the processor
+        // away) weighs on the mean as a hundred late microseconds do: the
+        // longest period says whether that happened.
         Row("window step period, " + sp + ": mean error", w.meanErrPct, "%",
-            "target <= 0.1; headless " + fmt(headless.meanErrPct) + " %");
+            "target <= 0.1; headless " + fmt(headless.meanErrPct) + " %; longest period " +
+                fmt(w.longestUs) + " us, headless " + fmt(headless.longestUs) + " us");
         Row("window step period, " + sp + ": p99 absolute error", w.p99Us, "us",
             std::string(load ? "target <= 50" : "target <= 20") + "; headless " + fmt(headless.p99Us) + " us");
         Row("window step period, " + sp + ": shortest period minus the set one", w.shortestUs, "us",

@@ -28,6 +28,7 @@ RealTimeResult EnterRealTime() {
         return r;
     }
     r.realTime = true;
+    r.priority = priority;
     rlimit mem{};
     if (getrlimit(RLIMIT_MEMLOCK, &mem) == 0 && mem.rlim_cur == RLIM_INFINITY &&
         mlockall(MCL_CURRENT | MCL_FUTURE) == 0) {
@@ -36,6 +37,12 @@ RealTimeResult EnterRealTime() {
     r.note = "tempo real (SCHED_FIFO " + std::to_string(priority) +
              (r.locked ? ", memória travada)" : ")");
     return r;
+}
+
+bool SetRealTime(bool on, int priority) {
+    sched_param p{};
+    p.sched_priority = on ? priority : 0;
+    return pthread_setschedparam(pthread_self(), on ? SCHED_FIFO : SCHED_OTHER, &p) == 0;
 }
 
 }  // namespace pm
