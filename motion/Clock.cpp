@@ -50,8 +50,23 @@ std::int64_t RealClock::nowNs() const {
 }
 
 void RealClock::waitUntilNs(std::int64_t t) {
-    if (sleepMarginNs_ > 0 && t - nowNs() >= sleepMarginNs_ + kMinSleepNs) {
-        std::this_thread::sleep_until(start_ + std::chrono::nanoseconds(t - sleepMarginNs_));
+    if (sleepMarginNs_ > 0) {
+        const std::int64_t left = t - nowNs();
+        std::int64_t margin = sleepMarginNs_;
+        if (left < margin + kMinSleepNs && left >= kShortWaitNs && t - wokeNs_ >= kMaxAwakeNs) {
+            margin = left - kMinSleepNs;
+        }
+        if (left >= margin + kMinSleepNs) {
+            const std::int64_t wake = t - margin;
+            std::this_thread::sleep_until(start_ + std::chrono::nanoseconds(wake));
+            wokeNs_ = nowNs();
+            const std::int64_t late = wokeNs_ - wake;
+            if (2 * late > sleepMarginNs_) {
+                sleepMarginNs_ = std::min(2 * late, std::max(kMaxMarginNs, calibratedMarginNs_));
+            } else if (sleepMarginNs_ > calibratedMarginNs_) {
+                sleepMarginNs_ -= std::max<std::int64_t>(1, (sleepMarginNs_ - calibratedMarginNs_) / 1000);
+            }
+        }
     }
     while (nowNs() < t) {
         // the last stretch spins: the step's moment must not depend on the scheduler
@@ -72,6 +87,7 @@ void RealClock::calibrateSleep() {
     std::sort(late.begin(), late.end());
     const std::int64_t worst = late[kRounds - 2];  // one outlier is forgiven
     sleepMarginNs_ = std::clamp<std::int64_t>(2 * worst, 50'000, 2'000'000);
+    calibratedMarginNs_ = sleepMarginNs_;
 }
 
 }  // namespace pm

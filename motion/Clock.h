@@ -61,11 +61,17 @@ private:
 
 // Waits on std::chrono::steady_clock. Time counts from the clock's creation.
 // Until calibrateSleep() it busy-waits and never sleeps; after it, a wait
-// that leaves at least kMinSleepNs beyond the measured wake-up margin sleeps
-// until that margin before its deadline and spins the rest, so a slow step
-// costs little processor. Shorter waits spin whole: at speed 1 a step's
-// wait is under 100 us, and a sleep that short buys little and risks the
-// step's moment.
+// sleeps until the measured wake-up margin before its deadline and spins
+// the rest, so a slow step costs little processor. A wait too short for
+// that (a step at speed 1) spins whole, but not for ever: once the thread
+// has not slept for kMaxAwakeNs, the next wait of at least kShortWaitNs
+// sleeps its first kMinSleepNs. A real-time thread that never leaves the
+// processor is stopped by the kernel for 50 ms of every second; the
+// wake-up of those short sleeps is its time off, and it risks only every
+// fifth step at speed 1 instead of each. A sleep that ends later than
+// planned widens the margin to twice that lateness (at most kMaxMarginNs),
+// and the margin shrinks back a thousandth a sleep towards the calibrated
+// one: an idle virtual machine wakes more slowly than a busy one.
 class RealClock final : public Clock {
 public:
     RealClock();
@@ -75,11 +81,16 @@ public:
     // How long before a deadline a sleep ends; 0 when waits only spin.
     std::int64_t sleepMarginNs() const { return sleepMarginNs_; }
     void setSleepMarginNs(std::int64_t ns) { sleepMarginNs_ = ns; }
-    static constexpr std::int64_t kMinSleepNs = 100'000;
+    static constexpr std::int64_t kMinSleepNs = 20'000;
+    static constexpr std::int64_t kShortWaitNs = 60'000;
+    static constexpr std::int64_t kMaxAwakeNs = 400'000;
+    static constexpr std::int64_t kMaxMarginNs = 500'000;
 
 private:
     std::chrono::steady_clock::time_point start_;
     std::int64_t sleepMarginNs_ = 0;
+    std::int64_t calibratedMarginNs_ = 0;
+    std::int64_t wokeNs_ = 0;  // when the last sleep ended
 };
 
 // Simulated time: starts at 0 and only waiting advances it, at once, so a
