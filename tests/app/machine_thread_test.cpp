@@ -4,12 +4,15 @@
 // machine thread holds only that thread; and a window run writes what the
 // headless runner writes for the same settings and the same events.
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
 
 #include "motion/SwitchPoll.h"
 #include "motion/HeadlessControls.h"
 #include "motion/Motion.h"
+#include "motion/Records.h"
+#include "app/Canvas.h"
 #include "job/Job.h"
 #include "tests/app/WindowFixture.h"
 
@@ -250,6 +253,59 @@ TEST(HandoffRecords, AWindowRunWritesWhatTheHeadlessRunnerWrites) {
             ASSERT_EQ(a[i].value, b[i].value) << i;
         }
         ASSERT_EQ(form.statements().size(), ui.list.size());
+    }
+}
+
+// A window far behind the machine (a job at speed 0 shows more than it can
+// draw) holds the machine thread until it catches up, and still shows every
+// row and writes every dot in the order made, a clear among them.
+TEST(HandoffBacklog, EverythingShownArrivesInOrderHoweverFarBehind) {
+    App();
+    QTemporaryDir dir;
+    const std::string dots = QFile::encodeName(dir.filePath("d.txt")).toStdString();
+    RunRecords records;
+    std::string error;
+    ASSERT_TRUE(records.open("", dots, "", error)) << error;
+    Form1::Options o;
+    o.startTimer = false;
+    o.records = &records;
+    Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>(), o);
+    form.show();
+    constexpr int kRows = 60'000;  // more than the machine thread may keep waiting
+    constexpr int kDotsPerRow = 8;
+    form.run([](Context& c) {
+        for (int i = 0; i < kRows; ++i) {
+            if (i == kRows / 2) c.ui.ClearPreview();
+            // Row i's dots on the first pixel row before the clear and on the
+            // second after it, in colour i.
+            const float y = i < kRows / 2 ? 15 : 30;
+            for (int d = 0; d < kDotsPerRow; ++d) c.ui.PSet(15.0F * static_cast<float>(d), y, static_cast<std::uint32_t>(i));
+            c.ui.ListAdd(std::to_string(i));
+            c.ui.DoEvents();
+        }
+    });
+    form.settle();
+    std::string closeError;
+    ASSERT_TRUE(records.close(closeError)) << closeError;
+    ASSERT_EQ(form.statements().size(), static_cast<std::size_t>(kRows));
+    for (int i : {0, 1, kRows / 2, kRows - 1}) EXPECT_EQ(form.statements().at(static_cast<std::size_t>(i)), std::to_string(i));
+    std::FILE* f = std::fopen(dots.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    int n = 0;
+    float x = 0, y = 0;
+    unsigned colour = 0;
+    while (std::fscanf(f, "%f %f %u", &x, &y, &colour) == 3) {
+        ASSERT_EQ(colour, static_cast<unsigned>(n / kDotsPerRow)) << n;
+        ASSERT_EQ(x, 15.0F * static_cast<float>(n % kDotsPerRow)) << n;
+        ++n;
+    }
+    std::fclose(f);
+    EXPECT_EQ(n, kRows * kDotsPerRow);
+    // The clear came between the two halves: the first is gone.
+    const QImage& canvas = form.findChild<Canvas*>("Picture1")->image();
+    for (int px = 0; px < kDotsPerRow; ++px) {
+        EXPECT_EQ(canvas.pixel(px, 1), canvas.pixel(100, 100)) << px;
+        EXPECT_NE(canvas.pixel(px, 2), canvas.pixel(100, 100)) << px;
     }
 }
 
