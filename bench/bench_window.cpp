@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QCheckBox>
 #include <QTimer>
 #include <algorithm>
@@ -370,6 +371,7 @@ void EstimateRows(const std::string& file, std::uint64_t statements, bool load) 
 // shows it and says so once it has been painted.
 int StartupChild(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
     auto form = std::make_unique<Form1>(std::make_unique<SimulatedMachine>(), std::make_unique<RealClock>());
     form->show();
     QTimer::singleShot(0, [&] {
@@ -442,6 +444,9 @@ int main(int argc, char* argv[]) {
     StartupRows(argv[0]);
 
     QApplication app(argc, argv);
+    // The window's remembered settings (ramps, travel speed) stay the
+    // user's: the benchmark runs on the defaults.
+    QStandardPaths::setTestModeEnabled(true);
     const std::string dir = std::filesystem::temp_directory_path().string();
     const std::uint64_t statements = quick ? 100'000 : 1'000'000;
     if (wanted("job")) {
