@@ -29,8 +29,10 @@ int main(int argc, char* argv[]) {
     auto click = [&form](const char* name) {
         if (auto* b = form.findChild<QPushButton*>(QString::fromLatin1(name))) b->click();
     };
-    QTimer::singleShot(500, &form, [&] { click("Command4"); });  // Home XY: blocks until home
-    QTimer::singleShot(800, &form, [&] { click("Command3"); });  // Home Z: pumps until the lamp
+    // Home XY runs on the machine thread; Home Z, clicked meanwhile, waits
+    // behind it in the queue and runs when it ends.
+    QTimer::singleShot(500, &form, [&] { click("Command4"); });
+    QTimer::singleShot(800, &form, [&] { click("Command3"); });
     QTimer::singleShot(2500, &form, [&] { GrabScreenAndExit(form, out); });
     return QApplication::exec();
 }

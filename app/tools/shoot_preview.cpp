@@ -34,13 +34,16 @@ int main(int argc, char* argv[]) {
 
     QTimer::singleShot(300, &form, [&form, &out, &plot, argc, argv] {
         // Home XY, then "Ir para o Limite" with the motors on: the machine
-        // stands at 141 x 70 half-steps from its switches.
+        // stands at 141 x 70 half-steps from its switches. Each runs to its
+        // end on the machine thread before the next change is made.
         form.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+        form.settle();
         auto* motors = form.findChild<QCheckBox*>(QStringLiteral("Check1"));
         motors->setChecked(true);
         form.SetText(1, "500");
         form.SetText(2, "250");
         form.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        form.settle();
         motors->setChecked(false);
         form.SetText(1, "");
         form.SetText(2, "");
