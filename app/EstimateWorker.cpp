@@ -1,21 +1,13 @@
 #include "app/EstimateWorker.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QSocketNotifier>
-#include <cerrno>
-#include <system_error>
 
 #include "app/PreviewPainter.h"
 
 namespace pm {
 
 EstimateWorker::EstimateWorker(QObject* parent) : QObject(parent) {
-    if (::pipe2(notifyFd_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        throw std::system_error(errno, std::generic_category());
-    }
-    auto* n = new QSocketNotifier(notifyFd_[0], QSocketNotifier::Read, this);
+    auto* n = new QSocketNotifier(notify_.readFd(), QSocketNotifier::Read, this);
     connect(n, &QSocketNotifier::activated, this, [this] { deliver(); });
 }
 
@@ -23,8 +15,6 @@ EstimateWorker::~EstimateWorker() {
     // An estimate still running stops at its next pump; its result is dropped.
     if (cancel_) cancel_->store(true);
     if (worker_.joinable()) worker_.join();
-    ::close(notifyFd_[0]);
-    ::close(notifyFd_[1]);
 }
 
 void EstimateWorker::invalidate() {
@@ -56,8 +46,7 @@ void EstimateWorker::start(const std::string& file, const EstimateSettings& sett
                 std::lock_guard lock(mutex_);
                 progress_.emplace_back(generation, percent);
             }
-            const char b = 1;
-            [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
+            notify_.wake();
         };
         r.estimate = EstimateJob(file, settings, cancel.get(),
                                  [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); },
@@ -69,8 +58,7 @@ void EstimateWorker::start(const std::string& file, const EstimateSettings& sett
             std::lock_guard lock(mutex_);
             result_.emplace(std::move(r));
         }
-        const char b = 1;
-        [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
+        notify_.wake();
     });
 }
 
@@ -80,9 +68,7 @@ void EstimateWorker::waitForDone() {
 }
 
 void EstimateWorker::deliver() {
-    char buf[16];
-    while (::read(notifyFd_[0], buf, sizeof buf) > 0) {
-    }
+    notify_.drain();
     std::optional<Result> r;
     std::vector<std::pair<unsigned, int>> progress;
     {

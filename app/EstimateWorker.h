@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/WakePipe.h"
 #include "job/Estimate.h"
 
 namespace pm {
@@ -61,7 +62,7 @@ private:
     void arrived(const Result& r);
 
     std::thread worker_;
-    int notifyFd_[2] = {-1, -1};
+    WakePipe notify_;
     std::mutex mutex_;
     std::optional<Result> result_;
     // The percents the worker reached since the last delivery, each with

@@ -1,11 +1,5 @@
 #include "app/MachineThread.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <system_error>
-
 #include "motion/SwitchPoll.h"
 #include "motion/Motion.h"
 #include "motion/RealTime.h"
@@ -43,7 +37,6 @@ MachineThread::MachineThread(MachineState& st, Port& port, Clock& clock, Options
       options_(options),
       window_(std::move(window)),
       values_(std::move(initial)) {
-    if (::pipe2(notifyFd_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category());
     thread_ = std::thread([this] { run(); });
 }
 
@@ -55,21 +48,16 @@ MachineThread::~MachineThread() {
     }
     cv_.notify_all();
     thread_.join();
-    ::close(notifyFd_[0]);
-    ::close(notifyFd_[1]);
 }
 
 void MachineThread::notifyLocked() {
     if (notified_) return;
     notified_ = true;
-    const char b = 1;
-    [[maybe_unused]] const ssize_t w = ::write(notifyFd_[1], &b, 1);
+    notify_.wake();
 }
 
 void MachineThread::serve() {
-    char buf[64];
-    while (::read(notifyFd_[0], buf, sizeof buf) > 0) {
-    }
+    notify_.drain();
     bool box = false;
     bool handOff = false;
     std::string text, title;
@@ -365,7 +353,6 @@ void MachineThread::handOverLocked() {
 void MachineThread::waitForWindow() {
     std::unique_lock lock(mutex_);
     handOverLocked();
-    wakeLocked();
     // A click queued meanwhile ("Cancelar") is taken at once.
     cv_.wait(lock, [this] {
         return Backlog(batch_) <= kResumeBacklog || stop_ || release_ || !queue_.empty();

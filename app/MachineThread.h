@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/WakePipe.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
 #include "motion/Controls.h"
@@ -121,7 +122,7 @@ public:
 
     // ---- the window's thread ----
     // Readable when the machine thread asks for the window; serve() answers.
-    int notifyFd() const { return notifyFd_[0]; }
+    int notifyFd() const { return notify_.readFd(); }
     void serve();
     void queue(Gate gate, Event e);
     // The 100 ms tick; one waits at most.
@@ -242,7 +243,7 @@ private:
     bool handedBack_ = false;
     bool notified_ = false;
     bool batchNoticed_ = false;
-    int notifyFd_[2] = {-1, -1};
+    WakePipe notify_;
     bool stop_ = false;       // destruction
     bool release_ = false;    // the program ends
     bool released_ = false;
