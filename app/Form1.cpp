@@ -646,45 +646,47 @@ bool Form1::Drain(std::int64_t budgetNs) {
             if (drain_.empty()) return true;
             ScheduleRefresh();
         }
-        using K = WindowUpdate::Kind;
         while (drainUpdate_ < drain_.updates.size()) {
             if (spent()) return false;
             // Taken out first: a handler may run a nested event loop.
             WindowUpdate u = std::move(drain_.updates[drainUpdate_++]);
-            switch (u.kind) {
-                case K::ClearPreview:
-                    drawDots(u.dotsBefore, false);
-                    Picture1_->Cls();
-                    break;
-                case K::ListAdd: model_->add(u.text); break;
-                case K::ListClear: ListClear(); break;
-                case K::Lamp: SetLampVisible(u.n, u.on); break;
-                case K::Text: SetText(u.n, u.text); break;
-                case K::Command1Enabled: SetCommand1Enabled(u.on); break;
-                case K::MotorJogEnabled: SetMotorJogEnabled(u.on); break;
-                case K::Running:
-                    runningFile_ = u.text;
-                    OperationRunning(u.op, u.atNs);
-                    break;
-                case K::WaitCursor: SetWaitCursor(u.on); break;
-                case K::Progress:
-                    progressRead_ = u.read;
-                    progressSize_ = u.size;
-                    break;
-                case K::PortStatus:
-                    portText_ = std::move(u.text);
-                    portFault_ = std::move(u.fault);
-                    UpdatePortStatus();
-                    break;
-                case K::JobPaused: SetJobPaused(u.on, u.read); break;
-                case K::JobEnded: JobEnded(u.stop); break;
-                case K::Position:
-                    machinePosition_ = u.position;
-                    if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
-                    break;
-            }
+            if (u.kind == WindowUpdate::Kind::ClearPreview) drawDots(u.dotsBefore, false);
+            Show(u);
         }
         if (!drawDots(drain_.dots.size(), true)) return false;
+    }
+}
+
+void Form1::Show(WindowUpdate& u) {
+    using K = WindowUpdate::Kind;
+    switch (u.kind) {
+        case K::ClearPreview: Picture1_->Cls(); break;
+        case K::ListAdd: model_->add(u.text); break;
+        case K::ListClear: ListClear(); break;
+        case K::Lamp: SetLampVisible(u.n, u.on); break;
+        case K::Text: SetText(u.n, u.text); break;
+        case K::Command1Enabled: SetCommand1Enabled(u.on); break;
+        case K::MotorJogEnabled: SetMotorJogEnabled(u.on); break;
+        case K::Running:
+            runningFile_ = u.text;
+            OperationRunning(u.op, u.atNs);
+            break;
+        case K::WaitCursor: SetWaitCursor(u.on); break;
+        case K::Progress:
+            progressRead_ = u.read;
+            progressSize_ = u.size;
+            break;
+        case K::PortStatus:
+            portText_ = std::move(u.text);
+            portFault_ = std::move(u.fault);
+            UpdatePortStatus();
+            break;
+        case K::JobPaused: SetJobPaused(u.on, u.read); break;
+        case K::JobEnded: JobEnded(u.stop); break;
+        case K::Position:
+            machinePosition_ = u.position;
+            if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
+            break;
     }
 }
 

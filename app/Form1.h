@@ -203,6 +203,8 @@ private:
     // Shows what the machine thread made; within budgetNs when above 0.
     // True when nothing is left to show.
     bool Drain(std::int64_t budgetNs = 0);
+    // One thing the core told (the dots before a clear are drawn first).
+    void Show(WindowUpdate& u);
     void OperationRunning(Operation op, std::int64_t atNs);
     void ShowMachineMessage(const std::string& text, const std::string& title);
     void HandOff();
