@@ -23,11 +23,18 @@ bool Number(const std::string& text, double& v) {
     return ec == std::errc() && ptr == end && std::isfinite(v);
 }
 
+// A whole number of at least 1, in digits.
+bool Count(const std::string& text, long long& v) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    return ec == std::errc() && ptr == end && v >= 1;
+}
+
 }  // namespace
 
 SvgConverter SvgConverterOfThisBuild() {
 #if PM_WITH_SVG
-    return [](std::string_view in) { return ConvertSvg(in); };
+    return [](std::string_view in, const SvgOptions& options) { return ConvertSvg(in, options); };
 #else
     return {};
 #endif
@@ -66,6 +73,9 @@ int ConvertCommand(int argc, char** argv) {
             if (k != 4 || at != v.size() + 1 || f[0] == f[2] || f[1] == f[3])
                 return UsageError("--frame espera P1X,P1Y,P2X,P2Y (unidades do plotter, P1 e P2 distintos)");
             o.hpgl.frame = {f[0], f[1], f[2], f[3]};
+        } else if (w == "--max-statements") {
+            if (!Count(v, o.maxStatements))
+                return UsageError("--max-statements espera um número inteiro de declarações, 1 ou mais");
         } else {
             return UsageError("convert não conhece a opção " + w);
         }
@@ -77,7 +87,9 @@ int ConvertCommand(int argc, char** argv) {
     }
     const DrawingResult r = ConvertDrawingFile(files[0], files[1], o, SvgConverterOfThisBuild());
     if (!r.ok) {
-        std::cerr << "portmill-cli: " << r.error << '\n';
+        std::cerr << "portmill-cli: " << r.error;
+        if (r.wouldWrite > 0) std::cerr << " Use --max-statements para mudar o limite.";
+        std::cerr << '\n';
         return kExitFile;
     }
     std::cout << DescribeSummary(r.summary);

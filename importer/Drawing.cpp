@@ -51,10 +51,14 @@ const char* DrawingKindName(DrawingKind kind) {
 
 DrawingResult ConvertDrawing(std::string_view name, std::string_view content, const DrawingOptions& options,
                              const SvgConverter& svg) {
+    HpglOptions hpgl = options.hpgl;
+    GcodeOptions gcode = options.gcode;
+    SvgOptions svgOptions;
+    hpgl.maxStatements = gcode.maxStatements = svgOptions.maxStatements = options.maxStatements;
     switch (DetectDrawing(name, content)) {
-        case DrawingKind::Gcode: return ConvertGcode(content, options.gcode);
+        case DrawingKind::Gcode: return ConvertGcode(content, gcode);
         case DrawingKind::Svg: {
-            if (svg) return svg(content);
+            if (svg) return svg(content, svgOptions);
             DrawingResult r;
             r.error = "Este programa foi construído sem o conversor de SVG.";
             return r;
@@ -63,7 +67,7 @@ DrawingResult ConvertDrawing(std::string_view name, std::string_view content, co
         case DrawingKind::Plot:
         case DrawingKind::Hpgl: break;
     }
-    return ConvertHpgl(content, options.hpgl);
+    return ConvertHpgl(content, hpgl);
 }
 
 DrawingResult ConvertDrawingFile(const std::string& inPath, const std::string& outPath,

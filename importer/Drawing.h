@@ -16,11 +16,14 @@ enum class DrawingKind { Plot, Hpgl, Gcode, Svg };
 struct DrawingOptions {
     HpglOptions hpgl;
     GcodeOptions gcode;
+    // The bound on the output of every converter (0 none): it replaces
+    // each converter's own.
+    long long maxStatements = kDefaultMaxStatements;
 };
 
 // The SVG converter lives apart, with the toolkit it needs; front ends that
 // link it pass it in.
-using SvgConverter = std::function<DrawingResult(std::string_view input)>;
+using SvgConverter = std::function<DrawingResult(std::string_view input, const SvgOptions& options)>;
 
 // Which converter a file needs, by its content first and its name where the
 // content does not tell: XML is SVG, a letter and a number is G-code, two

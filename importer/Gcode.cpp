@@ -58,7 +58,9 @@ int code10(double v) { return static_cast<int>(std::lround(v * 10)); }
 
 class Converter {
 public:
-    Converter(std::string_view in, const GcodeOptions& o) : in_(in), o_(o) {}
+    Converter(std::string_view in, const GcodeOptions& o, bool counting) : in_(in), o_(o) {
+        out_.counting = counting;
+    }
 
     DrawingResult run();
 
@@ -67,6 +69,11 @@ private:
         if (error_.empty()) error_ = std::move(message);
     }
     bool refused() const { return !error_.empty(); }
+    // Counting past the bound: the drawing is refused whatever follows, and
+    // arcs are counted without being walked.
+    bool over() const {
+        return out_.counting && o_.maxStatements > 0 && out_.statements > o_.maxStatements;
+    }
     std::string where() const { return " na linha " + std::to_string(line_) + "."; }
 
     template <typename Each>
@@ -77,6 +84,7 @@ private:
     void unknown(char letter, double value);
     void drop(const std::string& name) { ++sum_.dropped[name]; }
 
+    void refuseArcWithoutCentre();
     void straight(const Point3& to, int motion);
     void arc(const Block& b, const Point3& to, bool clockwise);
     void segment(const Point3& to, int motion);
@@ -461,6 +469,10 @@ void Converter::arc(const Block& b, const Point3& to, bool clockwise) {
         ca = (sa + ea) / 2 - h * dy / d;
         cb = (sb + eb) / 2 + h * dx / d;
     } else {
+        if (!b.offset[static_cast<std::size_t>(ia)] && !b.offset[static_cast<std::size_t>(ib)]) {
+            refuseArcWithoutCentre();
+            return;
+        }
         const double oa = b.offset[static_cast<std::size_t>(ia)].value_or(0) * unit_;
         const double ob = b.offset[static_cast<std::size_t>(ib)].value_or(0) * unit_;
         ca = arcAbsolute_ ? oa : sa + oa;
@@ -487,6 +499,11 @@ void Converter::arc(const Block& b, const Point3& to, bool clockwise) {
         n = static_cast<int>(std::min(1e6, std::ceil(sweep / step - 1e-9)));
         n = std::max(n, 1);
     }
+    if (over()) {
+        out_.skip(n - 1);
+        segment(to, 20);
+        return;
+    }
     for (int k = 1; k <= n; ++k) {
         Point3 p = to;
         if (k < n) {
@@ -505,10 +522,18 @@ void Converter::arc(const Block& b, const Point3& to, bool clockwise) {
     }
 }
 
+// An arc needs its centre, as offsets in its plane, or its radius: without
+// them there is no arc to follow.
+void Converter::refuseArcWithoutCentre() {
+    const char* letters = plane_ == 18 ? "I, K" : plane_ == 19 ? "J, K" : "I, J";
+    refuse(std::string("Arco (G2/G3) sem o centro (") + letters + ") nem o raio (R)" + where());
+}
+
 }  // namespace
 
 DrawingResult ConvertGcode(std::string_view input, const GcodeOptions& options) {
-    return Converter(input, options).run();
+    return BoundedConversion(options.maxStatements,
+                             [&](bool counting) { return Converter(input, options, counting).run(); });
 }
 
 bool IsGcodeFileName(std::string_view path) {

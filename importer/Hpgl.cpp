@@ -47,8 +47,10 @@ std::string frameText(const std::array<double, 4>& f) {
 
 class Converter {
 public:
-    Converter(std::string_view in, const HpglOptions& o)
-        : in_(in), defaultFrame_{o.frame.p1x, o.frame.p1y, o.frame.p2x, o.frame.p2y}, ip_(defaultFrame_) {}
+    Converter(std::string_view in, const HpglOptions& o, bool counting)
+        : in_(in), defaultFrame_{o.frame.p1x, o.frame.p1y, o.frame.p2x, o.frame.p2y}, ip_(defaultFrame_) {
+        out_.counting = counting;
+    }
 
     HpglResult run();
 
@@ -79,6 +81,7 @@ private:
 
     void reset();
     void updateScaling();
+    void ignoreScaling(const std::string& why);
     double toPlotX(double ux) const { return ax_ + sx_ * ux; }
     double toPlotY(double uy) const { return ay_ + sy_ * uy; }
     double toUserX(double px) const { return (px - ax_) / sx_; }
@@ -107,6 +110,9 @@ private:
     bool ipP1Only_ = false;     // the last IP gave P1 alone
     std::vector<double> sc_;    // SC parameters, empty when off
     double ax_ = 0, ay_ = 0, sx_ = 1, sy_ = 1;
+    std::size_t command_ = 0;         // where the command being read starts
+    long long scalingIgnored_ = 0;    // SC scalings that could not be applied
+    std::string firstIgnored_;        // the first of them, where and why
 };
 
 HpglResult Converter::run() {
@@ -153,6 +159,10 @@ HpglResult Converter::run() {
     if (unpaired_ > 0)
         sum_.notes.push_back(std::to_string(unpaired_) +
                              " coordenada(s) sem par ignorada(s).");
+    if (scalingIgnored_ > 0)
+        sum_.notes.push_back("Atenção: " + std::to_string(scalingIgnored_) +
+                             " escala(s) (SC) ignorada(s), a primeira " + firstIgnored_ +
+                             "; as coordenadas seguintes ficaram em unidades do plotter, sem escala.");
     r.ok = true;
     r.text = std::move(out_.text);
     sum_.statements = out_.statements;
@@ -186,6 +196,7 @@ void Converter::drop(const std::string& name) {
 void Converter::command(std::size_t start) {
     const std::string name{upper(in_[start]), upper(in_[start + 1])};
     i_ = start + 2;
+    command_ = start;
 
     if (name == "PU" || name == "PD" || name == "PA" || name == "PR") {
         sawHpgl_ = true;
@@ -359,7 +370,6 @@ void Converter::updateScaling() {
                               (!ipGiven_  ? ", o quadro padrão (o arquivo não tem IP)."
                                : ipP1Only_ ? " (IP só com P1: P2 acompanha P1)."
                                            : ", dado por IP.");
-    if (framesNoted_.insert(frame).second) sum_.notes.push_back(frame);
     const double p1x = ip_[0], p1y = ip_[1], p2x = ip_[2], p2y = ip_[3];
     // The scaling type is 0, 1 or 2; a number out of any int's range is no
     // type at all.
@@ -372,7 +382,14 @@ void Converter::updateScaling() {
         sy = sc_[3];
     } else {
         const double xmax = sc_[1], ymax = sc_[3];
-        if (xmax == xmin || ymax == ymin) return;
+        if (xmax == xmin || ymax == ymin) {
+            ignoreScaling("SC com o mínimo igual ao máximo em X ou em Y");
+            return;
+        }
+        if (p2x == p1x || p2y == p1y) {
+            ignoreScaling("o quadro " + frameText(ip_) + " não tem largura ou altura");
+            return;
+        }
         sx = (p2x - p1x) / (xmax - xmin);
         sy = (p2y - p1y) / (ymax - ymin);
         if (type == 1) {
@@ -387,11 +404,22 @@ void Converter::updateScaling() {
             offY = ((p2y - p1y) - (ymax - ymin) * sy) * bottom / 100;
         }
     }
-    if (sx == 0 || sy == 0 || !std::isfinite(sx) || !std::isfinite(sy)) return;
+    if (sx == 0 || sy == 0 || !std::isfinite(sx) || !std::isfinite(sy)) {
+        ignoreScaling(sx == 0 || sy == 0 ? "fator de escala zero" : "escala fora do alcance");
+        return;
+    }
+    if (framesNoted_.insert(frame).second) sum_.notes.push_back(frame);
     sx_ = sx;
     sy_ = sy;
     ax_ = p1x + offX - xmin * sx;
     ay_ = p1y + offY - ymin * sy;
+}
+
+// A scaling that cannot be applied leaves the coordinates in plotter units:
+// the summary says so, and where.
+void Converter::ignoreScaling(const std::string& why) {
+    if (scalingIgnored_++ == 0)
+        firstIgnored_ = "no comando da posição " + position(command_) + " (" + why + ")";
 }
 
 void Converter::pairs(const std::vector<double>& v, std::size_t start) {
@@ -459,7 +487,10 @@ void Converter::circle(const std::vector<double>& v, std::size_t start) {
     moveUser(cx + r, cy, start);
     pen(true);
     const double x0 = out_.x(), y0 = out_.y();
-    for (int k = 1; k < n; ++k) {
+    // Counting, the points between the first and the last are counted as
+    // they would be written, all with the pen down, without being made.
+    if (out_.counting) out_.skip(n - 1);
+    for (int k = 1; k < n && !out_.counting; ++k) {
         const double a = 2 * std::numbers::pi * k / n;
         moveUser(cx + r * std::cos(a), cy + r * std::sin(a), start);
     }
@@ -484,6 +515,13 @@ void Converter::arc(const std::vector<double>& v, bool relative, std::size_t sta
     if (r == 0 || sweep == 0) return;
     const double a0 = std::atan2(uy - cy, ux - cx);
     const int n = chordCount(sweep, v, 3);
+    // Counting, only the last point is made; the others are counted.
+    if (out_.counting) {
+        const double a = a0 + sweep * std::numbers::pi / 180;
+        out_.skip(n - 1);
+        moveUser(cx + r * std::cos(a), cy + r * std::sin(a), start);
+        return;
+    }
     for (int k = 1; k <= n; ++k) {
         const double a = a0 + sweep * std::numbers::pi / 180 * k / n;
         moveUser(cx + r * std::cos(a), cy + r * std::sin(a), start);
@@ -493,7 +531,8 @@ void Converter::arc(const std::vector<double>& v, bool relative, std::size_t sta
 }  // namespace
 
 HpglResult ConvertHpgl(std::string_view input, const HpglOptions& options) {
-    return Converter(input, options).run();
+    return BoundedConversion(options.maxStatements,
+                             [&](bool counting) { return Converter(input, options, counting).run(); });
 }
 
 HpglResult ConvertHpglFile(const std::string& inPath, const std::string& outPath, const HpglOptions& options) {

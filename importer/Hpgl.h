@@ -20,6 +20,7 @@ struct HpglFrame {
 
 struct HpglOptions {
     HpglFrame frame;  // the device's default P1-P2
+    long long maxStatements = kDefaultMaxStatements;  // the bound on the output; 0 none
 };
 
 // Turns an HPGL plot file, as drawing programs and instruments write it,
@@ -29,7 +30,10 @@ struct HpglOptions {
 // is kept as a lone 'PD;' and 'PU;' (a plunge). A file that is not plain
 // HPGL is refused as a whole.
 // SC scales user units into the frame P1-P2: the one IP gave, else the
-// default frame of the options; the summary names the frame used.
+// default frame of the options; the summary names the frame used. A scaling
+// that cannot be applied (SC with a minimum equal to its maximum, an IP whose
+// P1 and P2 share an X or a Y) is ignored and the summary says so. A drawing
+// that would give more statements than the options' bound is refused.
 HpglResult ConvertHpgl(std::string_view input, const HpglOptions& options = {});
 
 // Reads inPath, converts it and writes the plot text to outPath (only when

@@ -53,7 +53,7 @@ void PlotWriter::pen(bool down) {
 }
 
 void PlotWriter::lone(bool down) {
-    text += down ? "PD;" : "PU;";
+    if (!counting) text += down ? "PD;" : "PU;";
     lastHead_ = down ? 1 : 0;
     milled_ = milled_ || down;
     pending_ = false;
@@ -66,11 +66,13 @@ bool PlotWriter::point(double x, double y) {
     if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > kMaxPlotCoordinate ||
         std::fabs(y) > kMaxPlotCoordinate)
         return false;
-    text += down_ ? "PD" : "PU";
-    appendNumber(text, x);
-    text += ',';
-    appendNumber(text, y);
-    text += ';';
+    if (!counting) {
+        text += down_ ? "PD" : "PU";
+        appendNumber(text, x);
+        text += ',';
+        appendNumber(text, y);
+        text += ';';
+    }
     lastHead_ = down_ ? 1 : 0;
     milled_ = milled_ || down_;
     pending_ = false;
@@ -117,6 +119,24 @@ std::string PlotFileNameFor(const std::string& drawingPath) {
     const std::size_t slash = drawingPath.find_last_of("/\\");
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return drawingPath + ".red";
     return drawingPath.substr(0, dot) + ".red";
+}
+
+DrawingResult BoundedConversion(long long maxStatements, const std::function<DrawingResult(bool counting)>& convert) {
+    if (maxStatements > 0) {
+        DrawingResult counted = convert(true);
+        if (!counted.ok) return counted;
+        if (counted.summary.statements > maxStatements)
+            return TooManyStatements(counted.summary.statements, maxStatements);
+    }
+    return convert(false);
+}
+
+DrawingResult TooManyStatements(long long would, long long maxStatements) {
+    DrawingResult r;
+    r.wouldWrite = would;
+    r.error = "O desenho daria cerca de " + std::to_string(would) + " declarações, mais que o limite de " +
+              std::to_string(maxStatements) + ": a conversão parou e nada foi gravado.";
+    return r;
 }
 
 std::string DescribeSummary(const DrawingSummary& s) {

@@ -42,6 +42,18 @@ struct DrawingResult {
     std::string text;
     DrawingSummary summary;
     std::string error;
+    // For a drawing refused because its output would pass the bound: about
+    // how many statements it would have written; 0 otherwise.
+    long long wouldWrite = 0;
+};
+
+// The most statements a conversion writes unless told otherwise: a plot
+// file of about a gigabyte, hours of milling.
+constexpr long long kDefaultMaxStatements = 50'000'000;
+
+// The options of the SVG converter.
+struct SvgOptions {
+    long long maxStatements = kDefaultMaxStatements;  // the bound on the output; 0 none
 };
 
 // Writes the plot form: one statement per point, headed "PU" (travel) or
@@ -67,6 +79,11 @@ public:
     std::string text;
     long long statements = 0;
     DrawingExtent extent;
+    // Counting only: statements are counted as they would be written, and
+    // no text is kept.
+    bool counting = false;
+    // Counts n statements that are not written (a count past the bound).
+    void skip(long long n) { statements += n; }
 
 private:
     void lone(bool down);
@@ -95,6 +112,16 @@ std::string PlotFileNameFor(const std::string& drawingPath);
 
 // The extension of a file name in upper case, empty when there is none.
 std::string UpperExtension(std::string_view path);
+
+// Converts under a bound on the output (none when maxStatements is 0):
+// convert(true) first only counts, keeping no text, and the drawing is
+// refused, with about how much it would have written, when its count passes
+// the bound; then convert(false) writes it. A drawing refused for another
+// reason while counting is refused so at once.
+DrawingResult BoundedConversion(long long maxStatements, const std::function<DrawingResult(bool counting)>& convert);
+
+// The refusal of a drawing whose output would pass the bound.
+DrawingResult TooManyStatements(long long would, long long maxStatements);
 
 // A short report of a summary, in the operator's language, one fact a line.
 std::string DescribeSummary(const DrawingSummary& s);

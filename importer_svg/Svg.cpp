@@ -1,7 +1,6 @@
 #include "importer_svg/Svg.h"
 
 #include <QByteArray>
-#include <QLoggingCategory>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
@@ -12,11 +11,18 @@
 #include <QTransform>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <QtGlobal>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <numbers>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace pm {
@@ -29,6 +35,37 @@ constexpr double kMmPerPx = 25.4 / 96;
 constexpr double kTolerance = 0.01 * kUnitsPerMm;
 
 using Polyline = std::vector<QPointF>;
+
+// The SVG reader stops reading a path's data past this many elements and
+// keeps what it has read, saying nothing.
+constexpr int kReaderPathElements = 0x7fff;
+// A page narrower or lower than this holds no drawing.
+constexpr double kSmallestPageMm = 0.001;
+// Attribute values quoted in a message are cut to this many characters.
+constexpr int kQuoted = 80;
+
+double chordDistance(QPointF p0, QPointF p3, QPointF p) {
+    const QPointF d = p3 - p0, v = p - p0;
+    const double len = std::hypot(d.x(), d.y());
+    if (len == 0) return std::hypot(v.x(), v.y());
+    return std::fabs(v.x() * d.y() - v.y() * d.x()) / len;
+}
+
+// How many chords flattenCubic makes of a curve, without making them.
+long long countCubic(QPointF p0, QPointF p1, QPointF p2, QPointF p3, int depth) {
+    if (depth >= 24 || std::max(chordDistance(p0, p3, p1), chordDistance(p0, p3, p2)) * 0.75 <= kTolerance) return 1;
+    const QPointF a = (p0 + p1) / 2, b = (p1 + p2) / 2, c = (p2 + p3) / 2;
+    const QPointF ab = (a + b) / 2, bc = (b + c) / 2, mid = (ab + bc) / 2;
+    return countCubic(p0, a, ab, mid, depth + 1) + countCubic(mid, bc, c, p3, depth + 1);
+}
+
+// About how many chords flattenCubic makes of a curve, without making them:
+// each halving brings the control points four times nearer the chord.
+long long cubicPieces(QPointF p0, QPointF p1, QPointF p2, QPointF p3) {
+    const double away = std::max(chordDistance(p0, p3, p1), chordDistance(p0, p3, p2)) * 0.75;
+    if (!(away > kTolerance)) return 1;
+    return static_cast<long long>(std::min(double(1 << 24), std::ceil(std::sqrt(away / kTolerance))));
+}
 
 // Cubic Bezier pieces split in halves until each is flat within the
 // tolerance (its control points no farther from the chord than 4/3 of it).
@@ -57,6 +94,17 @@ public:
     RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
 
     std::vector<Polyline> lines;
+    // The most points counted exactly (0: no bound): past it the drawing is
+    // refused and curves are counted without being made.
+    long long bound = 0;
+    // The points of every outline drawn, kept or only counted.
+    long long points = 0;
+    // A path the SVG reader stopped reading at its limit was drawn.
+    bool cut = false;
+    // Counting only: outlines are counted and none is kept.
+    bool counting = false;
+    // The statements, a point each and the last lift, would pass the bound.
+    bool over() const { return bound > 0 && points + 1 > bound; }
 
     bool begin(QPaintDevice*) override { return true; }
     bool end() override { return true; }
@@ -75,6 +123,19 @@ public:
 
     void drawPath(const QPainterPath& path) override {
         if (invisible()) return;
+        if (path.elementCount() > kReaderPathElements) cut = true;
+        if (counting) {
+            // The painter's second pass over a shape both filled and
+            // stroked is not followed again, so it is not counted again.
+            const bool again = lines.empty() && lastEllipse_.isNull() && path == lastPath_ &&
+                               transform_ == lastTransform_ && subpaths(path) == 1;
+            lines.clear();
+            lastPath_ = path;
+            lastEllipse_ = QRectF();
+            lastTransform_ = transform_;
+            if (!again) points += countPath(path, !over());
+            return;
+        }
         Polyline cur;
         for (int i = 0; i < path.elementCount(); ++i) {
             const QPainterPath::Element& e = path.elementAt(i);
@@ -112,6 +173,15 @@ public:
         if (big > kTolerance) {
             const double step = 2 * std::acos(1 - kTolerance / big);
             n = std::max(n, static_cast<int>(std::min(1e6, std::ceil(2 * std::numbers::pi / step))));
+        }
+        if (counting) {
+            const bool again = lines.empty() && lastPath_.isEmpty() && r == lastEllipse_ && transform_ == lastTransform_;
+            lines.clear();
+            lastPath_ = QPainterPath();
+            lastEllipse_ = r;
+            lastTransform_ = transform_;
+            if (!again) points += n + 1;
+            return;
         }
         Polyline line;
         line.reserve(static_cast<std::size_t>(n) + 1);
@@ -179,12 +249,53 @@ private:
     // The painter draws a shape both filled and stroked in two passes: the
     // same outline twice in a row is followed once.
     void keep(Polyline& line) {
-        if (line.size() >= 2 && (lines.empty() || lines.back() != line)) lines.push_back(std::move(line));
+        if (line.size() >= 2 && (lines.empty() || lines.back() != line)) {
+            points += static_cast<long long>(line.size());
+            // Counting, only the last outline is kept, to tell the next one
+            // whether it repeats it.
+            if (counting) {
+                lines.clear();
+                lastPath_ = QPainterPath();
+                lastEllipse_ = QRectF();
+            }
+            lines.push_back(std::move(line));
+        }
         line.clear();
+    }
+    static int subpaths(const QPainterPath& path) {
+        int n = 0;
+        for (int i = 0; i < path.elementCount(); ++i) n += path.elementAt(i).isMoveTo() ? 1 : 0;
+        return n;
+    }
+    // The points a path would give, counted without being made: exactly, or
+    // about as many past the bound.
+    long long countPath(const QPainterPath& path, bool exactly) const {
+        long long n = 0;
+        QPointF at;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element& e = path.elementAt(i);
+            if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
+                const QPainterPath::Element& c2 = path.elementAt(i + 1);
+                const QPainterPath::Element& to = path.elementAt(i + 2);
+                const QPointF p0 = transform_.map(at), p1 = transform_.map(QPointF(e.x, e.y));
+                const QPointF p2 = transform_.map(QPointF(c2.x, c2.y)), p3 = transform_.map(QPointF(to.x, to.y));
+                n += exactly ? countCubic(p0, p1, p2, p3, 0) : cubicPieces(p0, p1, p2, p3);
+                at = QPointF(to.x, to.y);
+                i += 2;
+            } else {
+                ++n;
+                at = QPointF(e.x, e.y);
+            }
+        }
+        return n;
     }
     void keep(Polyline&& line) { keep(line); }
 
     QTransform transform_;
+    // Counting: the last path or ellipse counted, when the last outline was one.
+    QPainterPath lastPath_;
+    QRectF lastEllipse_;
+    QTransform lastTransform_;
     bool noPen_ = false;
     bool noBrush_ = false;
 };
@@ -223,7 +334,8 @@ std::optional<double> lengthMm(const QString& text, bool& unknownUnit) {
     static const QRegularExpression re(QStringLiteral(R"(^\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)\s*([a-zA-Z%]*)\s*$)"));
     const QRegularExpressionMatch m = re.match(text);
     if (!m.hasMatch()) return std::nullopt;
-    const double v = m.captured(1).toDouble();
+    // Too large a number is infinite, too small a one is 0.
+    const double v = std::strtod(m.captured(1).toLatin1().constData(), nullptr);
     const QString unit = m.captured(2).toLower();
     if (unit == QLatin1String("%")) return std::nullopt;
     if (unit.isEmpty() || unit == QLatin1String("px")) return v * kMmPerPx;
@@ -249,6 +361,102 @@ std::optional<QRectF> viewBox(const QString& text) {
     return QRectF(v[0], v[1], v[2], v[3]);
 }
 
+// The numbers of an attribute as SVG writes them ("10-5" is two), the words
+// nan and inf included, so that they can be refused: too large a number is
+// infinite, too small a one is 0.
+std::vector<double> svgNumbers(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral(R"([-+]?(?:nan|inf(?:inity)?|(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?))"),
+        QRegularExpression::CaseInsensitiveOption);
+    std::vector<double> v;
+    for (auto it = number.globalMatch(text); it.hasNext();)
+        v.push_back(std::strtod(it.next().captured(0).toLatin1().constData(), nullptr));
+    return v;
+}
+
+// An attribute's value as a message quotes it.
+QString quoted(const QString& name, const QString& value) {
+    return QStringLiteral("%1=\"%2\"").arg(name, value.size() > kQuoted ? value.left(kQuoted) + "..." : value);
+}
+
+// Why a transform list cannot be followed, empty when it can: a number that
+// is not finite, or a step that flattens the drawing onto a line or a point
+// or grows it beyond any number (its determinant 0 or infinite).
+QString transformFault(const QString& text) {
+    static const QRegularExpression step(QStringLiteral(R"(([A-Za-z]+)\s*\(([^)]*)\))"));
+    for (auto it = step.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const std::vector<double> v = svgNumbers(m.captured(2));
+        if (!std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); }))
+            return QStringLiteral("número infinito ou que não é um número");
+        const QString name = m.captured(1);
+        double det = 1;
+        if (name == QLatin1String("matrix") && v.size() == 6)
+            det = v[0] * v[3] - v[1] * v[2];
+        else if (name == QLatin1String("scale") && !v.empty())
+            det = v[0] * (v.size() > 1 ? v[1] : v[0]);
+        if (!std::isfinite(det)) return QStringLiteral("aumenta o desenho além de qualquer número");
+        if (det == 0) return QStringLiteral("achata o desenho numa linha ou num ponto");
+    }
+    return {};
+}
+
+// Why a viewBox cannot place the drawing, empty when it can or when it is
+// no viewBox at all (not four numbers, which the renderer ignores).
+QString viewBoxFault(const QString& text) {
+    const std::vector<double> v = svgNumbers(text);
+    if (v.size() != 4) return {};
+    if (!std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); }))
+        return QStringLiteral("número infinito ou que não é um número");
+    if (!(v[2] > 0 && v[3] > 0)) return QStringLiteral("largura ou altura nula ou negativa");
+    return {};
+}
+
+// Why a page length cannot size the page, empty when it can, or when it is
+// absent or a percentage (the viewBox then sizes the page).
+QString pageLengthFault(const QString& text) {
+    static const QRegularExpression word(QStringLiteral(R"(^\s*[-+]?(?:nan|inf))"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (word.match(text).hasMatch()) return QStringLiteral("não é um número finito");
+    bool unknownUnit = false;
+    const std::optional<double> mm = lengthMm(text, unknownUnit);
+    if (!mm) return {};
+    if (!std::isfinite(*mm)) return QStringLiteral("não é um número finito");
+    if (!(*mm >= kSmallestPageMm)) return QStringLiteral("é nula, negativa ou menor que 0,001 mm");
+    return {};
+}
+
+// Elements that are never drawn here and whose reading would open a file.
+bool opensAFile(QStringView name) {
+    return name == QLatin1String("image") || name == QLatin1String("feImage") ||
+           name == QLatin1String("video") || name == QLatin1String("audio") ||
+           name == QLatin1String("animation");
+}
+
+// Whether an element points outside the drawing: an href that is not "#id"
+// (a link, <a>, only wraps what it holds and is kept).
+bool pointsOutside(QStringView name, const QXmlStreamAttributes& attributes) {
+    if (name == QLatin1String("a")) return false;
+    for (const QXmlStreamAttribute& a : attributes) {
+        if (a.name() != QLatin1String("href")) continue;
+        const QStringView v = a.value().trimmed();
+        if (!v.isEmpty() && !v.startsWith(QLatin1Char('#'))) return true;
+    }
+    return false;
+}
+
+// Why an element's transform or viewBox cannot be followed, with the
+// attribute; empty when they can.
+QString attributeFault(const QXmlStreamAttributes& a) {
+    const QString transform = a.value(QLatin1String("transform")).toString();
+    if (QString why = transformFault(transform); !why.isEmpty())
+        return QStringLiteral("Transformação impossível (%1): %2").arg(why, quoted(QStringLiteral("transform"), transform));
+    const QString box = a.value(QLatin1String("viewBox")).toString();
+    if (QString why = viewBoxFault(box); !why.isEmpty())
+        return QStringLiteral("viewBox impossível (%1): %2").arg(why, quoted(QStringLiteral("viewBox"), box));
+    return {};
+}
+
 // What the XML says that the renderer does not: whether it is well-formed
 // SVG, the page, and the text. The drawing comes back without its text,
 // which would need fonts and is not drawn anyway, and without clip paths
@@ -259,6 +467,9 @@ struct Reading {
     QString width, height, viewBox, aspect;
     long long texts = 0;
     long long images = 0;
+    long long outside = 0;       // elements pointing outside the drawing, left out
+    long long rootLine = 0;      // where the <svg> element is
+    long long longestPathLine = 0;  // where the path with the most data is
 };
 
 Reading readXml(const QByteArray& in) {
@@ -267,6 +478,7 @@ Reading readXml(const QByteArray& in) {
     QXmlStreamWriter out(&r.drawing);
     int skipping = 0;  // depth inside a text element
     bool root = true;
+    qsizetype longestPath = -1;
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.hasError()) break;
@@ -284,6 +496,7 @@ Reading readXml(const QByteArray& in) {
                 r.height = a.value(QLatin1String("height")).toString();
                 r.viewBox = a.value(QLatin1String("viewBox")).toString();
                 r.aspect = a.value(QLatin1String("preserveAspectRatio")).toString();
+                r.rootLine = xml.lineNumber();
             }
             if (skipping > 0) {
                 ++skipping;
@@ -301,11 +514,34 @@ Reading readXml(const QByteArray& in) {
                 continue;
             }
             if (name == QLatin1String("image")) ++r.images;
+            // Nothing outside the drawing is opened: the renderer would read
+            // the file an image names (a FIFO would hold it up for ever), and
+            // images are not drawn anyway.
+            if (opensAFile(name) || pointsOutside(name, xml.attributes())) {
+                if (name != QLatin1String("image")) ++r.outside;
+                skipping = 1;
+                continue;
+            }
+            if (const QString fault = attributeFault(xml.attributes()); !fault.isEmpty()) {
+                r.error = QStringLiteral("%1, no elemento <%2> da linha %3.")
+                              .arg(fault, name.toString())
+                              .arg(xml.lineNumber());
+                return r;
+            }
+            if (name == QLatin1String("path")) {
+                const qsizetype size = xml.attributes().value(QLatin1String("d")).size();
+                if (size > longestPath) {
+                    longestPath = size;
+                    r.longestPathLine = xml.lineNumber();
+                }
+            }
         } else if (xml.isEndElement() && skipping > 0) {
             --skipping;
             continue;
         }
-        if (skipping == 0 && !xml.isDTD()) out.writeCurrentToken(xml);
+        // A processing instruction can name a style sheet, which the
+        // renderer would open.
+        if (skipping == 0 && !xml.isDTD() && !xml.isProcessingInstruction()) out.writeCurrentToken(xml);
     }
     if (xml.hasError()) {
         r.error = QStringLiteral("O arquivo não é XML bem-formado: %1 (linha %2, coluna %3).")
@@ -337,9 +573,67 @@ QRectF placeViewBox(const QRectF& box, double w, double h, const QString& aspect
     return {at("xMin", "xMax", w - bw), at("YMin", "YMax", h - bh), bw, bh};
 }
 
+// The SVG reader tells on its logging channel what it does not understand.
+// While a drawing is read, what it tells on the reading thread is counted for
+// the summary instead of going to the terminal; every other message goes on
+// to the handler that was there. One drawing is read at a time.
+class ReaderWarnings {
+public:
+    ReaderWarnings() : lock_(mutex()) {
+        current().store(this);
+        previous().store(qInstallMessageHandler(&ReaderWarnings::handle));
+    }
+    ~ReaderWarnings() {
+        qInstallMessageHandler(previous().load());
+        current().store(nullptr);
+    }
+    ReaderWarnings(const ReaderWarnings&) = delete;
+    ReaderWarnings& operator=(const ReaderWarnings&) = delete;
+
+    long long count() const { return count_; }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::atomic<ReaderWarnings*>& current() {
+        static std::atomic<ReaderWarnings*> c{nullptr};
+        return c;
+    }
+    static std::atomic<QtMessageHandler>& previous() {
+        static std::atomic<QtMessageHandler> p{nullptr};
+        return p;
+    }
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        ReaderWarnings* w = current().load();
+        if (w != nullptr && std::this_thread::get_id() == w->thread_ && context.category != nullptr &&
+            std::strncmp(context.category, "qt.svg", 6) == 0) {
+            ++w->count_;
+            return;
+        }
+        if (const QtMessageHandler next = previous().load(); next != nullptr)
+            next(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    }
+
+    std::lock_guard<std::mutex> lock_;
+    std::thread::id thread_ = std::this_thread::get_id();
+    long long count_ = 0;
+};
+
+// The refusal of a drawing with a path the SVG reader does not read whole.
+std::string cutPathMessage(long long longestPathLine) {
+    return "Um caminho (<path>) do SVG passa de " + std::to_string(kReaderPathElements) +
+           " elementos, o máximo que o leitor de SVG lê de um caminho: o resto dele se perderia"
+           " (o caminho mais longo está na linha " +
+           std::to_string(longestPathLine) + "). Divida-o em caminhos menores no programa de desenho.";
+}
+
 }  // namespace
 
-DrawingResult ConvertSvg(std::string_view input) {
+DrawingResult ConvertSvg(std::string_view input, const SvgOptions& options) {
     DrawingResult result;
     const Reading xml = readXml(QByteArray(input.data(), static_cast<qsizetype>(input.size())));
     if (!xml.error.isEmpty()) {
@@ -347,13 +641,22 @@ DrawingResult ConvertSvg(std::string_view input) {
         return result;
     }
 
-    // QtSvg speaks of what it does not support on its own channel; the
-    // summary says what matters to the operator.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.svg*=false"));
+    const ReaderWarnings warnings;
     QSvgRenderer renderer;
     if (!renderer.load(xml.drawing)) {
         result.error = "O arquivo SVG não pôde ser lido.";
         return result;
+    }
+    const std::pair<QString, QString> lengths[] = {{QStringLiteral("width"), xml.width},
+                                                   {QStringLiteral("height"), xml.height}};
+    for (const auto& [name, length] : lengths) {
+        if (const QString why = pageLengthFault(length); !why.isEmpty()) {
+            result.error = QStringLiteral("A página do SVG não tem tamanho (%1 %2), no elemento <svg> da linha %3.")
+                               .arg(quoted(name, length), why)
+                               .arg(xml.rootLine)
+                               .toStdString();
+            return result;
+        }
     }
     bool unknownUnit = false;
     const std::optional<QRectF> box = viewBox(xml.viewBox);
@@ -362,7 +665,7 @@ DrawingResult ConvertSvg(std::string_view input) {
     const QSizeF fallback = box ? box->size() : QSizeF(renderer.defaultSize());
     if (!w) w = fallback.width() * kMmPerPx;
     if (!h) h = fallback.height() * kMmPerPx;
-    if (!(*w > 0 && *h > 0 && std::isfinite(*w) && std::isfinite(*h))) {
+    if (!(*w >= kSmallestPageMm && *h >= kSmallestPageMm && std::isfinite(*w) && std::isfinite(*h))) {
         result.error = "O SVG não diz o tamanho da página (width, height ou viewBox).";
         return result;
     }
@@ -371,12 +674,35 @@ DrawingResult ConvertSvg(std::string_view input) {
 
     const double pageW = *w * kUnitsPerMm;
     const double pageH = *h * kUnitsPerMm;
-    RecordingDevice device;
-    {
-        QPainter painter(&device);
-        renderer.render(&painter, box ? placeViewBox(*box, pageW, pageH, xml.aspect) : QRectF(0, 0, pageW, pageH));
+    const QRectF target = box ? placeViewBox(*box, pageW, pageH, xml.aspect) : QRectF(0, 0, pageW, pageH);
+    const auto render = [&](RecordingDevice& on) {
+        QPainter painter(&on);
+        renderer.render(&painter, target);
+    };
+    // The drawing is first only counted, keeping nothing, when its output is
+    // bounded: one that would pass the bound is refused before it takes any
+    // memory. What the reader says while rendering is counted once.
+    long long renderWarnings = 0;
+    if (options.maxStatements > 0) {
+        RecordingDevice counter;
+        counter.engine().counting = true;
+        counter.engine().bound = options.maxStatements;
+        const long long before = warnings.count();
+        render(counter);
+        renderWarnings = warnings.count() - before;
+        if (counter.engine().cut) {
+            result.error = cutPathMessage(xml.longestPathLine);
+            return result;
+        }
+        if (counter.engine().over()) return TooManyStatements(counter.engine().points + 1, options.maxStatements);
     }
+    RecordingDevice device;
+    render(device);
     const RecordingEngine& rec = device.engine();
+    if (rec.cut) {
+        result.error = cutPathMessage(xml.longestPathLine);
+        return result;
+    }
 
     PlotWriter out;
     for (const Polyline& line : rec.lines) {
@@ -409,6 +735,12 @@ DrawingResult ConvertSvg(std::string_view input) {
         s.notes.push_back(std::to_string(xml.texts) +
                           " texto(s) não desenhado(s): converta o texto em curvas no programa de desenho.");
     if (xml.images > 0) s.notes.push_back(std::to_string(xml.images) + " imagem(ns) não desenhada(s).");
+    if (xml.outside > 0)
+        s.notes.push_back(std::to_string(xml.outside) +
+                          " elemento(s) que aponta(m) para fora do desenho (href), não lido(s).");
+    if (warnings.count() > renderWarnings)
+        s.notes.push_back("Atenção: o leitor de SVG avisou " + std::to_string(warnings.count() - renderWarnings) +
+                          " vez(es) de algo que não entende (elementos ou atributos que não lê); confira o desenho.");
     if (unknownUnit) s.notes.emplace_back("Unidade da página desconhecida (em, ex): lida como px.");
     result.ok = true;
     result.text = std::move(out.text);
