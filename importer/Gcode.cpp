@@ -18,6 +18,8 @@ constexpr double kUnitsPerMm = 1 / kPlotUnitMm;
 constexpr double kArcToleranceMm = 0.01;
 // Beyond this no number is a coordinate, a feed or a speed.
 constexpr double kMaxNumber = 1e9;
+// Counting, arcs of more chords than this are counted, not walked.
+constexpr int kChordsWalked = 1000;
 // Lines listed for one unknown word at most.
 constexpr std::size_t kLinesListed = 8;
 
@@ -499,9 +501,13 @@ void Converter::arc(const Block& b, const Point3& to, bool clockwise) {
         n = static_cast<int>(std::min(1e6, std::ceil(sweep / step - 1e-9)));
         n = std::max(n, 1);
     }
-    if (over()) {
-        out_.skip(n - 1);
-        segment(to, 20);
+    // Counting, an arc of more chords than any drawing on a router needs (a
+    // radius over 2 m), or any arc past the bound, is counted a statement a
+    // chord without being walked.
+    if (over() || (out_.counting && n > kChordsWalked)) {
+        out_.pen(millsAt(to.z, 20));
+        out_.skip(n);
+        at_ = to;
         return;
     }
     for (int k = 1; k <= n; ++k) {

@@ -83,6 +83,14 @@ bool PlotWriter::point(double x, double y) {
     return true;
 }
 
+void PlotWriter::skip(long long n) {
+    if (n <= 0) return;
+    statements += n;
+    lastHead_ = down_ ? 1 : 0;
+    milled_ = milled_ || down_;
+    pending_ = false;
+}
+
 void PlotWriter::finish() {
     if (pending_) lone(down_);
 }

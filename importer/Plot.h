@@ -82,8 +82,9 @@ public:
     // Counting only: statements are counted as they would be written, and
     // no text is kept.
     bool counting = false;
-    // Counts n statements that are not written (a count past the bound).
-    void skip(long long n) { statements += n; }
+    // Counts n points with the tool as it stands without writing them or
+    // moving (points counted, not made).
+    void skip(long long n);
 
 private:
     void lone(bool down);
