@@ -39,6 +39,9 @@ using Polyline = std::vector<QPointF>;
 // The SVG reader stops reading a path's data past this many elements and
 // keeps what it has read, saying nothing.
 constexpr int kReaderPathElements = 0x7fff;
+// Counting, curves of about more chords than this are counted from their
+// size, not split.
+constexpr long long kChordsCounted = 1000;
 // A page narrower or lower than this holds no drawing.
 constexpr double kSmallestPageMm = 0.001;
 // Attribute values quoted in a message are cut to this many characters.
@@ -279,7 +282,10 @@ private:
                 const QPainterPath::Element& to = path.elementAt(i + 2);
                 const QPointF p0 = transform_.map(at), p1 = transform_.map(QPointF(e.x, e.y));
                 const QPointF p2 = transform_.map(QPointF(c2.x, c2.y)), p3 = transform_.map(QPointF(to.x, to.y));
-                n += exactly ? countCubic(p0, p1, p2, p3, 0) : cubicPieces(p0, p1, p2, p3);
+                // A curve of more chords than any drawing on a router needs
+                // (its control points metres away) is counted from its size.
+                const long long about = cubicPieces(p0, p1, p2, p3);
+                n += exactly && about <= kChordsCounted ? countCubic(p0, p1, p2, p3, 0) : about;
                 at = QPointF(to.x, to.y);
                 i += 2;
             } else {

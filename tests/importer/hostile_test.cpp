@@ -180,6 +180,13 @@ INSTANTIATE_TEST_SUITE_P(
                               1500) +
                     "</svg>",
                 {}, 1, kPastTheBound},
+        // 3000 curves whose control points are 10 km away.
+        Hostile{"curves_past_the_bound", "c.svg",
+                kSvg + Repeat("<path d='M1 0 C 1e7 1e7 -1e7 1e7 10 0' stroke='#000' fill='none'/>"
+                              "<path d='M2 0 C 1e7 1e7 -1e7 1e7 10 0' stroke='#000' fill='none'/>",
+                              1500) +
+                    "</svg>",
+                {}, 1, kPastTheBound},
         // A circle and a curve, both filled and stroked: each followed once.
         Hostile{"bound_holds_the_count", "b.svg",
                 kSvg + "<circle cx='50' cy='50' r='10' stroke='#000' fill='red'/>"
