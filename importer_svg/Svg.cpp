@@ -106,6 +106,10 @@ public:
     bool cut = false;
     // Counting only: outlines are counted and none is kept.
     bool counting = false;
+    // Something was drawn through a transform that flattens the drawing or
+    // sends it beyond any number (set by a style sheet, or by transforms
+    // that are each fine but not together).
+    bool impossible = false;
     // The statements, a point each and the last lift, would pass the bound.
     bool over() const { return bound > 0 && points + 1 > bound; }
 
@@ -114,7 +118,10 @@ public:
     Type type() const override { return QPaintEngine::User; }
 
     void updateState(const QPaintEngineState& state) override {
-        if (state.state() & QPaintEngine::DirtyTransform) transform_ = state.transform();
+        if (state.state() & QPaintEngine::DirtyTransform) {
+            transform_ = state.transform();
+            flat_ = !usable(transform_);
+        }
         // The renderer's "no stroke" is a pen without a brush; a stroke of
         // width 0 does not show either.
         if (state.state() & QPaintEngine::DirtyPen) {
@@ -128,6 +135,7 @@ public:
         if (invisible()) return;
         if (path.elementCount() > kReaderPathElements) cut = true;
         if (counting) {
+            if (refusesTransform()) return;
             // The painter's second pass over a shape both filled and
             // stroked is not followed again, so it is not counted again.
             const bool again = lines.empty() && lastEllipse_.isNull() && path == lastPath_ &&
@@ -178,6 +186,7 @@ public:
             n = std::max(n, static_cast<int>(std::min(1e6, std::ceil(2 * std::numbers::pi / step))));
         }
         if (counting) {
+            if (refusesTransform()) return;
             const bool again = lines.empty() && lastPath_.isEmpty() && r == lastEllipse_ && transform_ == lastTransform_;
             lines.clear();
             lastPath_ = QPainterPath();
@@ -252,6 +261,10 @@ private:
     // The painter draws a shape both filled and stroked in two passes: the
     // same outline twice in a row is followed once.
     void keep(Polyline& line) {
+        if (refusesTransform()) {
+            line.clear();
+            return;
+        }
         if (line.size() >= 2 && (lines.empty() || lines.back() != line)) {
             points += static_cast<long long>(line.size());
             // Counting, only the last outline is kept, to tell the next one
@@ -297,7 +310,18 @@ private:
     }
     void keep(Polyline&& line) { keep(line); }
 
+    // Whether a transform keeps a drawing a drawing: finite, invertible.
+    static bool usable(const QTransform& t) {
+        const double det = t.m11() * t.m22() - t.m12() * t.m21();
+        return std::isfinite(det) && det != 0 && std::isfinite(t.dx()) && std::isfinite(t.dy());
+    }
+    bool refusesTransform() {
+        impossible = impossible || flat_;
+        return flat_;
+    }
+
     QTransform transform_;
+    bool flat_ = false;  // transform_ is not usable
     // Counting: the last path or ellipse counted, when the last outline was one.
     QPainterPath lastPath_;
     QRectF lastEllipse_;
@@ -457,6 +481,11 @@ QString attributeFault(const QXmlStreamAttributes& a) {
     const QString transform = a.value(QLatin1String("transform")).toString();
     if (QString why = transformFault(transform); !why.isEmpty())
         return QStringLiteral("Transformação impossível (%1): %2").arg(why, quoted(QStringLiteral("transform"), transform));
+    // A transform can stand in the style attribute too.
+    static const QRegularExpression styled(QStringLiteral(R"((?:^|;)\s*transform\s*:\s*([^;]*))"));
+    const QString style = a.value(QLatin1String("style")).toString();
+    if (QString why = transformFault(styled.match(style).captured(1)); !why.isEmpty())
+        return QStringLiteral("Transformação impossível (%1): %2").arg(why, quoted(QStringLiteral("style"), style));
     const QString box = a.value(QLatin1String("viewBox")).toString();
     if (QString why = viewBoxFault(box); !why.isEmpty())
         return QStringLiteral("viewBox impossível (%1): %2").arg(why, quoted(QStringLiteral("viewBox"), box));
@@ -629,6 +658,12 @@ private:
     long long count_ = 0;
 };
 
+// The refusal of a drawing drawn through a transform that no attribute
+// gives alone.
+constexpr const char* kImpossibleTransform =
+    "Transformação impossível: uma folha de estilo (<style>), ou transformações que uma dentro da outra, "
+    "achatam o desenho numa linha ou num ponto ou o aumentam além de qualquer número.";
+
 // The refusal of a drawing with a path the SVG reader does not read whole.
 std::string cutPathMessage(long long longestPathLine) {
     return "Um caminho (<path>) do SVG passa de " + std::to_string(kReaderPathElements) +
@@ -696,8 +731,8 @@ DrawingResult ConvertSvg(std::string_view input, const SvgOptions& options) {
         const long long before = warnings.count();
         render(counter);
         renderWarnings = warnings.count() - before;
-        if (counter.engine().cut) {
-            result.error = cutPathMessage(xml.longestPathLine);
+        if (counter.engine().cut || counter.engine().impossible) {
+            result.error = counter.engine().cut ? cutPathMessage(xml.longestPathLine) : kImpossibleTransform;
             return result;
         }
         if (counter.engine().over()) return TooManyStatements(counter.engine().points + 1, options.maxStatements);
@@ -705,8 +740,8 @@ DrawingResult ConvertSvg(std::string_view input, const SvgOptions& options) {
     RecordingDevice device;
     render(device);
     const RecordingEngine& rec = device.engine();
-    if (rec.cut) {
-        result.error = cutPathMessage(xml.longestPathLine);
+    if (rec.cut || rec.impossible) {
+        result.error = rec.cut ? cutPathMessage(xml.longestPathLine) : kImpossibleTransform;
         return result;
     }
 

@@ -148,6 +148,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "Transformação impossível (número infinito ou que não é um número): transform=\"scale(nan)\""},
         Hostile{"translate_inf", "t.svg", Transformed("rotate(5) translate(inf,0)"), {}, 1,
                 "transform=\"rotate(5) translate(inf,0)\", no elemento <g> da linha 2."},
+        Hostile{"transform_in_style", "t.svg",
+                kSvg + "<g style='stroke:#000;transform:scale(0)'>" + kLine + "</g></svg>", {}, 1,
+                "(achata o desenho numa linha ou num ponto): style=\"stroke:#000;transform:scale(0)\", no elemento <g> "
+                "da linha 2."},
+        // Each fine alone, impossible together; and one from a style sheet.
+        Hostile{"transforms_together", "t.svg", kSvg + "<g transform='scale(1e-160)'><g transform='scale(1e-160)'>" + kLine + "</g></g></svg>",
+                {}, 1, "Transformação impossível: uma folha de estilo (<style>), ou transformações que uma dentro da outra"},
+        Hostile{"transform_in_a_style_sheet", "t.svg",
+                kSvg + "<style>.a{transform:matrix(0 0 0 0 0 0)}</style><g class='a'>" + kLine + "</g></svg>", {}, 1,
+                "achatam o desenho numa linha ou num ponto ou o aumentam além de qualquer número."},
         // Numbers run together as SVG allows: a transform that is fine.
         Hostile{"minified_transform_kept", "t.svg", Transformed("translate(10-5)"), {}, 0, "Declarações escritas: 3",
                 nullptr, "PU400,4200;PD800,4200;PU;"},
