@@ -1,5 +1,7 @@
 #include "importer_svg/Svg.h"
 
+#include "importer_svg/SvgVisibility.h"
+
 #include <QByteArray>
 #include <QLoggingCategory>
 #include <QPaintDevice>
@@ -337,6 +339,18 @@ QRectF placeViewBox(const QRectF& box, double w, double h, const QString& aspect
     return {at("xMin", "xMax", w - bw), at("YMin", "YMax", h - bh), bw, bh};
 }
 
+// What the summary says of the elements hidden and of those kept though
+// they do not show.
+void AddVisibilityNotes(DrawingSummary& s, const ShownDrawing& shown) {
+    if (shown.hidden == 1) s.notes.emplace_back("1 elemento oculto não foi convertido.");
+    if (shown.hidden > 1) s.notes.push_back(std::to_string(shown.hidden) + " elementos ocultos não foram convertidos.");
+    if (shown.invisible == 1)
+        s.notes.emplace_back("1 elemento invisível (opacidade 0) foi convertido como os outros.");
+    if (shown.invisible > 1)
+        s.notes.push_back(std::to_string(shown.invisible) +
+                          " elementos invisíveis (opacidade 0) foram convertidos como os outros.");
+}
+
 }  // namespace
 
 DrawingResult ConvertSvg(std::string_view input) {
@@ -350,8 +364,9 @@ DrawingResult ConvertSvg(std::string_view input) {
     // QtSvg speaks of what it does not support on its own channel; the
     // summary says what matters to the operator.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.svg*=false"));
+    const ShownDrawing shown = KeepShown(xml.drawing);
     QSvgRenderer renderer;
-    if (!renderer.load(xml.drawing)) {
+    if (!renderer.load(shown.drawing)) {
         result.error = "O arquivo SVG não pôde ser lido.";
         return result;
     }
@@ -408,6 +423,7 @@ DrawingResult ConvertSvg(std::string_view input) {
     if (xml.texts > 0)
         s.notes.push_back(std::to_string(xml.texts) +
                           " texto(s) não desenhado(s): converta o texto em curvas no programa de desenho.");
+    AddVisibilityNotes(s, shown);
     if (xml.images > 0) s.notes.push_back(std::to_string(xml.images) + " imagem(ns) não desenhada(s).");
     if (unknownUnit) s.notes.emplace_back("Unidade da página desconhecida (em, ex): lida como px.");
     result.ok = true;
