@@ -119,7 +119,7 @@ const char* UsageText() {
            "  portmill-cli home-xy [options]     # \"Home XY\"\n"
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
            "  portmill-cli convert IN OUT [--pen auto|z|spindle|servo] [--z-threshold MM]\n"
-           "                     [--servo-below V] [--frame P1X,P1Y,P2X,P2Y]\n"
+           "                     [--servo-below V] [--frame P1X,P1Y,P2X,P2Y] [--optimize]\n"
            "                                     # drawing IN (HPGL, G-code, SVG) to the plot form in OUT\n"
            "  portmill-cli estimate FILE [options] [--from N]\n"
            "                                     # the job's duration on FILE at these settings\n"

@@ -16,6 +16,9 @@ enum class DrawingKind { Plot, Hpgl, Gcode, Svg };
 struct DrawingOptions {
     HpglOptions hpgl;
     GcodeOptions gcode;
+    // The strokes joined and reordered for the shortest tool-up travel
+    // (ToolPath.h); off, the file's order is kept.
+    bool shortenPath = false;
 };
 
 // The SVG converter lives apart, with the toolkit it needs; front ends that

@@ -99,12 +99,12 @@ private:
     // first one's reason refuses a file where no line reads.
     std::vector<std::pair<long long, std::string>> stray_;
     std::string strayReason_;
-    bool sawWords_ = false;
     long long planeArcs_ = 0;
     long long withoutMotion_ = 0;
     bool sawInch_ = false;
     bool sawServo_ = false;
     bool sawZ_ = false;
+    bool sawWords_ = false;  // a line read as G-code
 
     // The machine as the program leaves it, millimetres.
     Point3 at_;
