@@ -815,7 +815,9 @@ void Form1::OpenChosenFile(const QString& path) {
         case FileAction::Convert:
             break;
     }
-    const DrawingResult r = ConvertDrawingFile(chosen, choice.plotFile, {}, ConvertSvg);
+    DrawingOptions options;
+    options.shortenPath = jobMenu_->shortenPath();
+    const DrawingResult r = ConvertDrawingFile(chosen, choice.plotFile, options, ConvertSvg);
     if (!r.ok) {
         ShowMessage(r.error, kMsgTitle);
         return;

@@ -1,5 +1,6 @@
 #include "app/JobMenu.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -43,6 +44,9 @@ JobMenu::JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString port
     addItem(QStringLiteral("Voltar à origem do trabalho"), "VoltarOrigem",
             [this] { VoltarOrigem_Click(); });
     addItem(QStringLiteral("Ajustar escala"), "AjustarEscala", [this] { AjustarEscala_Click(); });
+    // How the next drawing opened is converted; off, the file's order.
+    shortenPath_ = addItem(QStringLiteral("Otimizar o percurso"), "OtimizarPercurso", [] {});
+    shortenPath_->setCheckable(true);
     menu_->insertMenu(tail_, recent_);
     FillRecentMenu();
 
@@ -76,13 +80,17 @@ void JobMenu::LoadSettings() {
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) form_.dialogo_->setDirectory(folder);
     // The motors start off whatever was ticked when the program ended.
     form_.Check1_->setChecked(false);
+    shortenPath_->setChecked(store_->shortenPath());
 
     // Every change is written at once, so a program ended by "Sair" keeps it.
     SettingsStore* s = store_.get();
     connect(form_.Text3_, &QLineEdit::textChanged, this, [s](const QString& t) { s->setDivisor(t); });
     connect(form_.Slider2_, &QSlider::valueChanged, this, [s](int v) { s->setSpeed(v); });
     connect(form_.Slider1_, &QSlider::valueChanged, this, [s](int v) { s->setScale(v); });
+    connect(shortenPath_, &QAction::toggled, this, [s](bool on) { s->setShortenPath(on); });
 }
+
+bool JobMenu::shortenPath() const { return shortenPath_->isChecked(); }
 
 void JobMenu::FileOpened(const QString& path) {
     const QFileInfo info(path);

@@ -49,6 +49,9 @@ public:
     void UpdateStatus();
 
     const QString& portName() const { return portName_; }
+    // Whether "Otimizar o percurso" is ticked: conversions take the
+    // shortest tool-up path.
+    bool shortenPath() const;
 
     // The wheel's notches turned so far, for a notch in parts.
     static constexpr int kWheelNotch = 120;
@@ -66,6 +69,7 @@ private:
     QMenu* menu_ = nullptr;
     QMenu* recent_ = nullptr;
     QAction* portAction_ = nullptr;
+    QAction* shortenPath_ = nullptr;
     QAction* tail_ = nullptr;  // the separator before "Porta…"
     QLabel* position_ = nullptr;
     int wheel_ = 0;

@@ -19,6 +19,7 @@ constexpr const char* kSpeed = "janela/velocidade";
 constexpr const char* kScale = "janela/escala";
 constexpr const char* kFolder = "janela/ultimaPasta";
 constexpr const char* kPort = "janela/porta";
+constexpr const char* kShortenPath = "janela/otimizarPercurso";
 constexpr const char* kRecent = "janela/recentes";
 
 }  // namespace
@@ -98,6 +99,9 @@ QString SettingsStore::lastFolder() const { return settings_->value(QString::fro
 void SettingsStore::setLastFolder(const QString& folder) { put(kFolder, folder); }
 QString SettingsStore::port() const { return settings_->value(QString::fromLatin1(kPort)).toString(); }
 void SettingsStore::setPort(const QString& name) { put(kPort, name); }
+
+bool SettingsStore::shortenPath() const { return settings_->value(QString::fromLatin1(kShortenPath), false).toBool(); }
+void SettingsStore::setShortenPath(bool on) { put(kShortenPath, on); }
 
 QStringList SettingsStore::recentFiles() const {
     QStringList files = settings_->value(QString::fromLatin1(kRecent)).toStringList();

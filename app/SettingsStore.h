@@ -37,6 +37,9 @@ public:
     void setLastFolder(const QString& folder);
     QString port() const;               // a name OpenPort knows, empty if none
     void setPort(const QString& name);
+    // "Otimizar o percurso" for the drawings converted; off at first.
+    bool shortenPath() const;
+    void setShortenPath(bool on);
 
     // The last files opened, newest first.
     QStringList recentFiles() const;

@@ -49,6 +49,10 @@ int ConvertCommand(int argc, char** argv) {
             files.push_back(w);
             continue;
         }
+        if (w == "--optimize") {
+            o.shortenPath = true;
+            continue;
+        }
         if (i + 1 >= argc) return UsageError(w + " espera um valor");
         const std::string v = argv[++i];
         if (w == "--pen") {

@@ -120,6 +120,7 @@ const char* UsageText() {
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
            "  portmill-cli convert IN OUT [--pen auto|z|spindle|servo] [--z-threshold MM]\n"
            "                     [--servo-below V] [--frame P1X,P1Y,P2X,P2Y] [--max-statements N]\n"
+           "                     [--optimize]\n"
            "                                     # drawing IN (HPGL, G-code, SVG) to the plot form in OUT\n"
            "  portmill-cli estimate FILE [options] [--from N]\n"
            "                                     # the job's duration on FILE at these settings\n"

@@ -1,5 +1,7 @@
 #include "importer/Drawing.h"
 
+#include "importer/ToolPath.h"
+
 namespace pm {
 
 namespace {
@@ -49,8 +51,11 @@ const char* DrawingKindName(DrawingKind kind) {
     return "plot";
 }
 
-DrawingResult ConvertDrawing(std::string_view name, std::string_view content, const DrawingOptions& options,
-                             const SvgConverter& svg) {
+namespace {
+
+// The drawing's strokes in the file's order.
+DrawingResult ConvertInFileOrder(std::string_view name, std::string_view content, const DrawingOptions& options,
+                                 const SvgConverter& svg) {
     HpglOptions hpgl = options.hpgl;
     GcodeOptions gcode = options.gcode;
     SvgOptions svgOptions;
@@ -68,6 +73,15 @@ DrawingResult ConvertDrawing(std::string_view name, std::string_view content, co
         case DrawingKind::Hpgl: break;
     }
     return ConvertHpgl(content, hpgl);
+}
+
+}  // namespace
+
+DrawingResult ConvertDrawing(std::string_view name, std::string_view content, const DrawingOptions& options,
+                             const SvgConverter& svg) {
+    DrawingResult r = ConvertInFileOrder(name, content, options, svg);
+    if (options.shortenPath) ShortenToolPath(r);
+    return r;
 }
 
 DrawingResult ConvertDrawingFile(const std::string& inPath, const std::string& outPath,

@@ -19,6 +19,9 @@ struct DrawingOptions {
     // The bound on the output of every converter (0 none): it replaces
     // each converter's own.
     long long maxStatements = kDefaultMaxStatements;
+    // The strokes joined and reordered for the shortest tool-up travel
+    // (ToolPath.h); off, the file's order is kept.
+    bool shortenPath = false;
 };
 
 // The SVG converter lives apart, with the toolkit it needs; front ends that

@@ -1,5 +1,6 @@
 #include "importer/Gcode.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace pm {
@@ -84,6 +86,8 @@ private:
     void decideRule();
     void execute(const Block& b);
     void unknown(char letter, double value);
+    void stray(std::string reason, std::string_view line);
+    std::string strayNote() const;
     void drop(const std::string& name) { ++sum_.dropped[name]; }
 
     void refuseArcWithoutCentre();
@@ -101,11 +105,16 @@ private:
     DrawingSummary sum_;
     long long line_ = 0;
     std::map<std::string, std::vector<long long>> unknown_;
+    // Lines that do not read as G-code, with their number and text; the
+    // first one's reason refuses a file where no line reads.
+    std::vector<std::pair<long long, std::string>> stray_;
+    std::string strayReason_;
     long long planeArcs_ = 0;
     long long withoutMotion_ = 0;
     bool sawInch_ = false;
     bool sawServo_ = false;
     bool sawZ_ = false;
+    bool sawWords_ = false;  // a line read as G-code
 
     // The machine as the program leaves it, millimetres.
     Point3 at_;
@@ -133,9 +142,10 @@ DrawingResult Converter::run() {
         rule_ = sawServo_ ? PenRule::Servo : sawZ_ ? PenRule::Z : PenRule::Spindle;
     }
     if (!refused()) eachBlock([this](const Block& b) { execute(b); });
+    if (!sawWords_ && !stray_.empty()) refuse(strayReason_);
     if (!refused() && !out_.milled())
         refuse(std::string("O arquivo G-code não tem nada a fresar pela regra ") + ruleName(rule_) +
-               " (nenhum movimento com a ferramenta abaixada).");
+               " (nenhum movimento com a ferramenta abaixada)." + (stray_.empty() ? "" : " " + strayNote()));
     if (refused()) {
         r.error = error_;
         return r;
@@ -173,6 +183,7 @@ DrawingResult Converter::run() {
         }
         sum_.notes.push_back(u + ".");
     }
+    if (!stray_.empty()) sum_.notes.push_back(strayNote());
     r.ok = true;
     r.text = std::move(out_.text);
     sum_.statements = out_.statements;
@@ -225,7 +236,7 @@ bool Converter::parse(std::string_view t, Block& b) {
                 std::snprintf(shown, sizeof shown, "\"%c\"", c);
             else
                 std::snprintf(shown, sizeof shown, "0x%02X", static_cast<unsigned char>(c));
-            refuse(std::string("O arquivo não é G-code: caractere ") + shown + where());
+            stray(std::string("O arquivo não é G-code: caractere ") + shown + where(), t);
             return false;
         }
         const char letter = upper(c);
@@ -238,7 +249,7 @@ bool Converter::parse(std::string_view t, Block& b) {
         if (i < t.size() && t[i] == '.') ++i;
         while (i < t.size() && isDigit(t[i])) ++i;
         if (i == digits || (i - digits == 1 && t[digits] == '.')) {
-            refuse(std::string("O arquivo não é G-code: \"") + letter + "\" sem número" + where());
+            stray(std::string("O arquivo não é G-code: \"") + letter + "\" sem número" + where(), t);
             return false;
         }
         double v = 0;
@@ -264,7 +275,37 @@ bool Converter::parse(std::string_view t, Block& b) {
             default: break;
         }
     }
+    sawWords_ = sawWords_ || !b.words.empty();
     return !b.words.empty();
+}
+
+// A line that cannot be read is left out and listed; reading goes on. Both
+// readings of the file meet it: it is listed once.
+void Converter::stray(std::string reason, std::string_view line) {
+    if (strayReason_.empty()) strayReason_ = std::move(reason);
+    if (!stray_.empty() && stray_.back().first >= line_) return;
+    while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+    while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
+    // Shown short, cut between characters, control bytes as "?".
+    constexpr std::size_t kShown = 40;
+    std::size_t cut = std::min(line.size(), kShown);
+    while (cut < line.size() && cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    std::string shown(line.substr(0, cut));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    if (cut < line.size()) shown += "...";
+    stray_.emplace_back(line_, std::move(shown));
+}
+
+std::string Converter::strayNote() const {
+    std::string n = stray_.size() == 1 ? "Linha deixada de fora:" : "Linhas deixadas de fora:";
+    const char* sep = " ";
+    for (std::size_t k = 0; k < stray_.size() && k < kLinesListed; ++k) {
+        n += sep + ("linha " + std::to_string(stray_[k].first) + ": \"" + stray_[k].second + "\" não é G-code");
+        sep = "; ";
+    }
+    if (stray_.size() > kLinesListed) n += " e mais " + std::to_string(stray_.size() - kLinesListed);
+    return n + ".";
 }
 
 void Converter::unknown(char letter, double value) {

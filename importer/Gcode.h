@@ -23,10 +23,11 @@ struct GcodeOptions {
 
 // Turns a G-code program (CAM programs, laser and pen-plotter senders) into
 // the plot form at 0.025 mm a plot unit: G0 travels, G1 mills by the pen
-// rule, G2/G3 arcs become chords within 0.01 mm. A file with nothing to draw
-// or with words that cannot be G-code, an arc without its centre (I, J, K)
-// or radius (R), or a drawing that would give more statements than the
-// options' bound, is refused.
+// rule, G2/G3 arcs become chords within 0.01 mm. A line that cannot be
+// G-code is left out and listed. A file with nothing to draw, or where no
+// line reads as G-code, an arc without its centre (I, J, K) or radius (R),
+// or a drawing that would give more statements than the options' bound, is
+// refused.
 DrawingResult ConvertGcode(std::string_view input, const GcodeOptions& options = {});
 
 // Whether a file name carries one of the G-code extensions (.nc, .ngc,

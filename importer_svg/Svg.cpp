@@ -1,5 +1,7 @@
 #include "importer_svg/Svg.h"
 
+#include "importer_svg/SvgVisibility.h"
+
 #include <QByteArray>
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -672,6 +674,18 @@ std::string cutPathMessage(long long longestPathLine) {
            std::to_string(longestPathLine) + "). Divida-o em caminhos menores no programa de desenho.";
 }
 
+// What the summary says of the elements hidden and of those kept though
+// they do not show.
+void AddVisibilityNotes(DrawingSummary& s, const ShownDrawing& shown) {
+    if (shown.hidden == 1) s.notes.emplace_back("1 elemento oculto não foi convertido.");
+    if (shown.hidden > 1) s.notes.push_back(std::to_string(shown.hidden) + " elementos ocultos não foram convertidos.");
+    if (shown.invisible == 1)
+        s.notes.emplace_back("1 elemento invisível (opacidade 0) foi convertido como os outros.");
+    if (shown.invisible > 1)
+        s.notes.push_back(std::to_string(shown.invisible) +
+                          " elementos invisíveis (opacidade 0) foram convertidos como os outros.");
+}
+
 }  // namespace
 
 DrawingResult ConvertSvg(std::string_view input, const SvgOptions& options) {
@@ -683,8 +697,9 @@ DrawingResult ConvertSvg(std::string_view input, const SvgOptions& options) {
     }
 
     const ReaderWarnings warnings;
+    const ShownDrawing shown = KeepShown(xml.drawing);
     QSvgRenderer renderer;
-    if (!renderer.load(xml.drawing)) {
+    if (!renderer.load(shown.drawing)) {
         result.error = "O arquivo SVG não pôde ser lido.";
         return result;
     }
@@ -775,6 +790,7 @@ DrawingResult ConvertSvg(std::string_view input, const SvgOptions& options) {
     if (xml.texts > 0)
         s.notes.push_back(std::to_string(xml.texts) +
                           " texto(s) não desenhado(s): converta o texto em curvas no programa de desenho.");
+    AddVisibilityNotes(s, shown);
     if (xml.images > 0) s.notes.push_back(std::to_string(xml.images) + " imagem(ns) não desenhada(s).");
     if (xml.outside > 0)
         s.notes.push_back(std::to_string(xml.outside) +

@@ -299,6 +299,34 @@ TEST_F(JobMenuTest, SettingsComeBackAtTheNextStart) {
     EXPECT_EQ(w<QSlider>("Slider1")->value(), 5);
 }
 
+// Off at first, the file's order is kept; ticked, the drawings converted
+// take the shortest tool-up path and the summary says so; the choice
+// comes back at the next start.
+TEST_F(JobMenuTest, OtimizarOPercursoOrdersTheConversionsAndIsRemembered) {
+    remake();
+    QAction* item = action("OtimizarPercurso");
+    ASSERT_TRUE(item->isCheckable());
+    EXPECT_FALSE(item->isChecked());
+    const QByteArray far = "IN;PU4000,0;PD400,0;PU;";
+    const auto converted = [this](const QString& plt) {
+        closeNextMessageBox();
+        open(plt);
+        QFile red(QString(plt).replace(".plt", ".red"));
+        EXPECT_TRUE(red.open(QIODevice::ReadOnly));
+        return red.readAll();
+    };
+    EXPECT_TRUE(converted(write("a.plt", far)).startsWith("PU4000,0;PD400,0;"));
+    item->trigger();
+    EXPECT_TRUE(converted(write("b.plt", far)).startsWith("PU400,0;PD4000,0;"));
+    ASSERT_EQ(messages_.size(), 2);
+    EXPECT_FALSE(messages_[0].contains("Percurso otimizado"));
+    EXPECT_TRUE(messages_[1].contains("Percurso otimizado: deslocamento com a ferramenta levantada de 100 mm "
+                                      "para 10 mm; levantamentos de 1 para 1."))
+        << messages_[1].toStdString();
+    remake();
+    EXPECT_TRUE(action("OtimizarPercurso")->isChecked());
+}
+
 TEST_F(JobMenuTest, RecentFilesKeepTenAndDropAMissingOneWithAMessage) {
     remake();
     QStringList files;

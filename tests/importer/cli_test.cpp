@@ -48,6 +48,18 @@ TEST(CliConvert, SampleDrawingWithItsSummary) {
     EXPECT_EQ(red.find_first_of("\r\n "), std::string::npos);
 }
 
+// --optimize: the same sample in the shortest tool-up order, and the
+// summary says what it saved.
+TEST(CliConvert, OptimizeShortensTheToolUpPath) {
+    const std::string out = TempPath("desenho-otimizado.red");
+    const Result r = Cli({"convert", kSample, out, "--optimize"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Percurso otimizado: deslocamento com a ferramenta levantada de 25 mm para 9.8 mm; "
+                         "levantamentos de 5 para 5."),
+              std::string::npos)
+        << r.out;
+}
+
 struct Failure {
     const char* name;
     std::vector<std::string> words;
@@ -81,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "--frame espera"},
         Failure{"convert_malformed_svg", {"convert", Write("m.svg", "<svg><g></svg>"), TempPath("x.red")}, 1,
                 "não é XML bem-formado"},
-        Failure{"convert_bad_gcode", {"convert", Write("t.nc", "G0 X1\nG1 X2 #3\n"), TempPath("x.red")}, 1,
+        Failure{"convert_bad_gcode", {"convert", Write("t.nc", "(nothing but a comment)\nG1 X2 #3\n"), TempPath("x.red")}, 1,
                 "não é G-code: caractere \"#\" na linha 2"},
         Failure{"convert_gcode_nothing_to_mill", {"convert", Write("b.ngc", "G0 Z1\nG0 X1\nG1 Z0.5\nG1 X2\n"),
                 TempPath("x.red")}, 1, "nada a fresar pela regra z"},

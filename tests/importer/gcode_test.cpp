@@ -159,7 +159,9 @@ TEST(ConvertGcode, RefusesWhatCannotBeGcodeOrDrawsNothing) {
         const char* says;
     } cases[] = {
         {"IN;PU0,0;PD10,10;", "\"I\" sem número na linha 1"},
-        {"G0 X1\nG1 X2, Y3\n", "caractere \",\" na linha 2"},
+        {"G0 X1\nG1 X2, Y3\n", "nada a fresar pela regra spindle (nenhum movimento com a ferramenta abaixada). "
+                              "Linha deixada de fora: linha 2: \"G1 X2, Y3\" não é G-code."},
+        {"1\n#5=2\n", "caractere \"1\" na linha 1"},
         {"G0 X1 Y1\nG0 Z-5\n", "nada a fresar pela regra z"},
         {"(only a comment)\n%\n", "nada a fresar"},
         {"G0 Z1\nG1 Z-1\nG2 X10 Y0 R4\n", "R menor que metade da distância entre os pontos na linha 3"},
@@ -171,6 +173,31 @@ TEST(ConvertGcode, RefusesWhatCannotBeGcodeOrDrawsNothing) {
         EXPECT_FALSE(r.ok) << c.in;
         EXPECT_TRUE(r.text.empty());
         EXPECT_NE(r.error.find(c.says), std::string::npos) << c.in << " -> " << r.error;
+    }
+}
+
+// A line that is not G-code is left out and listed by its number; the rest
+// is converted as if it were not there.
+TEST(ConvertGcode, LeavesOutAndListsLinesThatAreNotGcode) {
+    const struct {
+        const char* name;
+        std::string in;
+        const char* listed;
+    } cases[] = {
+        {"a_lone_number_first", "1\nG0 X1 Y1\nG1 Z-1\nG1 X2\n", "Linha deixada de fora: linha 1: \"1\" não é G-code."},
+        {"words_without_numbers_and_a_comma",
+         "G0 X1 Y1\n  Hello world \nG1 Z-1\nG1 X2, Y3\nG1 X2\n",
+         "Linhas deixadas de fora: linha 2: \"Hello world\" não é G-code; linha 4: \"G1 X2, Y3\" não é G-code."},
+        {"nine_listed_as_eight_and_more",
+         "=\n=\n=\n=\n=\nG0 X1 Y1\n=\n=\n=\n=\nG1 Z-1\nG1 X2\n",
+         "linha 9: \"=\" não é G-code e mais 1."},
+    };
+    for (const auto& c : cases) {
+        const DrawingResult r = ConvertGcode(c.in);
+        ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+        EXPECT_EQ(r.text, "PU40,40;PD80,40;") << c.name;
+        const std::string text = DescribeSummary(r.summary);
+        EXPECT_NE(text.find(c.listed), std::string::npos) << c.name << ":\n" << text;
     }
 }
 

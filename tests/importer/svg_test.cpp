@@ -208,6 +208,81 @@ TEST(ConvertSvg, SummaryNamesThePageAndWhatWasNotDrawn) {
     EXPECT_NE(text.find("2 texto(s) não desenhado(s)"), std::string::npos) << text;
 }
 
+// Hidden as a browser hides it, in the shapes drawing programs write their
+// files: what is hidden is not milled and is counted; what is only
+// transparent is milled and said so.
+TEST(ConvertSvg, WhatTheDrawingProgramHidIsNotMilled) {
+    const std::string ai =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<!-- Generator: Adobe Illustrator 27.0.0, SVG Export Plug-In . SVG Version: 6.00 Build 0)  -->\n"
+        "<svg version=\"1.1\" id=\"Layer_1\" xmlns=\"http://www.w3.org/2000/svg\" "
+        "xmlns:xlink=\"http://www.w3.org/1999/xlink\" x=\"0px\" y=\"0px\"\n\t viewBox=\"0 0 100 100\" "
+        "style=\"enable-background:new 0 0 100 100;\" xml:space=\"preserve\">\n"
+        "<style type=\"text/css\">\n\t.st0{fill:none;stroke:#000000;stroke-miterlimit:10;}\n"
+        "\t.st1{display:none;}\n\t.st2{display:inline;fill:none;stroke:#000000;stroke-miterlimit:10;}\n"
+        "</style>\n<g id=\"Corte\">\n\t<line class=\"st0\" x1=\"0\" y1=\"100\" x2=\"10\" y2=\"100\"/>\n</g>\n"
+        "<g id=\"Guias\" class=\"st1\">\n\t<line class=\"st2\" x1=\"0\" y1=\"50\" x2=\"50\" y2=\"50\"/>\n"
+        "\t<g class=\"st2\"><rect x=\"10\" y=\"10\" class=\"st2\" width=\"20\" height=\"20\"/></g>\n</g>\n</svg>\n";
+    const std::string inkscape =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<svg width=\"100mm\" height=\"100mm\" "
+        "viewBox=\"0 0 100 100\" version=\"1.1\" id=\"svg1\" "
+        "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" "
+        "xmlns:sodipodi=\"http://sodipodi.sourceforge.net/DTD/sodipodi-0.dtd\" "
+        "xmlns=\"http://www.w3.org/2000/svg\" xmlns:svg=\"http://www.w3.org/2000/svg\">\n"
+        "  <sodipodi:namedview id=\"namedview1\" pagecolor=\"#ffffff\" inkscape:document-units=\"mm\" />\n"
+        "  <defs id=\"defs1\" />\n"
+        "  <g inkscape:label=\"Camada 1\" inkscape:groupmode=\"layer\" id=\"layer1\">\n"
+        "    <path style=\"fill:none;stroke:#000000;stroke-width:0.264583\" d=\"M 0,100 H 10\" id=\"path1\" />\n"
+        "    <path style=\"display:none;fill:none;stroke:#000000;stroke-width:0.264583\" class=\"guia\" "
+        "d=\"M 0,90 H 30\" id=\"path2\" />\n  </g>\n"
+        "  <g inkscape:groupmode=\"layer\" id=\"layer2\" inkscape:label=\"Esboço\" style=\"display:none\">\n"
+        "    <path style=\"display:inline;fill:none;stroke:#000000\" d=\"M 0,80 H 40\" id=\"path3\" />\n"
+        "    <circle style=\"fill:#000000\" cx=\"50\" cy=\"50\" r=\"5\" id=\"path4\" />\n  </g>\n</svg>\n";
+    const struct {
+        const char* name;
+        std::string svg;
+        const char* out;
+        long long hidden, invisible;
+    } cases[] = {
+        {"illustrator_hidden_layer_by_css_class", ai, "PU0,0;PD105.833333,0;PU;", 2, 0},
+        {"inkscape_hidden_layer_and_hidden_path", inkscape, "PU0,0;PD400,0;PU;", 3, 0},
+        {"hidden_path_inside_a_shown_group",
+         Page("<g stroke='#000'><line x1='0' y1='100' x2='10' y2='100' visibility='hidden'/>"
+              "<line x1='0' y1='90' x2='10' y2='90'/></g>"),
+         "PU0,400;PD400,400;PU;", 1, 0},
+        {"shown_path_inside_a_hidden_group",
+         Page("<g style='visibility:hidden' stroke='#000'><line x1='0' y1='100' x2='10' y2='100'/>"
+              "<g><line x1='0' y1='90' x2='10' y2='90' style='visibility:visible'/></g>"
+              "<line x1='0' y1='80' x2='10' y2='80' visibility='collapse'/></g>"),
+         "PU0,400;PD400,400;PU;", 2, 0},
+        {"hidden_by_a_style_sheet_class_but_one_child",
+         Page("<style>.oculto{visibility:hidden}</style><g class='oculto' stroke='#000'>"
+              "<line x1='0' y1='90' x2='10' y2='90'/><line x1='0' y1='100' x2='10' y2='100' style='visibility:visible'/></g>"),
+         "PU0,0;PD400,0;PU;", 1, 0},
+        {"display_none_wins_over_a_visible_child",
+         Page("<style>#off{display:none}</style><g id='off'><line x1='0' y1='90' x2='10' y2='90' "
+              "stroke='#000' visibility='visible' display='inline'/></g>"
+              "<line x1='0' y1='100' x2='10' y2='100' stroke='#000'/>"),
+         "PU0,0;PD400,0;PU;", 1, 0},
+        {"transparent_is_milled",
+         Page("<line x1='0' y1='100' x2='10' y2='100' stroke='#000' opacity='0'/>"
+              "<g style='opacity:0'><line x1='0' y1='90' x2='10' y2='90' stroke='#000'/></g>"),
+         "PU0,0;PD400,0;PU0,400;PD400,400;PU;", 0, 2},
+    };
+    for (const auto& c : cases) {
+        const DrawingResult r = ConvertSvg(c.svg);
+        ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+        EXPECT_EQ(r.text, c.out) << c.name;
+        const std::string text = DescribeSummary(r.summary);
+        const std::string hidden = std::to_string(c.hidden) + " elementos ocultos não foram convertidos.";
+        const std::string invisible = std::to_string(c.invisible) + " elementos invisíveis (opacidade 0)";
+        EXPECT_EQ(c.hidden > 1, text.find(hidden) != std::string::npos) << c.name << ":\n" << text;
+        EXPECT_EQ(c.hidden == 1, text.find("1 elemento oculto não foi convertido.") != std::string::npos)
+            << c.name << ":\n" << text;
+        EXPECT_EQ(c.invisible > 1, text.find(invisible) != std::string::npos) << c.name << ":\n" << text;
+    }
+}
+
 TEST(ConvertSvg, RefusesWhatIsNotAWellFormedDrawing) {
     const struct {
         std::string in;
