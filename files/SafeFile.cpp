@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,7 +93,8 @@ std::string LinkTarget(const std::string& path) {
             std::string folder;
             std::string name;
             SplitPath(at, folder, name);
-            next = folder + "/" + next;
+            folder += '/';
+            next.insert(0, folder);
         }
         at = next;
     }
@@ -161,9 +161,8 @@ std::string ShownText(std::string_view text, bool keepLines) {
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto ch = static_cast<unsigned char>(text[i]);
-        if (keepLines && (ch == '\n' || ch == '\t')) {
-            out += static_cast<char>(ch);
-        } else if (ch < 0x20 || ch == 0x7f) {
+        const bool control = (ch < 0x20 || ch == 0x7f) && !(keepLines && (ch == '\n' || ch == '\t'));
+        if (control) {
             escape(ch);
         } else if (ch == 0xc2 && i + 1 < text.size() &&
                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
