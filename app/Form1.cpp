@@ -29,6 +29,7 @@
 
 #include "app/Canvas.h"
 #include "app/Contact.h"
+#include "app/DrawingConversion.h"
 #include "app/EstimateWorker.h"
 #include "app/FileChoice.h"
 #include "app/JobMenu.h"
@@ -41,7 +42,7 @@
 #include "app/Widgets.h"
 #include "homing/Homing.h"
 #include "importer/Drawing.h"
-#include "importer_svg/Svg.h"
+#include "files/SafeFile.h"
 #include "job/Job.h"
 #include "job/Limits.h"
 #include "jog/Jog.h"
@@ -154,6 +155,10 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     };
     estimates_->onProgress = [this](int percent) {
         estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026 %1 %").arg(percent));
+    };
+    conversion_ = new DrawingConversion(this);
+    conversion_->onFinished = [this](const DrawingResult& r, const std::string&, const std::string& out) {
+        ConversionFinished(r, out);
     };
     BuildControls();
     BuildMenu();
@@ -801,6 +806,8 @@ void Form1::OpenChosenFile(const QString& path) {
     const QString plotName = QFile::decodeName(QByteArray::fromStdString(choice.plotFile));
     switch (choice.action) {
         case FileAction::Use:
+            // A conversion still running would take the choice back later.
+            conversion_->cancel();
             dialogoFileName_ = choice.plotFile;
             SetCaption(dialogoFileName_);
             StartEstimate();
@@ -815,14 +822,20 @@ void Form1::OpenChosenFile(const QString& path) {
         case FileAction::Convert:
             break;
     }
+    // Read and converted on a thread of its own: a slow or huge drawing holds
+    // up neither this window nor the machine.
     DrawingOptions options;
     options.shortenPath = jobMenu_->shortenPath();
-    const DrawingResult r = ConvertDrawingFile(chosen, choice.plotFile, options, ConvertSvg);
+    conversion_->start(chosen, choice.plotFile, options);
+}
+
+void Form1::ConversionFinished(const DrawingResult& r, const std::string& plotFile) {
     if (!r.ok) {
         ShowMessage(r.error, kMsgTitle);
         return;
     }
-    dialogoFileName_ = choice.plotFile;
+    const QString plotName = QFile::decodeName(QByteArray::fromStdString(plotFile));
+    dialogoFileName_ = plotFile;
     SetCaption(dialogoFileName_);
     StartEstimate();
     jobMenu_->FileOpened(plotName);
@@ -927,6 +940,8 @@ void Form1::EndProgram(int status) {
         if (const StopPoint at = machine_->releasedJobPoint(); at.statement != 0) SaveStopPoint(at);
         SaveRecords(true);
     }
+    // A conversion cut short leaves no temporary file beside its plot file.
+    RemoveTemporaryFiles();
     std::_Exit(status);
 }
 

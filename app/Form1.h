@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/DrawingConversion.h"
 #include "app/EstimateWorker.h"
 #include "app/MachineThread.h"
 #include "job/Estimate.h"
@@ -136,10 +137,12 @@ public:
 
     // What "Abrir" does with the file the dialog gave: a ".red" becomes the
     // chosen file; a drawing (HPGL, G-code, SVG) is converted to the ".red"
-    // beside it first (asking before replacing one), and a summary is shown.
-    // A refused file leaves the previous choice. Then the duration is
-    // estimated anew.
+    // beside it first (asking before replacing one), off the window's
+    // thread, and a summary is shown when it is done. A refused file leaves
+    // the previous choice. Then the duration is estimated anew.
     void OpenChosenFile(const QString& path);
+    // The conversions of "Abrir" (tests wait on it).
+    DrawingConversion& conversion() { return *conversion_; }
     // Reads the port once on the machine thread, which opens a real port,
     // and says once in a message box why it cannot be driven, if it cannot.
     // Called by the program when the window is up.
@@ -263,6 +266,9 @@ private:
     bool portFaultShown_ = false;  // the machine thread's
 
     EstimateWorker* estimates_ = nullptr;
+    DrawingConversion* conversion_ = nullptr;
+    // A drawing converted by "Abrir": its plot file becomes the chosen one.
+    void ConversionFinished(const DrawingResult& r, const std::string& plotFile);
     std::string runningFile_;  // the plot file the running operation reads
 
     QTimer refresh_;

@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/StatementModel.h"
+#include "files/SafeFile.h"
 
 namespace pm {
 
@@ -25,7 +26,7 @@ void Form1::SaveRecords(bool closing) {
     } else {
         records->flush();
     }
-    if (!error.empty()) std::fprintf(stderr, "portmill: %s\n", error.c_str());
+    if (!error.empty()) std::fprintf(stderr, "portmill: %s\n", ShownText(error).c_str());
 }
 
 }  // namespace pm

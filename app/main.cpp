@@ -8,6 +8,7 @@
 #include "app/OpenDialog.h"
 #include "app/SettingsStore.h"
 #include "app/X11Session.h"
+#include "files/SafeFile.h"
 #include "motion/Records.h"
 #include "port/PortFactory.h"
 #include "port/SimOptions.h"
@@ -15,7 +16,7 @@
 namespace {
 
 int Fail(const std::string& error, int status) {
-    std::fprintf(stderr, "portmill: %s\n", error.c_str());
+    std::fprintf(stderr, "portmill: %s\n", pm::ShownText(error).c_str());
     return status;
 }
 

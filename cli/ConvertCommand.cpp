@@ -8,6 +8,7 @@
 
 #include "cli/ConvertCommand.h"
 #include "cli/Runner.h"
+#include "cli/Signals.h"
 #include "files/SafeFile.h"
 #include "importer/Drawing.h"
 #if PM_WITH_SVG
@@ -43,18 +44,31 @@ SvgConverter SvgConverterOfThisBuild() {
 int ConvertCommand(int argc, char** argv) {
     std::vector<std::string> files;
     DrawingOptions o;
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
-        const std::string w = argv[i];
-        if (w.rfind("--", 0) != 0) {
-            files.push_back(w);
+        const std::string word = argv[i];
+        if (word == "--") {
+            optionsEnded = true;
             continue;
         }
-        if (w == "--optimize") {
+        if (optionsEnded || word.size() < 3 || word.rfind("--", 0) != 0) {
+            files.push_back(word);
+            continue;
+        }
+        if (word == "--optimize") {
             o.shortenPath = true;
             continue;
         }
-        if (i + 1 >= argc) return UsageError(w + " espera um valor");
-        const std::string v = argv[++i];
+        // "--name VALUE" or "--name=VALUE", as every command takes them.
+        std::string w = word;
+        std::string v;
+        if (const std::size_t eq = word.find('='); eq != std::string::npos) {
+            w = word.substr(0, eq);
+            v = word.substr(eq + 1);
+        } else {
+            if (i + 1 >= argc) return UsageError(w + " espera um valor");
+            v = argv[++i];
+        }
         if (w == "--pen") {
             if (v == "auto") o.gcode.pen = PenRule::Auto;
             else if (v == "z") o.gcode.pen = PenRule::Z;
@@ -89,9 +103,11 @@ int ConvertCommand(int argc, char** argv) {
     if (const std::string same = SameFileConflict({files[0]}, {files[1]}); !same.empty()) {
         return UsageError(same);
     }
+    // A stop while the output is written leaves no temporary file behind.
+    EndOnStopSignals();
     const DrawingResult r = ConvertDrawingFile(files[0], files[1], o, SvgConverterOfThisBuild());
     if (!r.ok) {
-        std::cerr << "portmill-cli: " << r.error;
+        std::cerr << "portmill-cli: " << ShownText(r.error);
         if (r.wouldWrite > 0) std::cerr << " Use --max-statements para mudar o limite.";
         std::cerr << '\n';
         return kExitFile;

@@ -7,6 +7,7 @@
 
 #include "cli/EstimateCommand.h"
 #include "cli/Runner.h"
+#include "files/SafeFile.h"
 #include "importer/Drawing.h"
 #include "job/Estimate.h"
 #include "motion/MachinePosition.h"
@@ -56,11 +57,11 @@ int EstimateCommand(int argc, char** argv) {
 
     const std::string& file = line.args[0];
     if (IsDrawingFileName(file))
-        std::cerr << "portmill-cli: aviso: \"" << file
-                  << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
+        std::cerr << "portmill-cli: aviso: " << QuotedPath(file)
+                  << " é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
     const JobEstimate est = EstimateJob(file, s);
     if (!est.ok) {
-        std::cerr << "portmill-cli: " << (est.error.empty() ? "a estimativa não terminou" : est.error)
+        std::cerr << "portmill-cli: " << (est.error.empty() ? "a estimativa não terminou" : ShownText(est.error))
                   << '\n';
         return kExitFile;
     }

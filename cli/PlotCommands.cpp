@@ -4,10 +4,12 @@
 #include <charconv>
 #include <cstdint>
 #include <iostream>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "cli/Runner.h"
+#include "files/SafeFile.h"
 #include "importer/Drawing.h"
 #include "job/Job.h"
 #include "job/Limits.h"
@@ -47,9 +49,19 @@ bool CheckPlotFile(const char* name, const CommandLine& line, std::string& error
     // G-code and SVG are no plot statements at all; HPGL is read as it is.
     const std::string& file = line.args[0];
     if (IsDrawingFileName(file) && !IsHpglFileName(file))
-        std::cerr << "portmill-cli: aviso: \"" << file
-                  << "\" é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
+        std::cerr << "portmill-cli: aviso: " << QuotedPath(file)
+                  << " é lido como arquivo do programa; converta-o antes com portmill-cli convert\n";
     return true;
+}
+
+// Whether a limit typed for goto is a number as a whole: a sign, digits with
+// at most one ".", an exponent (E or D); or "&H" and hexadecimal digits,
+// "&O" and octal ones. Blanks around it are allowed. "1O0" or "abc" would be
+// read by the window as 1 and 0: here they are a bad command line.
+bool WholeNumberText(const std::string& text) {
+    static const std::regex kNumber(
+        R"(\s*([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([EeDd][+-]?[0-9]+)?|&[Hh][0-9A-Fa-f]+|&[Oo][0-7]+)\s*)");
+    return std::regex_match(text, kNumber);
 }
 
 // Runs one operation over the plot file named by the single argument.
@@ -142,6 +154,12 @@ int GotoCommand(int argc, char** argv) {
     std::string error;
     if (!ParseCommandLine(argc, argv, line, error)) return UsageError(error);
     if (line.args.size() != 2) return UsageError("goto espera X e Y, os valores das caixas X e Y de \"Limites\"");
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (!WholeNumberText(line.args[i])) {
+            return UsageError(std::string("o limite ") + (i == 0 ? "X" : "Y") + " " +
+                              QuotedPath(line.args[i]) + " não é um número: a máquina não foi movida");
+        }
+    }
     if (!CheckRecordPaths(line.options, {}, error)) return UsageError(error);
     Session session(line.options);
     int status = kExitOk;

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/Signals.h"
+#include "files/SafeFile.h"
 #include "motion/Motion.h"
 #include "motion/RealTime.h"
 #include "motion/Records.h"
@@ -139,7 +140,8 @@ const char* UsageText() {
            "  --steps-per-mm X,Y the machine's half-steps per millimetre, default 11.27,11.27\n"
            "                     (40 / 3.55)\n"
            "  --travel X,Y       its travel in mm: Home XY gives up after it plus 10 %;\n"
-           "                     estimate warns when the drawing, from X 0 Y 0, leaves it\n"
+           "                     estimate warns when the drawing, from X 0 Y 0, leaves it;\n"
+           "                     a move longer than it plus 10 % is ignored (goto: refused)\n"
            "  --port NAME        the port driven: auto|sim|ppdev:/dev/parportN|io:0xNNN, default sim\n"
            "  --clock virtual|real  time as fast as the computer goes, or true time;\n"
            "                     default virtual (selftest: real)\n"
@@ -156,13 +158,13 @@ const char* UsageText() {
 }
 
 int UsageError(const std::string& error) {
-    std::cerr << "portmill-cli: " << error << "\n(portmill-cli --help mostra o uso)\n";
+    std::cerr << "portmill-cli: " << ShownText(error) << "\n(portmill-cli --help mostra o uso)\n";
     return kExitUsage;
 }
 
 int SetupError(const std::string& error, int status) {
     if (status == kExitUsage) return UsageError(error);
-    std::cerr << "portmill-cli: " << error << '\n';
+    std::cerr << "portmill-cli: " << ShownText(error) << '\n';
     return status;
 }
 
@@ -237,7 +239,23 @@ private:
 
 Session::Session(const Options& options) : options_(options) {}
 
-Session::~Session() = default;
+Session::~Session() {
+    if (finished_ || !port_) return;
+    // Left by an exception (memory ran out): every coil off, through the
+    // trace when there is one, and the trace and the dots put in place with
+    // what they hold; the list, which may be what filled the memory, is
+    // dropped and its old file stays whole.
+    try {
+        Port& port = trace_ ? static_cast<Port&>(*trace_) : *port_;
+        port.vbOut(kDataReg, 0);
+        port.vbOut(kControlReg, kZRelease);
+        for (ReplacingFile* record : {&dotsRecord_, &traceRecord_}) {
+            std::string error;
+            if (record->isOpen()) (void)record->commit(error);
+        }
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the coils are off or nothing can reach them
+    }
+}
 
 bool Session::open(std::string& error, int& status) {
     status = kExitUsage;
@@ -295,7 +313,7 @@ bool Session::open(std::string& error, int& status) {
         if (stopping()) st.CancelRequested = -1;
     };
     ui.onMessage = [](const std::string& text) {
-        std::cerr << "portmill-cli: " << text << '\n';
+        std::cerr << "portmill-cli: " << ShownText(text) << '\n';
     };
     if (dotsRecord_.isOpen()) {
         ui.onDot = [this](float x, float y, std::uint32_t colour) {
@@ -323,6 +341,7 @@ bool CheckRecordPaths(const Options& options, const std::vector<std::string>& re
 }
 
 int Session::finish(std::uint64_t statements) {
+    finished_ = true;
     const bool stopped = stopping();
     if (stopped) {
         // Stopped part-way: nothing may stay energised.
@@ -347,7 +366,7 @@ int Session::finish(std::uint64_t statements) {
     for (ReplacingFile* record : {&listRecord_, &dotsRecord_, &traceRecord_}) {
         std::string error;
         if (record->isOpen() && !record->commit(error)) {
-            std::cerr << "portmill-cli: " << error << '\n';
+            std::cerr << "portmill-cli: " << ShownText(error) << '\n';
             ok = false;
         }
     }

@@ -82,6 +82,9 @@ public:
     explicit Session(const Options& options);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+    // A session left without finish() (an exception: memory ran out)
+    // switches every coil off and puts the trace and the dots in place; the
+    // list record is dropped, its old file whole.
     ~Session();
 
     // Opens the port and the record files. On failure returns false, with
@@ -114,6 +117,7 @@ private:
     std::unique_ptr<RecordPort> trace_;
     SimulatedMachine* sim_ = nullptr;
     std::unique_ptr<HeadlessMachine> machine_;
+    bool finished_ = false;
     ReplacingFile traceRecord_;
     ReplacingFile dotsRecord_;
     ReplacingFile listRecord_;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include <unistd.h>
+
 #include "cli/Runner.h"
 #include "files/SafeFile.h"
 
@@ -18,7 +20,21 @@ extern "C" void OnStopSignal(int signal) {
     if (gCaught == 0) gCaught = signal;
 }
 
+extern "C" void OnStopSignalEnd(int signal) {
+    // Only calls a handler may make: unlink() and _exit().
+    RemoveTemporaryFiles();
+    ::_exit(128 + signal);
+}
+
 }  // namespace
+
+void EndOnStopSignals() {
+    struct sigaction action{};
+    action.sa_handler = OnStopSignalEnd;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 void CatchStopSignals() {
     struct sigaction action{};

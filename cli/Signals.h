@@ -8,6 +8,10 @@ namespace pm::cli {
 // "Cancelar", every coil is switched off, the records are completed and the
 // last line printed, and the program exits with 128 + the signal's number.
 void CatchStopSignals();
+// For a command that moves nothing (convert): SIGINT, SIGTERM and SIGHUP
+// end it at once with 128 + the signal's number, its temporary files
+// removed, the old output left as it was.
+void EndOnStopSignals();
 // The first stop signal caught, 0 when none was.
 int CaughtSignal();
 // "SIGINT", "SIGTERM", "SIGHUP".

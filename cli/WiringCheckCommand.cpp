@@ -94,7 +94,7 @@ int SelfTestCommand(int argc, char** argv) {
             record.noteWriteError(errno);
         }
         recorded = record.commit(error);
-        if (!recorded) std::cerr << "portmill-cli: " << error << '\n';
+        if (!recorded) std::cerr << "portmill-cli: " << ShownText(error) << '\n';
     }
     if (const int signal = CaughtSignal(); signal != 0) {
         std::cout << "Interrompido (" << SignalName(signal) << "): bobinas desligadas." << std::endl;

@@ -2,13 +2,16 @@
 // machine and the virtual clock unless told otherwise.
 #include <csignal>
 #include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
 
 #include "cli/ConvertCommand.h"
 #include "cli/EstimateCommand.h"
 #include "cli/Runner.h"
 #include "cli/Signals.h"
 #include "cli/WiringCheck.h"
+#include "files/SafeFile.h"
 
 namespace {
 
@@ -46,7 +49,20 @@ int main(int argc, char** argv) {
         return pm::cli::ExitStatus(pm::cli::kExitOk);
     }
     for (const Command& c : kCommands) {
-        if (std::strcmp(name, c.name) == 0) return pm::cli::ExitStatus(c.run(argc - 2, argv + 2));
+        if (std::strcmp(name, c.name) != 0) continue;
+        // Nothing ends the program with an exception: the command's session
+        // has switched every coil off on the way out, and dropped its
+        // unfinished records.
+        try {
+            return pm::cli::ExitStatus(c.run(argc - 2, argv + 2));
+        } catch (const std::bad_alloc&) {
+            std::cerr << "portmill-cli: memória insuficiente: o comando foi interrompido e todas as "
+                         "bobinas foram desligadas\n";
+        } catch (const std::exception& e) {
+            std::cerr << "portmill-cli: erro interno: " << pm::ShownText(e.what())
+                      << ": o comando foi interrompido e as bobinas desligadas\n";
+        }
+        return pm::cli::kExitFile;
     }
     return pm::cli::UsageError(std::string("comando desconhecido: ") + name);
 }

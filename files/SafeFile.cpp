@@ -1,14 +1,16 @@
 #include "files/SafeFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <system_error>
 
 namespace pm {
 namespace {
@@ -22,7 +24,41 @@ std::string NotRegularText(mode_t mode) {
     return "o caminho não é um arquivo comum";
 }
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) { return QuotedPath(path); }
+
+// The temporary files a stop signal removes: a slot's name is complete
+// before its flag is set, and the flag cleared before the name changes.
+constexpr std::size_t kTempSlots = 8;
+std::array<std::array<char, PATH_MAX>, kTempSlots> gTempNames{};
+std::array<volatile std::sig_atomic_t, kTempSlots> gTempUsed{};
+
+int NoteTemporaryFile(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (std::size_t i = 0; i < kTempSlots; ++i) {
+        if (gTempUsed[i] != 0) continue;
+        std::memcpy(gTempNames[i].data(), path.c_str(), path.size() + 1);
+        gTempUsed[i] = 1;
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ForgetTemporaryFile(int& slot) {
+    if (slot >= 0) gTempUsed[static_cast<std::size_t>(slot)] = 0;
+    slot = -1;
+}
+
+// The descriptor N of "/dev/fd/N", "/proc/self/fd/N", "/proc/PID/fd/N"
+// when N is 1 or 2; 0 otherwise.
+int DescriptorName(const std::string& path) {
+    const std::string pid = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string& folder : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+                                      std::string("/proc/thread-self/fd/"), pid}) {
+        if (path == folder + "1") return 1;
+        if (path == folder + "2") return 2;
+    }
+    return 0;
+}
 
 // The folder part of a path ("." for a bare name) and its last part.
 void SplitPath(const std::string& path, std::string& folder, std::string& name) {
@@ -36,15 +72,33 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
     }
 }
 
-// Whether the file is where standard output or standard error goes.
-bool IsStandardStream(const struct stat& file) {
-    for (const int fd : {1, 2}) {
+// The file a path leads to through its symbolic links: the path itself
+// when it is no link; for a link that leads nowhere (yet), the name it
+// leads to, so that the link stays and that name is created.
+std::string LinkTarget(const std::string& path) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
         struct stat info{};
-        if (::fstat(fd, &info) == 0 && info.st_dev == file.st_dev && info.st_ino == file.st_ino) {
-            return true;
+        if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return at;
+        if (char* real = ::realpath(at.c_str(), nullptr)) {
+            std::string resolved = real;
+            std::free(real);  // NOLINT(cppcoreguidelines-no-malloc)
+            return resolved;
         }
+        std::array<char, PATH_MAX> link{};
+        const ssize_t n = ::readlink(at.c_str(), link.data(), link.size() - 1);
+        if (n <= 0) return at;
+        std::string next(link.data(), static_cast<std::size_t>(n));
+        if (next.front() != '/') {
+            std::string folder;
+            std::string name;
+            SplitPath(at, folder, name);
+            folder += '/';
+            next.insert(0, folder);
+        }
+        at = next;
     }
-    return false;
+    return at;
 }
 
 mode_t NewFileMode() {
@@ -58,6 +112,23 @@ mode_t NewFileMode() {
 
 std::string FileErrorText(int err) {
     switch (err) {
+        case EEXIST: return "o arquivo já existe";
+        case EBUSY: return "o arquivo ou dispositivo está ocupado";
+        case ETXTBSY: return "o arquivo está em uso por um programa";
+        case EINVAL: return "pedido inválido para este arquivo";
+        case ENXIO:
+        case ENODEV: return "o dispositivo não existe ou não responde";
+        case EAGAIN: return "o recurso está ocupado; tente de novo";
+        case EINTR: return "a operação foi interrompida";
+        case EXDEV: return "os arquivos estão em discos diferentes";
+        case ENOTEMPTY: return "a pasta não está vazia";
+        case EMLINK: return "ligações demais para o arquivo";
+        case ESPIPE: return "o arquivo não permite posicionamento (é um pipe)";
+        case EOVERFLOW: return "o arquivo é grande demais para ser lido";
+        case EOPNOTSUPP: return "operação não suportada pelo sistema de arquivos";
+        case ESTALE: return "o arquivo de rede não existe mais";
+        case ETIMEDOUT: return "o tempo de espera acabou";
+        case EFAULT: return "endereço inválido";
         case ENOENT: return "o arquivo ou a pasta não existe";
         case EACCES:
         case EPERM: return "permissão negada";
@@ -75,8 +146,82 @@ std::string FileErrorText(int err) {
         case ENFILE: return "arquivos abertos demais no sistema";
         case ENOMEM: return "memória insuficiente";
         case ELOOP: return "ligações simbólicas demais no caminho";
-        default: return "erro do sistema " + std::to_string(err) + " (" +
-                        std::generic_category().message(err) + ")";
+        default: return "erro do sistema número " + std::to_string(err);
+    }
+}
+
+std::string ShownText(std::string_view text, bool keepLines) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&out](unsigned char ch) {
+        out += "\\x";
+        out += kHex[ch >> 4U];
+        out += kHex[ch & 15U];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto ch = static_cast<unsigned char>(text[i]);
+        const bool control = (ch < 0x20 || ch == 0x7f) && !(keepLines && (ch == '\n' || ch == '\t'));
+        if (control) {
+            escape(ch);
+        } else if (ch == 0xc2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+            // A C1 control in UTF-8 (CSI among them).
+            escape(ch);
+            escape(static_cast<unsigned char>(text[++i]));
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out;
+}
+
+std::string QuotedPath(std::string_view path) { return "\"" + ShownText(path, false) + "\""; }
+
+int StandardStreamOf(const std::string& path) {
+    if (path == "-" || path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    if (const int fd = DescriptorName(path); fd != 0) return fd;
+    struct stat file{};
+    if (::stat(path.c_str(), &file) != 0) return 0;
+    for (const int fd : {1, 2}) {
+        struct stat info{};
+        if (::fstat(fd, &info) == 0 && info.st_dev == file.st_dev && info.st_ino == file.st_ino) {
+            return fd;
+        }
+    }
+    return 0;
+}
+
+std::FILE* OpenRecordFile(const std::string& path, const char* mode, int& err) {
+    err = 0;
+    if (const int stream = StandardStreamOf(path); stream != 0) {
+        // What the program wrote to the stream so far comes first.
+        std::fflush(stream == 1 ? stdout : stderr);
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg)
+        const int fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 3);
+        if (fd < 0) {
+            err = errno;
+            return nullptr;
+        }
+        // "w" on a descriptor neither empties the file nor moves it: the
+        // record goes where the stream stands, as the stream's own output.
+        std::FILE* f = ::fdopen(fd, "w");
+        if (f == nullptr) {
+            err = errno;
+            ::close(fd);
+        }
+        return f;
+    }
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (f == nullptr) err = errno != 0 ? errno : EIO;
+    return f;
+}
+
+void RemoveTemporaryFiles() {
+    for (std::size_t i = 0; i < kTempSlots; ++i) {
+        if (gTempUsed[i] != 0) ::unlink(gTempNames[i].data());
     }
 }
 
@@ -142,6 +287,9 @@ bool ReadRegularFile(const std::string& path, std::string& text, std::string& re
 
 FileIdentity IdentifyFile(const std::string& path) {
     FileIdentity id;
+    // A standard stream is written as the stream: several records may go
+    // there, as to a device.
+    if (StandardStreamOf(path) != 0) return id;
     struct stat info{};
     if (::stat(path.c_str(), &info) == 0) {
         // Devices and FIFOs may be written by several records at once.
@@ -192,23 +340,28 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     target_ = path;
     writeError_ = 0;
     replacing_ = false;
-    struct stat info{};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        // The link stays; the file it leads to is the one replaced.
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target_ = real;
-            std::free(real);  // NOLINT(cppcoreguidelines-no-malloc)
+    if (StandardStreamOf(path) != 0) {
+        // Standard output or error by any name (--list /dev/stdout): written
+        // as the stream, never replaced.
+        int err = 0;
+        file_ = OpenRecordFile(path, "w", err);
+        if (file_ == nullptr) {
+            writeError_ = err;
+            error = "não foi possível abrir " + Quoted(path) + ": " + reason();
+            return false;
         }
+        return true;
     }
+    target_ = LinkTarget(path);
+    struct stat info{};
     const bool exists = ::stat(target_.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) {
         writeError_ = EISDIR;
         error = "não foi possível criar " + Quoted(path) + ": " + reason();
         return false;
     }
-    if (exists && (!S_ISREG(info.st_mode) || IsStandardStream(info))) {
-        // A device or a FIFO, or the file standard output or error goes to
-        // (--list /dev/stdout): nothing to replace, written as it is.
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or a FIFO: nothing to replace, written as it is.
         file_ = std::fopen(path.c_str(), "w");
         if (file_ == nullptr) {
             writeError_ = errno;
@@ -221,9 +374,19 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     std::string name;
     SplitPath(target_, folder, name);
     std::string temp = (folder == "/" ? std::string() : folder) + "/." + name + ".XXXXXX";
+    // A stop signal that comes between the file's making and its noting
+    // waits, so that its handler finds the file.
+    sigset_t stops;
+    sigset_t before;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stops, &before);
     const int fd = ::mkstemp(temp.data());
+    const int made = errno;
+    if (fd >= 0) tempSlot_ = NoteTemporaryFile(temp);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) {
-        writeError_ = errno;
+        writeError_ = made;
         error = "não foi possível criar " + Quoted(path) + ": " + reason();
         return false;
     }
@@ -235,6 +398,7 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
         error = "não foi possível criar " + Quoted(path) + ": " + reason();
         ::close(fd);
         ::unlink(temp.c_str());
+        ForgetTemporaryFile(tempSlot_);
         return false;
     }
     temp_ = temp;
@@ -273,6 +437,7 @@ bool ReplacingFile::commit(std::string& error) {
         return false;
     }
     temp_.clear();
+    ForgetTemporaryFile(tempSlot_);
     return true;
 }
 
@@ -281,6 +446,7 @@ void ReplacingFile::discard() {
     file_ = nullptr;
     if (!temp_.empty()) ::unlink(temp_.c_str());
     temp_.clear();
+    ForgetTemporaryFile(tempSlot_);
 }
 
 bool ReplaceFileContents(const std::string& path, const std::string& text, std::string& error) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pm {
@@ -14,6 +15,31 @@ namespace pm {
 
 // Why a file operation failed (an errno), in the operator's words.
 std::string FileErrorText(int err);
+
+// A text as it may be shown in a message or on a terminal: control
+// characters (an escape sequence, a bell, a carriage return; in UTF-8 the C1
+// controls too) are written as \xNN, so a file name cannot act on the
+// terminal. Line feeds and tabs stay when keepLines, else they are escaped
+// as well.
+std::string ShownText(std::string_view text, bool keepLines = true);
+// A path for a message, between double quotes, every control escaped.
+std::string QuotedPath(std::string_view path);
+
+// The standard stream a path names: 1 for standard output, 2 for standard
+// error, 0 for anything else. "-" is standard output; "/dev/stdout",
+// "/dev/stderr", "/dev/fd/N", "/proc/self/fd/N" and "/proc/PID/fd/N" of
+// this process name descriptor N; any other path of the very file a stream
+// goes to names that stream.
+int StandardStreamOf(const std::string& path);
+// Opens a file to write a record: a standard stream, by any name, is
+// written as the stream (appending where it stands, never emptied nor
+// replaced); anything else is opened with fopen(mode). nullptr with the
+// errno in err on failure.
+std::FILE* OpenRecordFile(const std::string& path, const char* mode, int& err);
+
+// Temporary files that a stop signal removes: ReplacingFile notes its
+// temporary file here while it exists. Safe to call from a signal handler.
+void RemoveTemporaryFiles();
 
 // Opens path for reading when it is a regular file. A FIFO, a device or a
 // folder is refused before anything is read from it, and the open never
@@ -81,6 +107,7 @@ private:
     std::string path_;     // the name asked for
     std::string target_;   // the file that name leads to (a link resolved)
     std::string temp_;     // empty when writing directly
+    int tempSlot_ = -1;    // where RemoveTemporaryFiles() finds temp_
     bool replacing_ = false;  // an old file is kept until the rename
     int writeError_ = 0;
 };

@@ -60,7 +60,19 @@ void PlotWriter::lone(bool down) {
     ++statements;
 }
 
+namespace {
+thread_local ConversionWatch* tWatch = nullptr;
+}  // namespace
+
+WatchConversion::WatchConversion(ConversionWatch& watch) : before_(tWatch) { tWatch = &watch; }
+
+WatchConversion::~WatchConversion() { tWatch = before_; }
+
 bool PlotWriter::point(double x, double y) {
+    if ((statements & 4095) == 0 && tWatch != nullptr) {
+        tWatch->statements.store(statements, std::memory_order_relaxed);
+        if (tWatch->stop.load(std::memory_order_relaxed)) throw ConversionStopped();
+    }
     x = snap(x);
     y = snap(y);
     if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > kMaxPlotCoordinate ||
@@ -178,8 +190,8 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string& erro
     std::string reason;
     bool opened = false;
     if (ReadRegularFile(path, text, reason, opened)) return true;
-    error = std::string(opened ? "Não foi possível ler" : "Não foi possível abrir") + " o arquivo \"" +
-            path + "\": " + reason + ".";
+    error = std::string(opened ? "Não foi possível ler" : "Não foi possível abrir") + " o arquivo " +
+            QuotedPath(path) + ": " + reason + ".";
     return false;
 }
 
@@ -190,7 +202,7 @@ void WritePlotFile(DrawingResult& r, const std::string& path) {
     std::string reason;
     if (!ReplaceFileContents(path, r.text, reason)) {
         r.ok = false;
-        r.error = "Não foi possível gravar o arquivo \"" + path + "\": " + reason + ".";
+        r.error = "Não foi possível gravar o arquivo " + QuotedPath(path) + ": " + reason + ".";
     }
 }
 
@@ -209,7 +221,7 @@ DrawingResult ConvertFile(const std::string& inPath, const std::string& outPath,
         WritePlotFile(r, outPath);
     } catch (const std::exception& e) {
         r = DrawingResult{};
-        r.error = "Não foi possível converter o arquivo \"" + inPath + "\": " +
+        r.error = "Não foi possível converter o arquivo " + QuotedPath(inPath) + ": " +
                   (dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? "memória insuficiente"
                                                                       : e.what()) +
                   ".";

@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+#include <exception>
 #include <map>
 #include <functional>
 #include <string>
@@ -54,6 +56,33 @@ constexpr long long kDefaultMaxStatements = 50'000'000;
 // The options of the SVG converter.
 struct SvgOptions {
     long long maxStatements = kDefaultMaxStatements;  // the bound on the output; 0 none
+};
+
+// A conversion followed from another thread: how many statements it has
+// written so far, and whether it is to stop. Set for the conversions of one
+// thread by a WatchConversion; the PlotWriter of each converter reports to
+// it every few thousand statements and, once stop is asked, ends the
+// conversion with a ConversionStopped (which ConvertFile turns into its
+// error).
+struct ConversionWatch {
+    std::atomic<long long> statements{0};
+    std::atomic<bool> stop{false};
+};
+
+class WatchConversion {
+public:
+    explicit WatchConversion(ConversionWatch& watch);
+    ~WatchConversion();
+    WatchConversion(const WatchConversion&) = delete;
+    WatchConversion& operator=(const WatchConversion&) = delete;
+
+private:
+    ConversionWatch* before_;
+};
+
+class ConversionStopped final : public std::exception {
+public:
+    const char* what() const noexcept override { return "a conversão foi cancelada"; }
 };
 
 // Writes the plot form: one statement per point, headed "PU" (travel) or

@@ -27,9 +27,10 @@ void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {
     const double divisor = LeadingNumber(s.JobPoint.divisor);
     const double x = LeadingNumber(st.xText) / divisor;
     const double y = LeadingNumber(st.yText) / divisor;
-    // A pair that is not a number, or would send the machine beyond any
-    // drawing, is listed and leaves the target where it was.
-    if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY)) {
+    // A pair that is not a number, or would send the machine farther than
+    // its travel (or beyond any drawing), is listed and leaves the target
+    // where it was.
+    if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY, s.Settings)) {
         ++run.ignoredTargets;
         return;
     }
@@ -79,6 +80,10 @@ bool SkipStatements(Context& c, PlotFile& file, StatementBuffer& statement, Plot
             statement.clear();
             s.CurrentX = s.TargetX;
             s.CurrentY = s.TargetY;
+        } else if (statement.tooLong()) {
+            StopAtOverlongStatement(c, file, statement, run, true);
+            c.ui.JobEnded(s.JobPoint);
+            return false;
         }
     }
     return true;
@@ -175,6 +180,11 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
             s.JobPoint.statement = run.statements;
             statement.clear();
             c.ui.SetJobProgress(file.bytesRead() - base, file.size() - base);
+        } else if (statement.tooLong()) {
+            // Stopped as a failed read is, the coils switched off.
+            StopAtOverlongStatement(c, file, statement, run, true);
+            c.ui.JobEnded(s.JobPoint);
+            return run;
         } else if (file.bytesRead() >= nextProgress) {
             c.ui.SetJobProgress(file.bytesRead() - base, file.size() - base);
         }

@@ -93,6 +93,10 @@ PlotRun RunScan(Context& c) {
             HandleScanStatement(c, statement.text(), largest, run);
             ++run.statements;
             statement.clear();
+        } else if (statement.tooLong()) {
+            // The scan moves nothing: the coils stay as they are.
+            StopAtOverlongStatement(c, file, statement, run, false);
+            return run;
         }
 
         c.ui.DoEvents();
@@ -115,7 +119,7 @@ GoToLimitEnd RunGoToLimit(Context& c) {
     const double x = std::floor(LeadingNumber(c.ui.Text(1)) / dx);
     const double dy = LeadingNumber(c.ui.Text(3));
     const double y = std::floor(LeadingNumber(c.ui.Text(2)) / dy);
-    if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY)) {
+    if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY, s.Settings)) {
         EndOperation(c);
         c.ui.MsgBox(kLimitOutOfReachMessage, kMsgTitle);
         return GoToLimitEnd::OutOfReach;

@@ -88,11 +88,11 @@ std::string PlotFile::reason() const {
 }
 
 std::string OpenFailedMessage(const std::string& path, const PlotFile& file) {
-    return "Não foi possível abrir o arquivo \"" + path + "\": " + file.reason() + ".";
+    return "Não foi possível abrir o arquivo " + QuotedPath(path) + ": " + file.reason() + ".";
 }
 
 std::string ReadFailedMessage(const std::string& path, const PlotFile& file) {
-    return "Erro ao ler o arquivo \"" + path + "\": " + file.reason() +
+    return "Erro ao ler o arquivo " + QuotedPath(path) + ": " + file.reason() +
            ". A operação foi interrompida.";
 }
 

@@ -50,6 +50,24 @@ bool ClosePlotFileAtEnd(PlotFile& file, PlotRun& run) {
     return failed;
 }
 
+std::string OverlongStatementMessage(std::uint64_t line) {
+    return "A declaração que começa na linha " + std::to_string(line) + " passa de " +
+           std::to_string(kMaxStatementChars) +
+           " caracteres sem \";\": o arquivo não é um arquivo de plotagem. A operação foi "
+           "interrompida.";
+}
+
+void StopAtOverlongStatement(Context& c, PlotFile& file, const StatementBuffer& statement,
+                             PlotRun& run, bool releaseCoils) {
+    run.bytes = file.bytesRead();
+    file.close();
+    if (releaseCoils) ReleaseMotors(c);
+    UnlockPlotButtons(c);
+    EndOperation(c);
+    c.ui.MsgBox(OverlongStatementMessage(statement.startLine()), kMsgTitle);
+    run.end = PlotEnd::ReadFailed;
+}
+
 void ReportReadFailure(Context& c, const PlotFile& file, PlotRun& run) {
     c.ui.MsgBox(ReadFailedMessage(c.st.PlotFileName, file), kMsgTitle);
     run.end = PlotEnd::ReadFailed;

@@ -1,5 +1,6 @@
 #include "job/Statement.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pm {
@@ -25,6 +26,22 @@ Statement CutStatement(std::string_view text) {
 bool TargetAcceptable(double x, double y, double fromX, double fromY) {
     if (!std::isfinite(x) || !std::isfinite(y)) return false;
     return std::fabs(x - fromX) <= kMaxMoveHalfSteps && std::fabs(y - fromY) <= kMaxMoveHalfSteps;
+}
+
+double MaxMoveHalfSteps(const MachineSettings& m, AxisXY axis) {
+    const double travel = axis == AxisXY::X ? m.TravelX : m.TravelY;
+    const double steps = axis == AxisXY::X ? m.StepsPerMmX : m.StepsPerMmY;
+    if (!(travel > 0) || !(steps > 0)) return kMaxMoveHalfSteps;
+    // The travel's own 10 % of slack, as Home XY allows: a drawing a little
+    // past the work area is only warned about (the estimate says so).
+    const double full = travel * steps;
+    return std::min(kMaxMoveHalfSteps, std::ceil(full + full / 10));
+}
+
+bool TargetAcceptable(double x, double y, double fromX, double fromY, const MachineSettings& m) {
+    if (!TargetAcceptable(x, y, fromX, fromY)) return false;
+    return std::fabs(x - fromX) <= MaxMoveHalfSteps(m, AxisXY::X) &&
+           std::fabs(y - fromY) <= MaxMoveHalfSteps(m, AxisXY::Y);
 }
 
 }  // namespace pm

@@ -1,6 +1,8 @@
 #pragma once
 #include <string_view>
 
+#include "motion/MachineSettings.h"
+
 namespace pm {
 
 // One plot statement, its ";" included, cut into its parts. Views into the
@@ -29,5 +31,14 @@ inline constexpr double kMaxMoveHalfSteps = 1'000'000'000.0;
 // Whether (x, y) may become the target of a move that starts at (fromX,
 // fromY): both finite, and neither axis farther than kMaxMoveHalfSteps.
 bool TargetAcceptable(double x, double y, double fromX, double fromY);
+
+// The longest move the machine can make on an axis, in half-steps: its
+// travel plus 10 % where it is known, else kMaxMoveHalfSteps.
+double MaxMoveHalfSteps(const MachineSettings& m, AxisXY axis);
+
+// The same for this machine: no axis farther than MaxMoveHalfSteps. A move
+// longer than the travel cannot be made; walking it would only fill the
+// records and hold the machine against its stops.
+bool TargetAcceptable(double x, double y, double fromX, double fromY, const MachineSettings& m);
 
 }  // namespace pm

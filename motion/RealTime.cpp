@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/SafeFile.h"
+
 namespace pm {
 
 RealTimeResult EnterRealTime() {
@@ -24,7 +26,7 @@ RealTimeResult EnterRealTime() {
     p.sched_priority = priority;
     const int err = pthread_setschedparam(pthread_self(), SCHED_FIFO, &p);
     if (err != 0) {
-        r.note = std::string("sem tempo real (") + std::strerror(err) + ")";
+        r.note = std::string("sem tempo real (") + (err == EPERM ? "sem permissão para a prioridade de tempo real" : FileErrorText(err)) + ")";
         return r;
     }
     r.realTime = true;

@@ -1,5 +1,6 @@
 #include "motion/Records.h"
 
+#include "files/SafeFile.h"
 #include "port/TracePort.h"
 
 #include <cerrno>
@@ -11,9 +12,11 @@ namespace pm {
 namespace {
 
 std::FILE* OpenRecord(const std::string& path, const char* mode, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    // Standard output or error, by any name, is written as the stream.
+    int err = 0;
+    std::FILE* f = OpenRecordFile(path, mode, err);
     if (f == nullptr) {
-        error = "não foi possível criar \"" + path + "\": " + std::strerror(errno);
+        error = "não foi possível criar " + QuotedPath(path) + ": " + FileErrorText(err);
         return nullptr;
     }
     std::setvbuf(f, nullptr, _IOFBF, 1 << 20);
@@ -26,7 +29,7 @@ bool CloseRecord(std::FILE*& f, const std::string& path, std::string& error) {
     if (f == nullptr) return true;
     const bool ok = std::ferror(f) == 0 && std::fclose(f) == 0;
     f = nullptr;
-    if (!ok) error += (error.empty() ? "" : "\n") + std::string("erro ao gravar \"") + path + "\"";
+    if (!ok) error += (error.empty() ? "" : "\n") + std::string("erro ao gravar ") + QuotedPath(path);
     return ok;
 }
 

@@ -30,6 +30,10 @@ std::string OpenFailure(const std::string& dev, int err) {
             return "Não há porta paralela em " + dev +
                    ": carregue o módulo parport_pc (sudo modprobe parport_pc) ou escolha outra "
                    "porta.";
+        case ENOTTY:
+            return "O caminho " + dev +
+                   " não é um dispositivo de caractere (uma porta paralela ppdev): nada foi "
+                   "aberto; escolha outra porta.";
         case EBUSY:
             return "A porta " + dev + " está ocupada por outro programa: feche-o e tente de novo.";
         default:

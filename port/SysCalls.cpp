@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <system_error>
+
+#include "files/SafeFile.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/io.h>)
 #include <sys/io.h>
@@ -21,6 +23,18 @@ namespace {
 class KernelCalls final : public SysCalls {
 public:
     int open(const std::string& path, int flags) override {
+        if ((flags & O_ACCMODE) == O_RDWR) {
+            // Opening a file or a FIFO for writing can act on it, or wait
+            // for a reader: what is not a character device is refused first,
+            // looked at through a descriptor that opens nothing.
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg)
+            const int look = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+            if (look < 0) return -errno;
+            struct stat info{};
+            const bool device = ::fstat(look, &info) == 0 && S_ISCHR(info.st_mode);
+            ::close(look);
+            if (!device) return -ENOTTY;
+        }
         const int fd = ::open(path.c_str(), flags);  // NOLINT(cppcoreguidelines-pro-type-vararg)
         return fd < 0 ? -errno : fd;
     }
@@ -61,7 +75,8 @@ std::string SysErrorText(int err) {
         case EIO: return "erro de entrada e saída (cabo ou placa)";
         case EINVAL: return "pedido inválido para este dispositivo";
         case ENOSYS: return "não disponível neste sistema";
-        default: return std::generic_category().message(err) + " (errno " + std::to_string(err) + ")";
+        case ENOTTY: return "o caminho não é um dispositivo de caractere (uma porta paralela)";
+        default: return FileErrorText(err);
     }
 }
 

@@ -2,6 +2,8 @@
 // the port's start-up report, as the window shows them.
 #include <QDir>
 #include <QFileInfo>
+#include <QProgressDialog>
+#include <QPushButton>
 
 #include "app/StatusField.h"
 #include "importer/Hpgl.h"
@@ -50,6 +52,7 @@ TEST_F(Import, AnHpglFileBecomesTheRedBesideItWithASummary) {
     const QString red = dir_.filePath("desenho.red");
     closeNextMessageBox();
     form_->OpenChosenFile(plt);
+    form_->conversion().waitForDone();
     EXPECT_EQ(caption(), local(red));
     EXPECT_EQ(read(red), QByteArray(ConvertHpgl(kDrawing).text.c_str()));
     EXPECT_TRUE(read(red).startsWith("PU0,0;PD400,0;PD400,400;"));
@@ -81,6 +84,7 @@ TEST_F(Import, GcodeAndSvgFilesBecomeTheRedBesideThem) {
         messages_.clear();
         closeNextMessageBox();
         form_->OpenChosenFile(file);
+        form_->conversion().waitForDone();
         EXPECT_EQ(caption(), local(red)) << c.name;
         EXPECT_EQ(read(red), QByteArray(c.red)) << c.name;
         ASSERT_EQ(messages_.size(), 1) << c.name;
@@ -88,9 +92,33 @@ TEST_F(Import, GcodeAndSvgFilesBecomeTheRedBesideThem) {
     }
 }
 
+// A drawing is converted off the window's thread, its progress shown with
+// "Cancelar": cancelled, it writes nothing and the choice stays.
+TEST_F(Import, ACancelledConversionWritesNothing) {
+    const QString first = write("antes.red", "PU1,1;");
+    form_->OpenChosenFile(first);
+    QByteArray drawing = "IN;PU0,0;";
+    for (int i = 0; i < 3000; ++i) drawing += "CI900,0.5;";
+    const QString plt = write("lento.plt", drawing);
+    form_->OpenChosenFile(plt);
+    EXPECT_TRUE(form_->conversion().running());
+    auto* progress = form_->findChild<QProgressDialog*>("Conversao");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    w<QPushButton>("CancelarConversao")->click();
+    EXPECT_FALSE(form_->conversion().running());
+    form_->conversion().waitForDone();
+    EXPECT_EQ(caption(), local(first));
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join('\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir_.filePath("lento.red")));
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Hidden | QDir::Files).filter("lento").size(), 1)
+        << "only the drawing: no temporary file";
+}
+
 TEST_F(Import, AnExistingRedIsReplacedOnlyWhenTheOperatorSaysSo) {
     const QString first = write("antes.red", "PU1,1;");
     form_->OpenChosenFile(first);
+    form_->conversion().waitForDone();
     const QString plt = write("desenho.hpgl", kDrawing);
     const QString red = write("desenho.red", "PU5,5;");
     struct Row {
@@ -110,6 +138,7 @@ TEST_F(Import, AnExistingRedIsReplacedOnlyWhenTheOperatorSaysSo) {
         answers_ = {r.answer};
         closeMessageBoxes(r.boxes);
         form_->OpenChosenFile(plt);
+        form_->conversion().waitForDone();
         EXPECT_EQ(caption(), local(r.caption));
         EXPECT_EQ(read(red), r.red);
         ASSERT_EQ(messages_.size(), r.boxes);
@@ -121,6 +150,7 @@ TEST_F(Import, AnExistingRedIsReplacedOnlyWhenTheOperatorSaysSo) {
 TEST_F(Import, ARefusedFileSaysWhyAndKeepsThePreviousChoice) {
     const QString first = write("antes.red", "PU1,1;");
     form_->OpenChosenFile(first);
+    form_->conversion().waitForDone();
     const QByteArray refused[] = {"\x1b%-12345X@PJL JOB\r\nIN;PD1,1;", "%PDF-1.4\n\x80\x81 IN;PD1,1;",
                                   "PE<=_p;"};
     for (const QByteArray& text : refused) {
@@ -129,6 +159,7 @@ TEST_F(Import, ARefusedFileSaysWhyAndKeepsThePreviousChoice) {
         const QString plt = write("recusado.plt", text);
         closeNextMessageBox();
         form_->OpenChosenFile(plt);
+        form_->conversion().waitForDone();
         ASSERT_EQ(messages_.size(), 1);
         const HpglResult r = ConvertHpgl(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
         ASSERT_FALSE(r.ok);
@@ -142,6 +173,7 @@ TEST_F(Import, TheEstimateArrivesForTheChosenFileAndMatchesTheJob) {
     w<QLineEdit>("Text3")->setText("1");
     const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
     form_->OpenChosenFile(red);
+    form_->conversion().waitForDone();
     EXPECT_TRUE(form_->estimatePending());
     EXPECT_EQ(status("estimateStatus"), QString::fromUtf8("Estimando a duração…"));
     form_->waitForEstimates();
@@ -169,6 +201,7 @@ TEST_F(Import, ARunningEstimateShowsHowFarItIs) {
     QObject::connect(w<StatusField>("estimateStatus"), &StatusField::textChanged,
                      [&watch](const QString& t) { watch.seen.append(t); });
     form_->OpenChosenFile(red);
+    form_->conversion().waitForDone();
     form_->waitForEstimates();
     // Every text the field showed: the start, then every percent up to 100
     // in order, then the result.
@@ -189,6 +222,7 @@ TEST_F(Import, ARunningEstimateShowsHowFarItIs) {
 TEST_F(Import, EveryChangedSettingAsksAgainAndOnlyTheLastCounts) {
     const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
     form_->OpenChosenFile(red);
+    form_->conversion().waitForDone();
     struct Row {
         const char* what;
         std::function<void()> change;
@@ -219,6 +253,7 @@ TEST_F(Import, EveryChangedSettingAsksAgainAndOnlyTheLastCounts) {
 
 TEST_F(Import, AnUnreadableFileGivesNoDuration) {
     form_->OpenChosenFile(dir_.filePath("sumiu.red"));
+    form_->conversion().waitForDone();
     form_->waitForEstimates();
     ASSERT_NE(form_->estimate(), nullptr);
     EXPECT_FALSE(form_->estimate()->ok);
@@ -229,6 +264,7 @@ TEST_F(Import, ProgressShowsTheShareReadTheTimeElapsedAndTheTimeLeft) {
     w<QLineEdit>("Text3")->setText("1");
     const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
     form_->OpenChosenFile(red);
+    form_->conversion().waitForDone();
     form_->waitForEstimates();
     const std::int64_t total = form_->estimate()->durationNs;
     const std::int64_t start = clock_->nowNs();

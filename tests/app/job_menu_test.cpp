@@ -311,6 +311,7 @@ TEST_F(JobMenuTest, OtimizarOPercursoOrdersTheConversionsAndIsRemembered) {
     const auto converted = [this](const QString& plt) {
         closeNextMessageBox();
         open(plt);
+        form_->conversion().waitForDone();
         QFile red(QString(plt).replace(".plt", ".red"));
         EXPECT_TRUE(red.open(QIODevice::ReadOnly));
         return red.readAll();

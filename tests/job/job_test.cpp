@@ -406,16 +406,19 @@ TEST(Job, ManyStatementsAreAllListed) {
     EXPECT_EQ(r.ui.list.at(19999), "PA1,1;");
 }
 
-TEST(Job, HugeStatementIsListedWhole) {
+TEST(Job, HugeStatementStopsTheJobWithItsLine) {
     Rig r;
     r.ui.text[3] = "1";
     const std::string big = "PD1" + std::string(3'000'000, ' ') + "2,7;";
-    r.ui.caption = WritePlotFile(big);
-    RunJob(r.c);
+    r.ui.caption = WritePlotFile("PU1,1;\n" + big);
+    const PlotRun run = RunJob(r.c);
+    EXPECT_EQ(run.end, PlotEnd::ReadFailed);
     ASSERT_EQ(r.ui.list.size(), 1U);
-    EXPECT_EQ(r.ui.list.at(0).size(), big.size());
-    EXPECT_EQ(r.st.TargetX, 12);
-    EXPECT_EQ(r.st.TargetY, 7);
+    EXPECT_EQ(r.ui.list.at(0), "PU1,1;");
+    EXPECT_EQ(r.st.TargetX, 1);
+    EXPECT_LT(run.bytes, 100'000U);
+    ASSERT_EQ(r.ui.messages.size(), 1U);
+    EXPECT_NE(r.ui.messages[0].find("linha 2 passa de 65536"), std::string::npos) << r.ui.messages[0];
 }
 
 // A short drawing, checked write by write and dot by dot against the files

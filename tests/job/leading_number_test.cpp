@@ -115,6 +115,22 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"P;", false, false, false, "", ""},
                       CutCase{";", false, false, false, "", ""}));
 
+// Where the machine's travel is known, no move on an axis may be longer than
+// it plus 10 %; the move counts, not the place.
+TEST(TargetAcceptable, KeepsToTheTravelWhereItIsKnown) {
+    MachineSettings m;
+    m.TravelX = 100;
+    m.TravelY = 50;
+    m.StepsPerMmX = 10;
+    m.StepsPerMmY = 10;
+    EXPECT_TRUE(TargetAcceptable(1100, -550, 0, 0, m));
+    EXPECT_FALSE(TargetAcceptable(1101, 0, 0, 0, m));
+    EXPECT_FALSE(TargetAcceptable(0, -551, 0, 0, m));
+    EXPECT_TRUE(TargetAcceptable(1600, 0, 500, 0, m));
+    EXPECT_TRUE(TargetAcceptable(1e9, 0, 0, 0, MachineSettings{}));
+    EXPECT_FALSE(TargetAcceptable(kInf, 0, 0, 0, MachineSettings{}));
+}
+
 TEST(TargetAcceptable, RefusesNonNumbersAndMovesBeyondAnyDrawing) {
     EXPECT_TRUE(TargetAcceptable(1e9, -1e9, 0, 0));
     EXPECT_FALSE(TargetAcceptable(1e9 + 1, 0, 0, 0));

@@ -19,6 +19,7 @@
 #include "importer/Hpgl.h"
 #include "job/Job.h"
 #include "job/Limits.h"
+#include "job/PlotLoop.h"
 #include "motion/HeadlessMachine.h"
 #include "port/SimulatedMachine.h"
 
@@ -141,47 +142,72 @@ TEST(BadPlotFile, BinaryBytesAreListedAndIgnored) {
     EXPECT_EQ(b.st.MoveMode, "D");
 }
 
-TEST(BadPlotFile, LargeFileWithoutSemicolonListsNothing) {
+// Up to 65 536 characters before its ";" a statement is listed whole, and
+// blanks inside a pair count for nothing.
+TEST(BadPlotFile, StatementAtItsBoundIsListedWhole) {
     TempDir dir;
-    // Five megabytes of drawing-like text that never ends a statement.
-    std::string file;
-    file.reserve(5'000'000);
-    while (file.size() < 5'000'000) file += "PD100,200PU300,400\r\n";
+    const std::string big = "PU" + std::string(kMaxStatementChars - 5, ' ') + "7,8;";
     Bench b;
-    b.mill(dir.write("sem-ponto-e-virgula.red", file));
-
-    EXPECT_TRUE(b.ui.list.empty());
-    b.expectFinishedAt(0, 0);
-    // Two pumps a character, one more for the walk of a single point.
-    EXPECT_GE(b.pumps, 3 * static_cast<long long>(file.size()));
-}
-
-TEST(BadPlotFile, TenMegabyteStatementIsListedWhole) {
-    TempDir dir;
-    // One statement of 10 MB: blanks inside a pair count for nothing.
-    const std::string big = "PU" + std::string(10'000'000, ' ') + "7,8;";
-    Bench b;
-    b.mill(dir.write("grande.red", big + "PD9,9;"));
+    b.mill(dir.write("no-limite.red", big + "PD9,9;"));
 
     ASSERT_EQ(b.ui.list.size(), 2u);
     EXPECT_EQ(b.ui.list.at(0).size(), big.size());
-    EXPECT_EQ(b.ui.list.at(0).substr(0, 3), "PU ");
     EXPECT_EQ(b.ui.list.at(1), "PD9,9;");
     b.expectFinishedAt(9, 9);
 }
 
-TEST(BadPlotFile, TenMegabyteNumberIsListedAndIgnored) {
-    TempDir dir;
-    // A number of ten million digits is too large for any machine.
-    const std::string big = "PD1" + std::string(10'000'000, '0') + ",5;";
-    Bench b;
-    b.mill(dir.write("numero.red", "PU2,3;" + big));
+// One character more and the job stops there, whatever follows: the line it
+// starts on told, what came before listed and milled, every coil off, and
+// the file read no further than the bound.
+struct OverlongCase {
+    const char* name;
+    std::string text;
+    std::uint64_t line;
+    std::vector<std::string> listed;
+    double x;
+    double y;
+};
 
-    ASSERT_EQ(b.ui.list.size(), 2u);
-    EXPECT_EQ(b.ui.list.at(1).size(), big.size());
-    b.expectFinishedAt(2, 3);
-    EXPECT_EQ(b.st.MoveMode, "D");
+void PrintTo(const OverlongCase& c, std::ostream* os) { *os << c.name; }
+
+class Overlong : public ::testing::TestWithParam<OverlongCase> {};
+
+TEST_P(Overlong, StopsTheJobWithItsLine) {
+    const OverlongCase& c = GetParam();
+    TempDir dir;
+    Bench b;
+    b.mill(dir.write("longo.red", c.text));
+
+    b.expectSettled();
+    EXPECT_EQ(b.listed(), c.listed);
+    EXPECT_EQ(b.st.CurrentX, c.x);
+    EXPECT_EQ(b.st.CurrentY, c.y);
+    EXPECT_NEAR(b.machineX(), c.x, 1.0);
+    EXPECT_EQ(b.sim.dataRegister(), 0);
+    EXPECT_EQ(b.sim.controlRegister(), 11);
+    ASSERT_EQ(b.ui.messages.size(), 1u);
+    EXPECT_EQ(b.ui.messages[0], OverlongStatementMessage(c.line));
+    EXPECT_LT(b.pumps, 3 * static_cast<long long>(kMaxStatementChars) + 100'000);
 }
+
+std::string Repeated(const std::string& piece, std::size_t size) {
+    std::string out;
+    out.reserve(size + piece.size());
+    while (out.size() < size) out += piece;
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, Overlong,
+    ::testing::Values(
+        OverlongCase{"FiveMegabytesWithoutSemicolon", Repeated("PD100,200PU300,400\r\n", 5'000'000), 1, {}, 0, 0},
+        OverlongCase{"TenMegabytesOfBlanks", "PU2,3;\nPU" + std::string(10'000'000, ' ') + "7,8;PD9,9;", 2,
+                     {"PU2,3;"}, 2, 3},
+        OverlongCase{"TenMillionDigits", "PU2,3;\r\n\r\nPD1" + std::string(10'000'000, '0') + ",5;", 3,
+                     {"PU2,3;"}, 2, 3},
+        OverlongCase{"OneCharacterPastTheBound",
+                     "PU2,3;PU" + std::string(kMaxStatementChars - 4, ' ') + "7,8;", 1, {"PU2,3;"}, 2, 3}),
+    [](const ::testing::TestParamInfo<OverlongCase>& info) { return std::string(info.param.name); });
 
 TEST(BadPlotFile, CarriageReturnsAloneEndNoStatement) {
     TempDir dir;

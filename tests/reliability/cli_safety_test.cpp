@@ -331,7 +331,13 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"IoInterruptController", "run " + kSamples + "/quadrado.red --port io:0x20", 2,
                    "não é o endereço de uma porta paralela"},
         StatusCase{"IoPciConfiguration", "home-z --port io:0xCF8", 2,
-                   "não é o endereço de uma porta paralela"}),
+                   "não é o endereço de uma porta paralela"},
+        StatusCase{"GotoLetterForADigit", "goto 1O0 200 >/dev/null", 2, "\"1O0\" não é um número"},
+        StatusCase{"GotoWords", "goto abc def >/dev/null", 2, "\"abc\" não é um número"},
+        StatusCase{"PpdevOnAFile", "home-z --port ppdev:D/pu.red", 1,
+                   "não é um dispositivo de caractere"},
+        StatusCase{"PpdevOnAFifo", "home-z --port ppdev:D/fifo", 1,
+                   "não é um dispositivo de caractere"}),
     [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
 
 // A full disk, on a small memory file system of the test's own: the old

@@ -178,6 +178,68 @@ sleep 0.5
 kill -0 "$pid" || fail "the window ended during the job"
 echo "ok: Cancelar ended the dry run after $drawn dots"
 
+# A slow drawing opened during a job: the conversion runs apart, and
+# "Cancelar" still stops the job at once. The job mills (motors on), so the
+# trace shows each of its steps; the drawing takes seconds to convert.
+check1=(21 256)     # Ativar Motores
+click "${check1[@]}"
+sleep 0.3
+slow=$work/lento.plt
+{
+  printf 'IN;PU0,0;'
+  for _ in $(seq 1 12000); do printf 'CI900,0.5;'; done
+} >"$slow"
+click "${command1[@]}"
+# The job mills: the data register takes its steps.
+for _ in $(seq 1 100); do
+  [ "$(writes 888 0 | wc -w)" -ge 20 ] && break
+  sleep 0.1
+done
+[ "$(writes 888 0 | wc -w)" -ge 20 ] || fail "the job did not mill"
+click_menu "$abrir"
+timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
+  fail "the open dialog did not show the second time"
+sleep 0.3
+xdotool type --delay 5 "$slow"
+xdotool key Return
+timeout 10 xdotool search --sync --onlyvisible --name 'Convertendo' >/dev/null ||
+  fail "the conversion showed no progress"
+echo "ok: the conversion shows its progress"
+# The window's thread is free: the trace still grows (the 100 ms poll and
+# the job). The click lands just after a fresh line is seen.
+size=$(stat -c %s "$trace")
+for _ in $(seq 1 100); do
+  [ "$(stat -c %s "$trace")" != "$size" ] && break
+  sleep 0.02
+done
+[ "$(stat -c %s "$trace")" != "$size" ] || fail "the trace stood still during the conversion"
+before=$(tail -n 1 "$trace" | awk '{print $1}')
+click "${cancel[@]}"
+sleep 1
+last=$(awk '$2 == "W" {t = $1} END {print t}' "$trace")
+late=$(( (last - before) / 1000000 ))
+[ "$late" -le 200 ] || fail "the job wrote to the port ${late} ms after Cancelar"
+xdotool search --onlyvisible --name 'Convertendo' >/dev/null ||
+  fail "the conversion ended with the job"
+kill -0 "$pid" || fail "the window ended"
+echo "ok: Cancelar stopped the job within ${late} ms while the drawing was converted"
+# The conversion ends on its own and says so; its plot file is chosen.
+for _ in $(seq 1 600); do
+  xdotool search --onlyvisible --name 'Convertendo' >/dev/null || break
+  sleep 0.1
+done
+box=$(timeout 60 xdotool search --sync --onlyvisible --name '^portmill$' | head -1) ||
+  fail "no message at the end of the conversion"
+xdotool windowactivate --sync "$box" 2>/dev/null || true
+xdotool key Return
+for _ in $(seq 1 50); do
+  title=$(xprop -id "$win" _NET_WM_NAME 2>/dev/null || true)
+  [[ $title == *"$work/lento.red"* ]] && break
+  sleep 0.1
+done
+[[ $title == *"$work/lento.red"* ]] || fail "after the conversion the title is '$title'"
+echo "ok: the converted drawing is the chosen file"
+
 # "Sair" ends the program.
 click_menu "$sair"
 for _ in $(seq 1 50); do
