@@ -140,7 +140,7 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     mw.box = [this](const std::string& text, const std::string& title) { ShowMachineMessage(text, title); };
     mw.handOff = [this] { HandOff(); };
     machine_ = std::make_unique<MachineThread>(st_, *port_, *clock_, mo, std::move(mw),
-                                               MachineThread::Values{});
+                                               RunSettings{});
     // The machine thread asks for the window through a pipe, whatever the
     // window's thread is doing: its event loop, a dialog's, a message box's.
     auto* asks = new QSocketNotifier(machine_->notifyFd(), QSocketNotifier::Read, this);
@@ -231,7 +231,7 @@ void Form1::BuildControls() {
     Cancel_->setFont(WindowFont(12, true));
     Place(Cancel_, 120, 2460, 1575, 1035);
     connect(Cancel_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Always, Cancel_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Always, CancelRun); });
     // Esc stops a job, a scan or a move as "Cancelar" does.
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, Cancel_, &QToolButton::click);
@@ -240,7 +240,7 @@ void Form1::BuildControls() {
     Place(Check1_, 120, 3720, 1575, 255);
     connect(Check1_, &QCheckBox::toggled, this, [this](bool on) {
         machine_->queue(MachineThread::Gate::Always,
-                        [m = machine_.get(), on](Context&) { m->values().check1 = on; });
+                        [m = machine_.get(), on](Context&) { m->run().motorsOn = on; });
     });
 
     RedSign(inner, "Label7", "+", 60, 4020);
@@ -255,7 +255,7 @@ void Form1::BuildControls() {
     connect(Slider1_, &QSlider::valueChanged, this, &Form1::Slider1_Change);
     connect(Slider1_, &QSlider::valueChanged, this, [this](int v) {
         machine_->queue(MachineThread::Gate::Always,
-                        [m = machine_.get(), v](Context&) { m->values().slider1 = v; });
+                        [m = machine_.get(), v](Context&) { m->run().previewScale = v; });
     });
     connect(Slider1_, &QSlider::sliderReleased, this, &Form1::Slider1_Change);
 
@@ -270,7 +270,7 @@ void Form1::BuildControls() {
     Place(Slider2_, 180, 5160, 1455, 255);
     connect(Slider2_, &QSlider::valueChanged, this, [this](int v) {
         machine_->queue(MachineThread::Gate::Always,
-                        [m = machine_.get(), v](Context&) { m->values().slider2 = v; });
+                        [m = machine_.get(), v](Context&) { m->run().speed = v; });
     });
 
     Command1_ = Graphical<QToolButton>(inner, "Command1", pictures::LightningBolt(),
@@ -284,7 +284,7 @@ void Form1::BuildControls() {
             jobMenu_->BeforeJob();
             DropStalePreview();
         }
-        machine_->queue(MachineThread::Gate::Command1, Command1_Click);
+        machine_->queue(MachineThread::Gate::Command1, [](Context& c) { RunJob(c); });
     });
 
     // Top strip and canvas.
@@ -338,11 +338,11 @@ void Form1::BuildControls() {
     Command5_ = Named(new QPushButton(QStringLiteral("Calcular Limites"), Frame2_), "Command5");
     Place(Command5_, 2160, 420, 1455, 495);
     connect(Command5_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command5_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, [](Context& c) { ScanLimits(c); }); });
     Command2_ = Named(new QPushButton(QStringLiteral("Ir para o Limite"), Frame2_), "Command2");
     Place(Command2_, 2220, 1140, 1395, 435);
     connect(Command2_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command2_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, [](Context& c) { GoToLimit(c); }); });
 
     Frame1_ = Named(new QGroupBox(QStringLiteral("Home Status"), inner), "Frame1");
     Place(Frame1_, 6840, 6180, 1755, 1815);
@@ -370,11 +370,11 @@ void Form1::BuildControls() {
     Command3_ = Named(new QPushButton(QStringLiteral("Home Z"), inner), "Command3");
     Place(Command3_, 6960, 7200, 1575, 315);
     connect(Command3_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command3_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, HomeZ); });
     Command4_ = Named(new QPushButton(QStringLiteral("Home XY"), inner), "Command4");
     Place(Command4_, 6960, 7620, 1575, 315);
     connect(Command4_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command4_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, HomeXY); });
 
     MotorJog_ = Named(new QGroupBox(QStringLiteral("Motor Jog"), inner), "MotorJog");
     Place(MotorJog_, 8700, 6180, 3135, 1815);
@@ -406,17 +406,17 @@ void Form1::BuildControls() {
     Paint(Command8_, orange);
     Place(Command8_, 2400, 300, 615, 495);
     connect(Command8_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_Click); });
-    Command8_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_KeyPress); };
-    Command8_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_KeyUp); };
+            [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZUp); });
+    Command8_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZUp); };
+    Command8_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, ReleaseZ); };
     Command9_ = Graphical<KeyButton>(MotorJog_, "Command9",
                                      pictures::JogArrow(pictures::Arrow::Down), QString());
     Paint(Command9_, orange);
     Place(Command9_, 2400, 1140, 615, 495);
     connect(Command9_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_Click); });
-    Command9_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_KeyPress); };
-    Command9_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_KeyUp); };
+            [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZDownAndRelease); });
+    Command9_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZDown); };
+    Command9_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, ReleaseZ); };
     auto* label11 = Named(new QLabel(QStringLiteral("Z"), MotorJog_), "Label11");
     label11->setFont(WindowFont(9.75, true));
     PlaceAuto(label11, 2640, 840);
@@ -444,12 +444,11 @@ void Form1::BuildControls() {
 
     // Every text the core reads reaches it, whoever set it: the operator,
     // the program, or the core itself (then the same value comes back).
-    for (auto [n, t] : {std::pair{1, Text1_}, std::pair{2, Text2_}, std::pair{3, Text3_}}) {
-        connect(t, &QLineEdit::textChanged, this, [this, n = n](const QString& text) {
+    for (auto [t, field] : {std::pair{Text1_, &RunSettings::limitX}, std::pair{Text2_, &RunSettings::limitY},
+                            std::pair{Text3_, &RunSettings::divisor}}) {
+        connect(t, &QLineEdit::textChanged, this, [this, field = field](const QString& text) {
             machine_->queue(MachineThread::Gate::Always,
-                            [m = machine_.get(), n, v = text.toStdString()](Context&) {
-                                m->values().text[static_cast<std::size_t>(n)] = v;
-                            });
+                            [m = machine_.get(), field, v = text.toStdString()](Context&) { m->run().*field = v; });
         });
     }
 
@@ -507,7 +506,7 @@ void Form1::SetCaption(const std::string& caption) {
     caption_ = caption;
     setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
     machine_->queue(MachineThread::Gate::Always,
-                    [m = machine_.get(), caption](Context&) { m->values().caption = caption; });
+                    [m = machine_.get(), caption](Context&) { m->run().plotFile = caption; });
 }
 
 bool Form1::LampVisible(int i) const {
@@ -1012,7 +1011,7 @@ void Form1::ReportPortFault() {
         machine_->publishPortStatus();
         if (fault.empty() || portFaultShown_) return;
         portFaultShown_ = true;
-        c.ui.MsgBox(fault, kMsgTitle);
+        c.events.Message(fault);
     });
 }
 

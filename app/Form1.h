@@ -13,7 +13,7 @@
 #include "job/Estimate.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
-#include "motion/Controls.h"
+#include "motion/MachineEvents.h"
 #include "motion/MachineState.h"
 #include "motion/Records.h"
 #include "port/Port.h"
@@ -50,7 +50,7 @@ class Form1 final : public QMainWindow {
 public:
     struct Options {
         // Timer1 runs as a 100 ms timer of the event loop. Tests turn it off
-        // and set clockTicks, so the poll follows the clock inside DoEvents().
+        // and set clockTicks, so the poll follows the clock at each turn of the pump.
         bool startTimer = true;
         bool clockTicks = false;
         // Tests on the virtual clock: at each pump of the machine thread the

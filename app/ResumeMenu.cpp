@@ -61,9 +61,9 @@ void Form1::UpdateJobMenu() {
 }
 
 // Both are taken by the machine thread at its next pump, like every click.
-void Form1::Pausar_Click() { machine_->queue(MachineThread::Gate::Always, Pause_Click); }
+void Form1::Pausar_Click() { machine_->queue(MachineThread::Gate::Always, PauseJob); }
 
-void Form1::Continuar_Click() { machine_->queue(MachineThread::Gate::Always, Continue_Click); }
+void Form1::Continuar_Click() { machine_->queue(MachineThread::Gate::Always, ContinueJob); }
 
 void Form1::SetJobPaused(bool paused, std::uint64_t statement) {
     paused_ = paused;

@@ -29,8 +29,8 @@ double passCost(long passes, bool ramps = false) {
         st.Settings.accel = kBenchAccel;
         st.Settings.startRate = kBenchStartRate;
     }
-    m.ui().check1 = true;
-    m.ui().slider2 = 0;
+    m.run().motorsOn = true;
+    m.run().speed = 0;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(passes - 1);
     st.TargetY = st.TargetX * 0.37;
@@ -46,8 +46,8 @@ void periodAccuracy(int speed, long steps) {
     TimingPort port(clock, kDataReg, static_cast<std::size_t>(steps) + 1);
     HeadlessMachine m(port, clock);
     MachineState& st = m.state();
-    m.ui().check1 = true;
-    m.ui().slider2 = speed;
+    m.run().motorsOn = true;
+    m.run().speed = speed;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(steps);
     st.TargetY = st.TargetX / 3;

@@ -90,7 +90,9 @@ public:
 
     // The machine, once open() has succeeded.
     Context& context() { return machine_->context(); }
-    HeadlessControls& ui() { return machine_->ui(); }
+    RunSettings& run() { return machine_->run(); }
+    HeadlessEvents& events() { return machine_->events(); }
+    HeadlessPump& pump() { return machine_->pump(); }
     MachineState& state() { return machine_->state(); }
     Clock& clock() { return *clock_; }
     // The simulated machine, or null when the port is a real one.

@@ -273,7 +273,7 @@ TEST_F(Window, CancelFromInsideTheJobEndsIt) {
     click("Command1");
     EXPECT_GE(pumps, 200);
     EXPECT_LE(pumpsAfterCancel, 2) << "the job stops at its next test of the flag";
-    EXPECT_EQ(form_->state().CancelRequested, -1);
+    EXPECT_TRUE(form_->state().CancelRequested);
     EXPECT_EQ(form_->state().TargetX, 0);
     EXPECT_EQ(form_->state().TargetY, 0);
     EXPECT_EQ(form_->statements().size(), 0U);
@@ -296,7 +296,7 @@ TEST_F(Window, CancelFromInsideTheJobEndsIt) {
     };
     form_->activateWindow();
     click("Command1");
-    EXPECT_EQ(form_->state().CancelRequested, -1);
+    EXPECT_TRUE(form_->state().CancelRequested);
     EXPECT_LT(pumps, 110);
 }
 
@@ -508,7 +508,10 @@ TEST_F(Window, TheXYArrowsDoNothing) {
 
 TEST_F(Window, HomeButtonsReachTheirHandlers) {
     // Home Z with the top switch already shown writes nothing.
-    form_->run([](Context& c) { c.ui.SetLampVisible(5, true); });
+    form_->run([](Context& c) {
+        c.st.LimitBits[5] = 1;
+        c.events.SwitchesRead(c.st.LimitBits);
+    });
     click("Command3");
     EXPECT_TRUE(trace_->accesses().empty());
     // Home XY ends with every coil released.
@@ -533,21 +536,21 @@ TEST_F(Window, BusyPointerWhileTheCoreAsks) {
 TEST_F(Window, ThePumpRunsTheEventLoopAtMostOnceAMillisecond) {
     form_->run([this](Context& c) {
         const long long before = form_->pumpsRun();
-        c.ui.DoEvents();
-        c.ui.DoEvents();
-        c.ui.DoEvents();
+        c.pump.turn();
+        c.pump.turn();
+        c.pump.turn();
         EXPECT_EQ(form_->pumpsRun() - before, 1);
         clock_->waitUntilNs(clock_->nowNs() + 999'999);
-        c.ui.DoEvents();
+        c.pump.turn();
         EXPECT_EQ(form_->pumpsRun() - before, 1);
         clock_->waitUntilNs(clock_->nowNs() + 1);
-        c.ui.DoEvents();
+        c.pump.turn();
         EXPECT_EQ(form_->pumpsRun() - before, 2);
         // The poll ticks from the pump follow the clock.
         sim_.setZTop(0);
         clock_->waitUntilNs(clock_->nowNs() + 100'000'000);
-        c.ui.DoEvents();
-        EXPECT_TRUE(c.ui.LampVisible(5));
+        c.pump.turn();
+        EXPECT_TRUE(c.events.TopSwitchLit());
     });
     form_->settle();
     EXPECT_TRUE(form_->LampVisible(5));

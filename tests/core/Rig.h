@@ -37,7 +37,9 @@ struct Rig {
     TracePort trace;
     HeadlessMachine machine;
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
 };
 

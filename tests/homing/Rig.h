@@ -70,7 +70,9 @@ struct Rig {
     ProbePort probe{trace};
     HeadlessMachine machine{probe, clock};
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
 };
 

@@ -21,13 +21,15 @@ struct Rig {
     TracePort port{sim, [this] { return clock.nowNs(); }};
     HeadlessMachine machine{port, clock};
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
     std::vector<std::string> dots;  // "x y colour"
 
     Rig() {
         port.setRecordReads(false);
-        ui.onDot = [this](float x, float y, std::uint32_t colour) {
+        events.onDot = [this](float x, float y, std::uint32_t colour) {
             char buf[80];
             std::snprintf(buf, sizeof buf, "%.9g %.9g %u", static_cast<double>(x),
                           static_cast<double>(y), colour);
@@ -37,7 +39,7 @@ struct Rig {
 
     std::vector<std::string> listEntries() const {
         std::vector<std::string> out;
-        for (std::size_t i = 0; i < ui.list.size(); ++i) out.emplace_back(ui.list.at(i));
+        for (std::size_t i = 0; i < events.list.size(); ++i) out.emplace_back(events.list.at(i));
         return out;
     }
 };
