@@ -35,6 +35,7 @@ class Canvas;
 class JobMenu;
 class KeyButton;
 class PortSwitch;
+class ResumeMenu;
 class SettingsStore;
 class LinkLabel;
 class StatementModel;
@@ -87,8 +88,6 @@ public:
     void SetMotorJogEnabled(bool enabled);
     void SetOperationRunning(Operation op);
     void SetWaitCursor(bool on);
-    void SetJobPaused(bool paused, std::uint64_t statement);
-    void JobEnded(const StopPoint& at);
 
     // Queues fn to run on the machine thread at its next pump (or at once
     // when it is idle), with the context every operation works on.
@@ -107,12 +106,8 @@ public:
     // Where the machine stands, as the machine thread last said.
     const MachinePosition& machinePosition() const { return machinePosition_; }
 
-    // The menu "Trabalho" (JobMenu.cpp). Where the last job stopped, as kept
-    // in the settings (statement 0 when nothing is kept).
-    static StopPoint SavedStopPoint();
-    // "Começar da declaração…" asks the operator for N through this when it
-    // is set (tests), instead of the dialog; 0 means cancelled.
-    std::function<std::uint64_t(std::uint64_t proposed)> askStatement;
+    // The operation running, as the machine thread last said.
+    Operation running() const { return running_; }
 
     // Only while the machine thread is idle or waits at a pump.
     MachineState& state() { return st_; }
@@ -122,8 +117,11 @@ public:
     const Canvas& canvas() const { return *Picture1_; }
     const StatementModel& statements() const { return *model_; }
     QFileDialog& dialogo() { return *dialogo_; }
-    // The "Trabalho" menu and what goes with it.
+    // The "Trabalho" menu and what goes with it; its pause and resume items.
     JobMenu& jobMenu() { return *jobMenu_; }
+    ResumeMenu& resumeMenu() { return *resumeMenu_; }
+    // The port the window drives, which "Porta…" exchanges.
+    PortSwitch& portSwitch() { return *portSwitch_; }
 
     // Brings the screen up to date at once: what the machine thread showed,
     // the canvas and the list (the newest entry selected), which otherwise
@@ -155,6 +153,10 @@ public:
     // Blocks until the worker has finished every estimate it holds (tests,
     // and the window's end).
     void waitForEstimates();
+    // Asks for an estimate of the chosen file with the present settings.
+    void StartEstimate();
+    // A modal message box with one OK button.
+    void ShowMessage(const std::string& text, const std::string& title);
 
     // Test hooks: run on the window's thread at every pump in lockstep, and
     // in place of ending the process.
@@ -180,16 +182,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    friend class JobMenu;
-
     void BuildControls();
     void BuildMenu();
-    void BuildJobMenu();
-    void UpdateJobMenu();
-    void Pausar_Click();
-    void Continuar_Click();
-    void ComecarDa_Click();
-    static void SaveStopPoint(const StopPoint& at);
     void Form_Load();
     void ApplyEnabled();
     // A button about to be disabled hands the keyboard focus to the window
@@ -211,9 +205,7 @@ private:
     std::int64_t Now() const;
     void UpdatePortStatus();
     void UpdateProgressStatus();
-    void StartEstimate();
     void EstimateArrived(const JobEstimate& e, const QImage& preview, const QString& stamp);
-    void ShowMessage(const std::string& text, const std::string& title);
     // The chosen file as it is now on disk (path, time, size), and the same
     // for the file the preview was drawn from.
     QString FileStamp() const;
@@ -260,7 +252,6 @@ private:
 
     std::int64_t jobStartNs_ = 0;
     std::int64_t jobEndNs_ = 0;
-    bool portFaultShown_ = false;  // the machine thread's
 
     EstimateWorker* estimates_ = nullptr;
     std::string runningFile_;  // the plot file the running operation reads
@@ -302,12 +293,7 @@ private:
     StatusField* portStatus_ = nullptr;
     StatusField* progressStatus_ = nullptr;
     StatusField* estimateStatus_ = nullptr;
-    QLabel* jobStatus_ = nullptr;
     QLabel* realTimeStatus_ = nullptr;
-    QAction* Pausar_ = nullptr;
-    QAction* Continuar_ = nullptr;
-    QAction* ComecarDa_ = nullptr;
-    bool paused_ = false;
     std::uint64_t jobFrom_ = 1;  // the statement the estimate counts from
     // The window's copies: the settings as the operator last set them (the
     // machine thread gets each change queued), and where the machine stands
@@ -318,6 +304,7 @@ private:
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;
     JobMenu* jobMenu_ = nullptr;
+    ResumeMenu* resumeMenu_ = nullptr;
     // List1's entries already in the list record, and whether List1 was
     // cleared since (the record is then written anew).
     QPointer<QWidget> focusBeforeOperation_;

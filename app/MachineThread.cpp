@@ -10,7 +10,6 @@ namespace {
 // Running the window's pump costs far more than a step: in lockstep it runs
 // at most once a millisecond of the clock.
 constexpr std::int64_t kPumpIntervalNs = 1'000'000;
-constexpr std::int16_t kAllCoilsOffControl = 11;
 // The window's backlog at which the machine thread waits for it, and to
 // which it must come down again: a list row or a lamp is an update, a dot
 // an eighth of one. Far more than the window takes in a refresh at any
@@ -24,8 +23,8 @@ std::size_t Backlog(const WindowBatch& b) { return b.updates.size() + b.dots.siz
 
 void CoilGuard::vbOut(std::int16_t address, std::int16_t value) {
     inner_.vbOut(address, value);
-    if (address == kDataReg) dataOn_ = value != 0;
-    if (address == kControlReg) controlOn_ = value != kAllCoilsOffControl;
+    if (address == kDataReg) dataOn_ = value != wiring::kDataAllOff;
+    if (address == kControlReg) controlOn_ = value != wiring::kControlAllOff;
 }
 
 MachineThread::MachineThread(MachineState& st, Port& port, Clock& clock, Options options,
@@ -136,7 +135,12 @@ bool MachineThread::releaseAndStop(std::int64_t timeoutMs) {
     release_ = true;
     stopAsked_.store(true);
     cv_.notify_all();
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return released_; });
+    if (cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return released_; })) return true;
+    // A machine thread that does not answer (a port that hangs in the
+    // kernel) is left; the coils are switched off from here.
+    lock.unlock();
+    wiring::SwitchAllCoilsOff(guard_.inner());
+    return false;
 }
 
 StopPoint MachineThread::releasedJobPoint() const {
@@ -209,8 +213,8 @@ void MachineThread::apply(Queued& q) {
         tick();
         return;
     }
-    // A click counts only where the one-thread window would have taken it:
-    // a button that an operation locked takes no click meanwhile.
+    // A click counts only where its button is enabled: a button that an
+    // operation locked takes no click meanwhile.
     const bool idle = running_ == Operation::None;
     switch (q.gate) {
         case Gate::Always: break;

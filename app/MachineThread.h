@@ -64,6 +64,7 @@ public:
     std::string describe() const override { return inner_.describe(); }
     // Something other than every coil off was written last.
     bool energised() const { return dataOn_ || controlOn_; }
+    Port& inner() { return inner_; }
 
 private:
     Port& inner_;
@@ -131,7 +132,8 @@ public:
     bool handingOff() const { return handingOff_.load(); }
     // Ends the machine thread at its next wait: every coil that may be on is
     // switched off (data 0, control 11) and nothing else is written. Returns
-    // once done, or false when the thread did not answer within the time.
+    // once done; false when the thread did not answer within the time, after
+    // switching every coil off from the calling thread.
     bool releaseAndStop(std::int64_t timeoutMs);
     // Where the job stood when releaseAndStop() ended the thread inside it
     // (statement 0 when no job ran).
@@ -139,6 +141,10 @@ public:
     // Whether the machine thread runs at real-time priority, and why not.
     bool realTime() const { return realTime_.load(); }
     std::string realTimeNote() const;
+
+    // Whether the port's fault has been shown in a message box; a new port
+    // forgets it (the machine thread only).
+    bool portFaultShown = false;
 
     // Runs on the machine thread at each pump (benchmarks).
     std::function<void()> onMachinePump;

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
 
     const long passes = quick ? 200'000 : 2'000'000;
     const std::string walks = "median of 3 walks of " + std::to_string(passes) +
-                              " passes; headless controls, virtual clock, simulated machine";
+                              " passes; headless pump, virtual clock, simulated machine";
     const double plain = bench::MedianOfThree([passes] { return passCost(passes); });
     Row("MoveToTarget cost per pass, speed 0", plain, "ns", walks);
     const double ramped = bench::MedianOfThree([passes] { return passCost(passes, true); });

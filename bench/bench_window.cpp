@@ -133,7 +133,7 @@ void SetSpeed(Form1& f, int slider2, bool motors) {
     f.findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(motors);
 }
 
-// The same work without the window: headless controls on the real clock,
+// The same work without the window: headless events and pump on the real clock,
 // the simulated machine, the plot file in the caption.
 struct Headless {
     SimulatedMachine port;

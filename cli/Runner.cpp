@@ -372,8 +372,7 @@ int Session::finish(std::uint64_t statements) {
     if (!stopped && CaughtSignal() != 0) {
         // Told to stop while the records were being put in place: the
         // machine is released all the same, past the closed trace.
-        port_->vbOut(kDataReg, 0);
-        port_->vbOut(kControlReg, kZRelease);
+        wiring::SwitchAllCoilsOff(*port_);
     }
     return ok ? kExitOk : kExitFile;
 }

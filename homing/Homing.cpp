@@ -6,8 +6,9 @@ namespace pm {
 
 namespace {
 
-constexpr int kYHomeBit = 8;   // status bit 3: 1 while the Y switch is open
-constexpr int kXHomeBit = 16;  // status bit 4: 1 while the X switch is open
+// Status bits 3 and 4: 1 while the Y and the X switch are open.
+constexpr int kYHomeBit = wiring::kYHomeStatusBit;
+constexpr int kXHomeBit = wiring::kXHomeStatusBit;
 // Home XY drives two Z lines at once, which holds the Z motor without
 // turning it.
 constexpr std::int16_t kHomeXYControl = 1;

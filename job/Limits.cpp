@@ -28,14 +28,14 @@ std::string WholeNumberText(double v) {
     return buf;
 }
 
-struct Extent {
+struct Largest {
     double x = 0;
     double y = 0;
 };
 
 // Handles one statement of the scan: the same cutting as the job, the pair
 // taken in file units as the target, and the extent grown by it.
-void HandleScanStatement(Context& c, std::string_view text, Extent& largest, PlotRun& run) {
+void HandleScanStatement(Context& c, std::string_view text, Largest& largest, PlotRun& run) {
     MachineState& s = c.st;
     const Statement st = CutStatement(text);
     if (st.penUp) s.MoveMode = "M";
@@ -64,7 +64,7 @@ PlotRun ScanLimits(Context& c) {
     if (!OpenPlotFile(c, file, run)) return run;
     s.CurrentX = 0;
     s.CurrentY = 0;
-    Extent largest;
+    Largest largest;
 
     StatementBuffer statement;
     for (;;) {

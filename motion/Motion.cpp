@@ -190,10 +190,7 @@ void FinishJob(Context& c) {
     c.events.PlotStartAllowed(true);
 }
 
-void ReleaseMotors(Context& c) {
-    c.port.vbOut(kDataReg, 0);
-    c.port.vbOut(kControlReg, kZRelease);
-}
+void ReleaseMotors(Context& c) { wiring::SwitchAllCoilsOff(c.port); }
 
 bool BeginOperation(Context& c, Operation op) {
     if (c.st.Running != Operation::None) return false;

@@ -35,7 +35,7 @@ private:
     Port& inner_;
 };
 
-// The simulated router behind a trace, the virtual clock, headless controls
+// The simulated router behind a trace, the virtual clock, headless events and pump
 // with the switch poll on the clock's 100 ms tick, as the program starts.
 struct Rig {
     explicit Rig(const SimulatedMachine::Setup& setup = {}) : sim(setup) {}

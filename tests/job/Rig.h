@@ -14,7 +14,8 @@
 namespace pm::test {
 
 // One machine on the bench: state, simulated router behind a trace, the
-// virtual clock and the headless controls with the 100 ms poll wired in.
+// virtual clock, the run settings, and the headless events and pump with the
+// 100 ms poll wired in.
 struct Rig {
     SimulatedMachine sim;
     VirtualClock clock;

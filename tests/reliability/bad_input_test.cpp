@@ -54,7 +54,7 @@ private:
     fs::path path_;
 };
 
-// The machine, the controls and the clock as the headless runner has them,
+// The machine, its events and pump and the clock as the headless runner has them,
 // with the motors on so that a wrong move shows on the simulated machine.
 struct Bench {
     HeadlessMachine machine;
