@@ -25,7 +25,7 @@
 
 namespace pm {
 
-JobMenu::JobMenu(Form1& form, Widgets widgets, std::shared_ptr<SettingsStore> store, QString portName)
+JobMenu::JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsStore> store, QString portName)
     : QObject(&form), form_(form), widgets_(widgets), store_(std::move(store)), portName_(std::move(portName)) {
     menu_ = form.menuBar()->addMenu(QStringLiteral("Trabalho"));
     menu_->setObjectName(QStringLiteral("Trabalho"));

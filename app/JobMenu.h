@@ -35,7 +35,7 @@ public:
         QWidget* canvas = nullptr;  // the mouse wheel over it changes the scale
     };
     // portName: the name of the port the window drives now.
-    JobMenu(Form1& form, Widgets widgets, std::shared_ptr<SettingsStore> store, QString portName);
+    JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsStore> store, QString portName);
     ~JobMenu() override;
     JobMenu(const JobMenu&) = delete;
     JobMenu& operator=(const JobMenu&) = delete;

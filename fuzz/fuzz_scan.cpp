@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const long long cap = 2 * static_cast<long long>(size) + 4;
     pm::fuzz::PumpWatch watch(rig, cap + 1, 0);
 
-    const pm::PlotRun run = pm::RunScan(rig.ctx);
+    const pm::PlotRun run = pm::ScanLimits(rig.ctx);
 
     PM_FUZZ_CHECK(run.end == pm::PlotEnd::EndOfFile, "the scan did not reach the end of the file");
     PM_FUZZ_CHECK(watch.pumps() <= cap, "the scan pumped more than twice a character");
