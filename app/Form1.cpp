@@ -20,22 +20,20 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 
 #include "app/Canvas.h"
 #include "app/Contact.h"
 #include "app/DrawingConversion.h"
+#include "app/EndSignals.h"
 #include "app/EstimateWorker.h"
 #include "app/FileChoice.h"
 #include "app/JobMenu.h"
 #include "app/OpenDialog.h"
 #include "app/PortSwitch.h"
 #include "app/PreviewPainter.h"
+#include "app/ResumeMenu.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
 #include "app/StatusField.h"
@@ -52,68 +50,6 @@
 
 namespace pm {
 namespace {
-
-// The layout is given in twips; at 96 dpi a pixel is 15 of them.
-constexpr int Px(int twips) { return twips / 15; }
-
-void Place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
-}
-
-// A label sized to its text.
-void PlaceAuto(QWidget* w, int left, int top) {
-    w->move(Px(left), Px(top));
-    w->adjustSize();
-}
-
-// "MS Sans Serif" where the desktop has it, else its sans font.
-QFont WindowFont(double points, bool bold) {
-    QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
-                   QStringLiteral("Sans Serif")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
-template <typename W>
-W* Named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QLabel* RedSign(QWidget* parent, const char* name, const char* text, int left, int top) {
-    auto* l = Named(new QLabel(QString::fromLatin1(text), parent), name);
-    l->setFont(WindowFont(12, true));
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    l->setPalette(p);
-    PlaceAuto(l, left, top);
-    return l;
-}
-
-// A graphical button: a picture over its caption on its own face colour.
-template <typename B>
-B* Graphical(QWidget* parent, const char* name, const QPixmap& picture, const QString& caption) {
-    auto* b = Named(new B(parent), name);
-    b->setIcon(QIcon(picture));
-    b->setIconSize(QSize(32, 32));
-    b->setText(caption);
-    b->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly
-                                            : Qt::ToolButtonTextUnderIcon);
-    b->setFocusPolicy(Qt::StrongFocus);
-    return b;
-}
-
-void Paint(QWidget* w, QColor face) {
-    // Disabled, the button keeps the plain grey face, so a locked pad shows.
-    QPalette p = w->palette();
-    p.setColor(QPalette::Active, QPalette::Button, face);
-    p.setColor(QPalette::Inactive, QPalette::Button, face);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
 
 // The text of a number as the pointer read-out writes it: whole numbers
 // without a point, others with up to seven significant digits.
@@ -141,7 +77,7 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     mw.box = [this](const std::string& text, const std::string& title) { ShowMachineMessage(text, title); };
     mw.handOff = [this] { HandOff(); };
     machine_ = std::make_unique<MachineThread>(st_, *port_, *clock_, mo, std::move(mw),
-                                               MachineThread::Values{});
+                                               RunSettings{});
     // The machine thread asks for the window through a pipe, whatever the
     // window's thread is doing: its event loop, a dialog's, a message box's.
     auto* asks = new QSocketNotifier(machine_->notifyFd(), QSocketNotifier::Read, this);
@@ -167,8 +103,18 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(false); });
 
     Form_Load();
-    jobMenu_ = new JobMenu(*this, options_.settings, QString::fromStdString(options_.portName));
-    BuildJobMenu();
+    jobMenu_ = new JobMenu(*this, {Text3_, Slider2_, Slider1_, Check1_, Picture1_}, options_.settings,
+                           QString::fromStdString(options_.portName));
+    ResumeMenu::Window rw;
+    rw.running = [this] { return running_; };
+    rw.plotFile = [this] { return caption_; };
+    rw.message = [this](const std::string& text) { ShowMessage(text, kMsgTitle); };
+    rw.estimateFrom = [this](std::uint64_t from) {
+        jobFrom_ = from;
+        StartEstimate();
+    };
+    rw.parent = this;
+    resumeMenu_ = new ResumeMenu(*jobMenu_, *statusBar(), *machine_, std::move(rw));
 
     // The duration depends on the speed, the divisor and whether the motors
     // run (the lifts): a change of any of them asks for a new estimate.
@@ -236,7 +182,7 @@ void Form1::BuildControls() {
     Cancel_->setFont(WindowFont(12, true));
     Place(Cancel_, 120, 2460, 1575, 1035);
     connect(Cancel_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Always, Cancel_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Always, CancelRun); });
     // Esc stops a job, a scan or a move as "Cancelar" does.
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, Cancel_, &QToolButton::click);
@@ -245,7 +191,7 @@ void Form1::BuildControls() {
     Place(Check1_, 120, 3720, 1575, 255);
     connect(Check1_, &QCheckBox::toggled, this, [this](bool on) {
         machine_->queue(MachineThread::Gate::Always,
-                        [m = machine_.get(), on](Context&) { m->values().check1 = on; });
+                        [m = machine_.get(), on](Context&) { m->run().motorsOn = on; });
     });
 
     RedSign(inner, "Label7", "+", 60, 4020);
@@ -260,7 +206,7 @@ void Form1::BuildControls() {
     connect(Slider1_, &QSlider::valueChanged, this, &Form1::Slider1_Change);
     connect(Slider1_, &QSlider::valueChanged, this, [this](int v) {
         machine_->queue(MachineThread::Gate::Always,
-                        [m = machine_.get(), v](Context&) { m->values().slider1 = v; });
+                        [m = machine_.get(), v](Context&) { m->run().previewScale = v; });
     });
     connect(Slider1_, &QSlider::sliderReleased, this, &Form1::Slider1_Change);
 
@@ -275,7 +221,7 @@ void Form1::BuildControls() {
     Place(Slider2_, 180, 5160, 1455, 255);
     connect(Slider2_, &QSlider::valueChanged, this, [this](int v) {
         machine_->queue(MachineThread::Gate::Always,
-                        [m = machine_.get(), v](Context&) { m->values().slider2 = v; });
+                        [m = machine_.get(), v](Context&) { m->run().speed = v; });
     });
 
     Command1_ = Graphical<QToolButton>(inner, "Command1", pictures::LightningBolt(),
@@ -289,7 +235,7 @@ void Form1::BuildControls() {
             jobMenu_->BeforeJob();
             DropStalePreview();
         }
-        machine_->queue(MachineThread::Gate::Command1, Command1_Click);
+        machine_->queue(MachineThread::Gate::Command1, [](Context& c) { RunJob(c); });
     });
 
     // Top strip and canvas.
@@ -325,7 +271,7 @@ void Form1::BuildControls() {
     // Bottom row.
     auto* label1 = Named(new QLabel(QStringLiteral("Dividir cordenadas por:"), inner), "Label1");
     Place(label1, 180, 7140, 2535, 255);
-    Text3_ = Named(new QLineEdit(QStringLiteral("3.55"), inner), "Text3");
+    Text3_ = Named(new QLineEdit(QString::fromLatin1(RunSettings::kDefaultDivisor), inner), "Text3");
     Place(Text3_, 180, 7560, 2475, 315);
 
     Frame2_ = Named(new QGroupBox(QStringLiteral(" Limites "), inner), "Frame2");
@@ -343,11 +289,11 @@ void Form1::BuildControls() {
     Command5_ = Named(new QPushButton(QStringLiteral("Calcular Limites"), Frame2_), "Command5");
     Place(Command5_, 2160, 420, 1455, 495);
     connect(Command5_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command5_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, [](Context& c) { ScanLimits(c); }); });
     Command2_ = Named(new QPushButton(QStringLiteral("Ir para o Limite"), Frame2_), "Command2");
     Place(Command2_, 2220, 1140, 1395, 435);
     connect(Command2_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command2_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, [](Context& c) { GoToLimit(c); }); });
 
     Frame1_ = Named(new QGroupBox(QStringLiteral("Home Status"), inner), "Frame1");
     Place(Frame1_, 6840, 6180, 1755, 1815);
@@ -375,11 +321,11 @@ void Form1::BuildControls() {
     Command3_ = Named(new QPushButton(QStringLiteral("Home Z"), inner), "Command3");
     Place(Command3_, 6960, 7200, 1575, 315);
     connect(Command3_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command3_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, HomeZ); });
     Command4_ = Named(new QPushButton(QStringLiteral("Home XY"), inner), "Command4");
     Place(Command4_, 6960, 7620, 1575, 315);
     connect(Command4_, &QPushButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::Idle, Command4_Click); });
+            [this] { machine_->queue(MachineThread::Gate::Idle, HomeXY); });
 
     MotorJog_ = Named(new QGroupBox(QStringLiteral("Motor Jog"), inner), "MotorJog");
     Place(MotorJog_, 8700, 6180, 3135, 1815);
@@ -411,17 +357,17 @@ void Form1::BuildControls() {
     Paint(Command8_, orange);
     Place(Command8_, 2400, 300, 615, 495);
     connect(Command8_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_Click); });
-    Command8_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_KeyPress); };
-    Command8_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command8_KeyUp); };
+            [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZUp); });
+    Command8_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZUp); };
+    Command8_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, ReleaseZ); };
     Command9_ = Graphical<KeyButton>(MotorJog_, "Command9",
                                      pictures::JogArrow(pictures::Arrow::Down), QString());
     Paint(Command9_, orange);
     Place(Command9_, 2400, 1140, 615, 495);
     connect(Command9_, &QToolButton::clicked, this,
-            [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_Click); });
-    Command9_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_KeyPress); };
-    Command9_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, Command9_KeyUp); };
+            [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZDownAndRelease); });
+    Command9_->onKeyPress = [this] { machine_->queue(MachineThread::Gate::MotorJog, JogZDown); };
+    Command9_->onKeyUp = [this] { machine_->queue(MachineThread::Gate::MotorJog, ReleaseZ); };
     auto* label11 = Named(new QLabel(QStringLiteral("Z"), MotorJog_), "Label11");
     label11->setFont(WindowFont(9.75, true));
     PlaceAuto(label11, 2640, 840);
@@ -449,12 +395,11 @@ void Form1::BuildControls() {
 
     // Every text the core reads reaches it, whoever set it: the operator,
     // the program, or the core itself (then the same value comes back).
-    for (auto [n, t] : {std::pair{1, Text1_}, std::pair{2, Text2_}, std::pair{3, Text3_}}) {
-        connect(t, &QLineEdit::textChanged, this, [this, n = n](const QString& text) {
+    for (auto [t, field] : {std::pair{Text1_, &RunSettings::limitX}, std::pair{Text2_, &RunSettings::limitY},
+                            std::pair{Text3_, &RunSettings::divisor}}) {
+        connect(t, &QLineEdit::textChanged, this, [this, field = field](const QString& text) {
             machine_->queue(MachineThread::Gate::Always,
-                            [m = machine_.get(), n, v = text.toStdString()](Context&) {
-                                m->values().text[static_cast<std::size_t>(n)] = v;
-                            });
+                            [m = machine_.get(), field, v = text.toStdString()](Context&) { m->run().*field = v; });
         });
     }
 
@@ -478,8 +423,8 @@ void Form1::BuildMenu() {
 }
 
 void Form1::Form_Load() {
-    Slider1_->setValue(5);  // refreshes Label8, so the scale is named from the start
-    Slider2_->setValue(20);
+    Slider1_->setValue(RunSettings::kDefaultScale);  // refreshes Label8, so the scale is named from the start
+    Slider2_->setValue(RunSettings::kDefaultSpeed);
     for (int i = 3; i <= 7; ++i) LE_[static_cast<std::size_t>(i)]->hide();
 }
 
@@ -512,7 +457,7 @@ void Form1::SetCaption(const std::string& caption) {
     caption_ = caption;
     setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
     machine_->queue(MachineThread::Gate::Always,
-                    [m = machine_.get(), caption](Context&) { m->values().caption = caption; });
+                    [m = machine_.get(), caption](Context&) { m->run().plotFile = caption; });
 }
 
 bool Form1::LampVisible(int i) const {
@@ -577,7 +522,7 @@ void Form1::ApplyEnabled() {
     Command2_->setEnabled(idle);
     Command4_->setEnabled(idle);
     Command3_->setEnabled(idle);
-    UpdateJobMenu();
+    if (resumeMenu_ != nullptr) resumeMenu_->Update();
     if (idle) ReturnFocus();
 }
 
@@ -597,187 +542,6 @@ void Form1::ShowMessage(const std::string& text, const std::string& title) {
                     QString::fromStdString(text), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MsgBox"));
     box.exec();
-}
-
-void Form1::ShowMachineMessage(const std::string& text, const std::string& title) {
-    // The machine thread waits for the answer; what it showed before the box
-    // is on the screen first.
-    ++insidePump_;
-    Drain();
-    refreshNow();
-    ShowMessage(text, title);
-    --insidePump_;
-}
-
-void Form1::HandOff() {
-    // Lockstep: the machine thread waits here as the one-thread program's
-    // pump did, while the window shows what it did and runs its events.
-    ++insidePump_;
-    Drain();
-    if (onPump) onPump();
-    QCoreApplication::processEvents();
-    --insidePump_;
-}
-
-bool Form1::Drain(std::int64_t budgetNs) {
-    // The updates go in the order the core made them; the dots of a batch
-    // before a clear are drawn before it. With a budget the window stops
-    // when it is spent and goes on at its next refresh, so that a job at
-    // speed 0, which shows more than the window can draw, never holds the
-    // event loop; without one it shows what the machine thread has made
-    // (while that thread waits, or twice the batch at most when it runs).
-    const auto start = std::chrono::steady_clock::now();
-    unsigned counted = 0;
-    auto spent = [&] {
-        return budgetNs > 0 && (++counted & 63U) == 0 &&
-               std::chrono::steady_clock::now() - start > std::chrono::nanoseconds(budgetNs);
-    };
-    auto drawDots = [&](std::size_t end, bool budgeted) {
-        for (; drainDot_ < end && drainDot_ < drain_.dots.size(); ++drainDot_) {
-            if (budgeted && spent()) return false;
-            const Dot& d = drain_.dots[drainDot_];
-            Picture1_->PSet(d.x, d.y, d.colour);
-            if (options_.records != nullptr) options_.records->dot(d.x, d.y, d.colour);
-        }
-        return true;
-    };
-    for (int taken = 0;;) {
-        if (drainUpdate_ >= drain_.updates.size() && drainDot_ >= drain_.dots.size()) {
-            if (budgetNs <= 0 && taken == 2) return false;
-            drain_ = machine_->take();
-            drainUpdate_ = 0;
-            drainDot_ = 0;
-            ++taken;
-            if (drain_.empty()) return true;
-            ScheduleRefresh();
-        }
-        while (drainUpdate_ < drain_.updates.size()) {
-            if (spent()) return false;
-            // Taken out first: a handler may run a nested event loop.
-            WindowUpdate u = std::move(drain_.updates[drainUpdate_++]);
-            if (u.kind == WindowUpdate::Kind::ClearPreview) drawDots(u.dotsBefore, false);
-            Show(u);
-        }
-        if (!drawDots(drain_.dots.size(), true)) return false;
-    }
-}
-
-void Form1::Show(WindowUpdate& u) {
-    using K = WindowUpdate::Kind;
-    switch (u.kind) {
-        case K::ClearPreview: Picture1_->Cls(); break;
-        case K::ListAdd: model_->add(u.text); break;
-        case K::ListClear: ListClear(); break;
-        case K::Lamp: SetLampVisible(u.n, u.on); break;
-        case K::Text: SetText(u.n, u.text); break;
-        case K::Command1Enabled: SetCommand1Enabled(u.on); break;
-        case K::MotorJogEnabled: SetMotorJogEnabled(u.on); break;
-        case K::Running:
-            runningFile_ = u.text;
-            OperationRunning(u.op, u.atNs);
-            break;
-        case K::WaitCursor: SetWaitCursor(u.on); break;
-        case K::Progress:
-            progressRead_ = u.read;
-            progressSize_ = u.size;
-            break;
-        case K::PortStatus:
-            portText_ = std::move(u.text);
-            portFault_ = std::move(u.fault);
-            UpdatePortStatus();
-            break;
-        case K::JobPaused: SetJobPaused(u.on, u.read); break;
-        case K::JobEnded: JobEnded(u.stop); break;
-        case K::Position:
-            machinePosition_ = u.position;
-            if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
-            break;
-    }
-}
-
-void Form1::ScheduleRefresh() {
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    refresh_.start(16);  // about 60 refreshes a second at most
-}
-
-void Form1::refreshNow() { Refresh(true); }
-
-void Form1::Refresh(bool force) {
-    // A window behind the machine draws for a few milliseconds at a time
-    // and comes back at once, after the events that wait.
-    constexpr std::int64_t kDrainBudgetNs = 6'000'000;
-    const bool shownAll = Drain(force ? 0 : kDrainBudgetNs);
-    refreshPending_ = !shownAll;
-    refresh_.stop();
-    if (!shownAll) refresh_.start(0);
-    Picture1_->update(Picture1_->contentsRect());
-    // A view lays out all its rows again when rows arrive, which grows with
-    // the list: the rows go over at most once per fifty times that cost, so
-    // a long job's list never takes more than a few percent of its time.
-    // Paced on the window's own time, whatever clock the machine runs on.
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
-    const std::int64_t wait = std::max<std::int64_t>(16'000'000, 50 * List1_->layoutNs());
-    if (force || now - lastPublishNs_ >= wait || now < lastPublishNs_) {
-        if (model_->publish()) {
-            lastPublishNs_ = now;
-            const QModelIndex last = model_->index(model_->rowCount() - 1);
-            List1_->setCurrentIndex(last);
-            List1_->scrollTo(last);
-        }
-    } else if (model_->hasUnpublished()) {
-        ScheduleRefresh();  // the newest rows follow a little later
-    }
-    UpdateProgressStatus();
-    UpdatePortStatus();
-}
-
-void Form1::UpdateProgressStatus() {
-    if (progressSize_ == 0) {
-        progressStatus_->clear();
-        return;
-    }
-    const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);
-    QString text = QStringLiteral("Lido: %1 %").arg(pct);
-    const bool running = running_ == Operation::Job;
-    const std::int64_t elapsed = (running ? Now() : jobEndNs_) - jobStartNs_;
-    text += QStringLiteral(" · decorrido ") + QString::fromStdString(FormatDuration(elapsed));
-    if (running) {
-        // The estimate counts the lifts as the simulated machine makes them, so
-        // the real job may outlast it: then nothing is promised.
-        QString left = QStringLiteral("—");
-        const JobEstimate* e = estimates_->estimate();
-        if (e != nullptr && e->ok && e->durationNs >= elapsed) {
-            left = QString::fromStdString(FormatDuration(e->durationNs - elapsed));
-        }
-        text += QStringLiteral(" · restante ") + left;
-    }
-    if (text != progressStatus_->text()) progressStatus_->setText(text);
-}
-
-void Form1::UpdatePortStatus() {
-    const std::string& fault = portFault_;
-    QString text = QString::fromStdString(portText_);
-    if (!fault.empty() && !text.contains(QStringLiteral("ausente"))) {
-        text += QStringLiteral(" \u2014 porta ausente");
-    }
-    if (machine_->realTime()) {
-        realTimeStatus_->setText(QStringLiteral("tempo real"));
-        realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
-    } else if (!machine_->realTimeNote().empty()) {
-        realTimeStatus_->setText(QStringLiteral("sem tempo real"));
-        realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
-    }
-    if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
-    if (text == portStatus_->text()) return;
-    portStatus_->setText(text);
-    portStatus_->setDetail(QString::fromStdString(fault));
-    QPalette p = portStatus_->palette();
-    p.setColor(QPalette::WindowText, fault.empty() ? palette().color(QPalette::WindowText)
-                                                   : QColor(200, 0, 0));
-    portStatus_->setPalette(p);
 }
 
 // ---- this window's handlers ----
@@ -853,71 +617,11 @@ bool Form1::AskReplace(const QString& path) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void Form1::StartEstimate() {
-    estimates_->invalidate();
-    if (caption_.empty()) {
-        estimateStatus_->clear();
-        return;
-    }
-    if (running_ != Operation::None) {
-        estimates_->defer();
-        estimateStatus_->setText(QStringLiteral("Estimativa após a operação"));
-        return;
-    }
-    EstimateSettings settings;
-    settings.divisor = Text3_->text().toStdString();
-    settings.speed = Slider2_->value();
-    settings.scale = Slider1_->value();
-    settings.motors = Check1_->isChecked();
-    settings.machineSettings = machineSettings_;  // the ramps and the travel speed
-    settings.fromStatement = jobFrom_;
-    estimates_->start(caption_, settings, FileStamp());
-    estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026"));
-}
-
-QString Form1::FileStamp() const {
-    // The file system's own time, to the nanosecond where it keeps that.
-    std::error_code ec;
-    const std::filesystem::path p(caption_);
-    const auto time = std::filesystem::last_write_time(p, ec).time_since_epoch().count();
-    const auto size = std::filesystem::file_size(p, ec);
-    return QString::fromStdString(caption_ + '|' + std::to_string(time) + '|' + std::to_string(size));
-}
-
-void Form1::DropStalePreview() {
-    if (estimates_->pending() || estimates_->estimate() == nullptr || previewStamp_ != FileStamp())
-        Picture1_->setUnderlay(QImage(), false);
-}
-
-void Form1::EstimateArrived(const JobEstimate& e, const QImage& preview, const QString& stamp) {
-    previewStamp_ = stamp;
-    // A new drawing (another file, divisor or scale) replaces what the
-    // canvas shows while nothing runs; the same one leaves the last job's
-    // dots in place.
-    if (preview != Picture1_->underlay()) Picture1_->setUnderlay(preview, running_ == Operation::None);
-    QString text;
-    if (!e.error.empty()) {
-        text = QStringLiteral("Estimativa: ") + QString::fromStdString(e.error);
-    } else {
-        text = QStringLiteral("Duração estimada: ") + QString::fromStdString(FormatDuration(e.durationNs));
-        const Extent& x = e.extentSteps;
-        if (!x.empty) {
-            text += QStringLiteral(" \u00b7 X %1 a %2, Y %3 a %4 meios-passos")
-                        .arg(std::lround(x.minX))
-                        .arg(std::lround(x.maxX))
-                        .arg(std::lround(x.minY))
-                        .arg(std::lround(x.maxY));
-        }
-    }
-    estimateStatus_->setText(text);
-    UpdateProgressStatus();
-}
-
 void Form1::Exit_Click() {
     // A job cut short by the end of the program can be started again there.
     // Where it stands is read here only while the machine thread waits at a
     // pump; otherwise the program's end takes it from that thread.
-    if (running_ == Operation::Job && insidePump()) SaveStopPoint(st_.JobPoint);
+    if (running_ == Operation::Job && insidePump()) ResumeMenu::SaveStopPoint(st_.JobPoint);
     if (onExit) {
         onExit();
         return;
@@ -927,17 +631,14 @@ void Form1::Exit_Click() {
 
 void Form1::EndProgram(int status) {
     // At once, from inside whatever runs: the machine thread switches every
-    // coil that may be on off at its next wait and writes nothing more;
-    // nothing is unwound, and the system closes the open files. A machine
-    // thread that does not answer within a second (a port that hangs) is
-    // left, and the coils are switched off from here.
+    // coil that may be on off at its next wait and writes nothing more (or,
+    // hung within a second, is left and the coils are switched off from
+    // here); nothing is unwound, and the system closes the open files.
     if (!machine_->releaseAndStop(1000)) {
-        port_->vbOut(kDataReg, 0);
-        port_->vbOut(kControlReg, 11);
         SaveRecords(false);  // the hung thread may still hold the trace
     } else {
         // A job cut short by the end of the program can be started again there.
-        if (const StopPoint at = machine_->releasedJobPoint(); at.statement != 0) SaveStopPoint(at);
+        if (const StopPoint at = machine_->releasedJobPoint(); at.statement != 0) ResumeMenu::SaveStopPoint(at);
         SaveRecords(true);
     }
     // A conversion cut short leaves no temporary file beside its plot file.
@@ -950,43 +651,8 @@ void Form1::closeEvent(QCloseEvent* e) {
     Exit_Click();
 }
 
-namespace {
-// SIGINT, SIGTERM and SIGHUP reach the window's event loop through a pipe:
-// the handler only writes the signal's number.
-int gSignalPipe[2] = {-1, -1};
-
-extern "C" void OnEndSignal(int n) {
-    const auto b = static_cast<unsigned char>(n);
-    const int saved = errno;
-    [[maybe_unused]] const ssize_t w = ::write(gSignalPipe[1], &b, 1);
-    errno = saved;
-}
-}  // namespace
-
 void Form1::EndOnSignals() {
-    if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] {
-        unsigned char n = 0;
-        if (::read(gSignalPipe[0], &n, 1) == 1) EndProgram(128 + n);
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnEndSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
-
-QString Form1::DataFile(const QString& name) {
-    const QDir program(QCoreApplication::applicationDirPath());
-    QString beside = program.filePath(name);
-    if (QFileInfo::exists(beside)) return beside;
-    QString installed =
-        QDir::cleanPath(program.filePath(QStringLiteral("../share/portmill/") + name));
-    if (QFileInfo::exists(installed)) return installed;
-    QString here = QDir::current().filePath(name);
-    if (QFileInfo::exists(here)) return here;
-    return beside;  // the program that opens it says what is missing
+    new EndSignals([this](int signal) { EndProgram(128 + signal); }, this);
 }
 
 void Form1::ajuda_Click() {
@@ -1027,9 +693,9 @@ void Form1::ReportPortFault() {
     machine_->queue(MachineThread::Gate::Always, [this](Context& c) {
         const std::string fault = CheckPort(c.port);
         machine_->publishPortStatus();
-        if (fault.empty() || portFaultShown_) return;
-        portFaultShown_ = true;
-        c.ui.MsgBox(fault, kMsgTitle);
+        if (fault.empty() || machine_->portFaultShown) return;
+        machine_->portFaultShown = true;
+        c.events.Message(fault);
     });
 }
 

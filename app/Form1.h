@@ -14,7 +14,7 @@
 #include "job/Estimate.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
-#include "motion/Controls.h"
+#include "motion/MachineEvents.h"
 #include "motion/MachineState.h"
 #include "motion/Records.h"
 #include "port/Port.h"
@@ -36,6 +36,7 @@ class Canvas;
 class JobMenu;
 class KeyButton;
 class PortSwitch;
+class ResumeMenu;
 class SettingsStore;
 class LinkLabel;
 class StatementModel;
@@ -51,7 +52,7 @@ class Form1 final : public QMainWindow {
 public:
     struct Options {
         // Timer1 runs as a 100 ms timer of the event loop. Tests turn it off
-        // and set clockTicks, so the poll follows the clock inside DoEvents().
+        // and set clockTicks, so the poll follows the clock at each turn of the pump.
         bool startTimer = true;
         bool clockTicks = false;
         // Tests on the virtual clock: at each pump of the machine thread the
@@ -88,8 +89,6 @@ public:
     void SetMotorJogEnabled(bool enabled);
     void SetOperationRunning(Operation op);
     void SetWaitCursor(bool on);
-    void SetJobPaused(bool paused, std::uint64_t statement);
-    void JobEnded(const StopPoint& at);
 
     // Queues fn to run on the machine thread at its next pump (or at once
     // when it is idle), with the context every operation works on.
@@ -108,12 +107,8 @@ public:
     // Where the machine stands, as the machine thread last said.
     const MachinePosition& machinePosition() const { return machinePosition_; }
 
-    // The menu "Trabalho" (JobMenu.cpp). Where the last job stopped, as kept
-    // in the settings (statement 0 when nothing is kept).
-    static StopPoint SavedStopPoint();
-    // "Começar da declaração…" asks the operator for N through this when it
-    // is set (tests), instead of the dialog; 0 means cancelled.
-    std::function<std::uint64_t(std::uint64_t proposed)> askStatement;
+    // The operation running, as the machine thread last said.
+    Operation running() const { return running_; }
 
     // Only while the machine thread is idle or waits at a pump.
     MachineState& state() { return st_; }
@@ -123,8 +118,11 @@ public:
     const Canvas& canvas() const { return *Picture1_; }
     const StatementModel& statements() const { return *model_; }
     QFileDialog& dialogo() { return *dialogo_; }
-    // The "Trabalho" menu and what goes with it.
+    // The "Trabalho" menu and what goes with it; its pause and resume items.
     JobMenu& jobMenu() { return *jobMenu_; }
+    ResumeMenu& resumeMenu() { return *resumeMenu_; }
+    // The port the window drives, which "Porta…" exchanges.
+    PortSwitch& portSwitch() { return *portSwitch_; }
 
     // Brings the screen up to date at once: what the machine thread showed,
     // the canvas and the list (the newest entry selected), which otherwise
@@ -158,6 +156,10 @@ public:
     // Blocks until the worker has finished every estimate it holds (tests,
     // and the window's end).
     void waitForEstimates();
+    // Asks for an estimate of the chosen file with the present settings.
+    void StartEstimate();
+    // A modal message box with one OK button.
+    void ShowMessage(const std::string& text, const std::string& title);
 
     // Test hooks: run on the window's thread at every pump in lockstep, and
     // in place of ending the process.
@@ -183,16 +185,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    friend class JobMenu;
-
     void BuildControls();
     void BuildMenu();
-    void BuildJobMenu();
-    void UpdateJobMenu();
-    void Pausar_Click();
-    void Continuar_Click();
-    void ComecarDa_Click();
-    static void SaveStopPoint(const StopPoint& at);
     void Form_Load();
     void ApplyEnabled();
     // A button about to be disabled hands the keyboard focus to the window
@@ -214,9 +208,7 @@ private:
     std::int64_t Now() const;
     void UpdatePortStatus();
     void UpdateProgressStatus();
-    void StartEstimate();
     void EstimateArrived(const JobEstimate& e, const QImage& preview, const QString& stamp);
-    void ShowMessage(const std::string& text, const std::string& title);
     // The chosen file as it is now on disk (path, time, size), and the same
     // for the file the preview was drawn from.
     QString FileStamp() const;
@@ -263,7 +255,6 @@ private:
 
     std::int64_t jobStartNs_ = 0;
     std::int64_t jobEndNs_ = 0;
-    bool portFaultShown_ = false;  // the machine thread's
 
     EstimateWorker* estimates_ = nullptr;
     DrawingConversion* conversion_ = nullptr;
@@ -308,12 +299,7 @@ private:
     StatusField* portStatus_ = nullptr;
     StatusField* progressStatus_ = nullptr;
     StatusField* estimateStatus_ = nullptr;
-    QLabel* jobStatus_ = nullptr;
     QLabel* realTimeStatus_ = nullptr;
-    QAction* Pausar_ = nullptr;
-    QAction* Continuar_ = nullptr;
-    QAction* ComecarDa_ = nullptr;
-    bool paused_ = false;
     std::uint64_t jobFrom_ = 1;  // the statement the estimate counts from
     // The window's copies: the settings as the operator last set them (the
     // machine thread gets each change queued), and where the machine stands
@@ -324,6 +310,7 @@ private:
     QFileDialog* dialogo_ = nullptr;
     std::string dialogoFileName_;
     JobMenu* jobMenu_ = nullptr;
+    ResumeMenu* resumeMenu_ = nullptr;
     // List1's entries already in the list record, and whether List1 was
     // cleared since (the record is then written anew).
     QPointer<QWidget> focusBeforeOperation_;

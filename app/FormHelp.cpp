@@ -1,4 +1,7 @@
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "app/Form1.h"
@@ -14,6 +17,18 @@ void Form1::OpenOutside(const QUrl& url, const QString& shown) {
                .arg(what, shown)
                .toStdString(),
            kMsgTitle);
+}
+
+QString Form1::DataFile(const QString& name) {
+    const QDir program(QCoreApplication::applicationDirPath());
+    QString beside = program.filePath(name);
+    if (QFileInfo::exists(beside)) return beside;
+    QString installed =
+        QDir::cleanPath(program.filePath(QStringLiteral("../share/portmill/") + name));
+    if (QFileInfo::exists(installed)) return installed;
+    QString here = QDir::current().filePath(name);
+    if (QFileInfo::exists(here)) return here;
+    return beside;  // the program that opens it says what is missing
 }
 
 }  // namespace pm

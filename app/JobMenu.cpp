@@ -26,8 +26,8 @@
 
 namespace pm {
 
-JobMenu::JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString portName)
-    : QObject(&form), form_(form), store_(std::move(store)), portName_(std::move(portName)) {
+JobMenu::JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsStore> store, QString portName)
+    : QObject(&form), form_(form), widgets_(widgets), store_(std::move(store)), portName_(std::move(portName)) {
     menu_ = form.menuBar()->addMenu(QStringLiteral("Trabalho"));
     menu_->setObjectName(QStringLiteral("Trabalho"));
     menu_->menuAction()->setObjectName(QStringLiteral("TrabalhoMenu"));
@@ -54,7 +54,7 @@ JobMenu::JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString port
     position_->setObjectName(QStringLiteral("positionStatus"));
     form.statusBar()->addPermanentWidget(position_);
 
-    form.Picture1_->installEventFilter(this);
+    widgets_.canvas->installEventFilter(this);
     LoadSettings();
     UpdateStatus();
 }
@@ -73,20 +73,20 @@ QAction* JobMenu::addItem(const QString& caption, const char* name, std::functio
 void JobMenu::LoadSettings() {
     if (!store_) return;
     form_.SetMachineSettings(store_->machine());
-    if (const auto d = store_->divisor()) form_.Text3_->setText(*d);
-    if (const auto v = store_->speed()) form_.Slider2_->setValue(*v);
-    if (const auto v = store_->scale()) form_.Slider1_->setValue(*v);
+    if (const auto d = store_->divisor()) widgets_.divisor->setText(*d);
+    if (const auto v = store_->speed()) widgets_.speed->setValue(*v);
+    if (const auto v = store_->scale()) widgets_.scale->setValue(*v);
     const QString folder = store_->lastFolder();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) form_.dialogo_->setDirectory(folder);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) form_.dialogo().setDirectory(folder);
     // The motors start off whatever was ticked when the program ended.
-    form_.Check1_->setChecked(false);
+    widgets_.motors->setChecked(false);
     shortenPath_->setChecked(store_->shortenPath());
 
     // Every change is written at once, so a program ended by "Sair" keeps it.
     SettingsStore* s = store_.get();
-    connect(form_.Text3_, &QLineEdit::textChanged, this, [s](const QString& t) { s->setDivisor(t); });
-    connect(form_.Slider2_, &QSlider::valueChanged, this, [s](int v) { s->setSpeed(v); });
-    connect(form_.Slider1_, &QSlider::valueChanged, this, [s](int v) { s->setScale(v); });
+    connect(widgets_.divisor, &QLineEdit::textChanged, this, [s](const QString& t) { s->setDivisor(t); });
+    connect(widgets_.speed, &QSlider::valueChanged, this, [s](int v) { s->setSpeed(v); });
+    connect(widgets_.scale, &QSlider::valueChanged, this, [s](int v) { s->setScale(v); });
     connect(shortenPath_, &QAction::toggled, this, [s](bool on) { s->setShortenPath(on); });
 }
 
@@ -94,7 +94,7 @@ bool JobMenu::shortenPath() const { return shortenPath_->isChecked(); }
 
 void JobMenu::FileOpened(const QString& path) {
     const QFileInfo info(path);
-    form_.dialogo_->setDirectory(info.absolutePath());
+    form_.dialogo().setDirectory(info.absolutePath());
     if (!store_) return;
     store_->setLastFolder(info.absolutePath());
     store_->addRecentFile(info.absoluteFilePath());
@@ -126,7 +126,7 @@ void JobMenu::AbrirRecente(const QString& path) {
 }
 
 void JobMenu::Maquina_Click() {
-    MachineDialog dialog(form_.machineSettings_, &form_);
+    MachineDialog dialog(form_.machineSettings(), &form_);
     if (dialog.exec() != QDialog::Accepted) return;
     form_.SetMachineSettings(dialog.result());
     if (store_) {
@@ -138,7 +138,7 @@ void JobMenu::Maquina_Click() {
 
 void JobMenu::VoltarOrigem_Click() {
     // A motion like any other: the machine thread runs it when nothing runs.
-    form_.machine_->queue(MachineThread::Gate::Idle, [](Context& c) { (void)ReturnToJobOrigin(c); });
+    form_.machine().queue(MachineThread::Gate::Idle, [](Context& c) { (void)ReturnToJobOrigin(c); });
 }
 
 void JobMenu::AjustarEscala_Click() {
@@ -164,11 +164,11 @@ void JobMenu::AjustarEscala_Click() {
                      kMsgTitle);
         return;
     }
-    form_.Slider1_->setValue(*scale);
+    widgets_.scale->setValue(*scale);
 }
 
 void JobMenu::Porta_Click() {
-    if (form_.running_ != Operation::None) {
+    if (form_.running() != Operation::None) {
         form_.ShowMessage("A porta só pode ser trocada quando nada está em andamento.", kMsgTitle);
         return;
     }
@@ -183,13 +183,13 @@ void JobMenu::Porta_Click() {
     // The machine thread alone touches the port: it puts the new one in
     // place when nothing runs. Another machine: where it stands is not known.
     auto opened = std::make_shared<std::unique_ptr<Port>>(std::move(port));
-    PortSwitch* ports = form_.portSwitch_;
-    Form1* form = &form_;
-    form_.machine_->queue(MachineThread::Gate::Idle, [ports, form, opened](Context& c) {
+    PortSwitch* ports = &form_.portSwitch();
+    MachineThread* machine = &form_.machine();
+    machine->queue(MachineThread::Gate::Idle, [ports, machine, opened](Context& c) {
         ports->replace(std::move(*opened));
         c.st.Position = MachinePosition{};
-        form->portFaultShown_ = false;
-        form->machine_->publishPortStatus();
+        machine->portFaultShown = false;
+        machine->publishPortStatus();
     });
     portName_ = dialog.portName();
     if (store_) {
@@ -200,8 +200,8 @@ void JobMenu::Porta_Click() {
 }
 
 void JobMenu::BeforeJob() {
-    const MachineSettings& settings = form_.machineSettings_;
-    const MachinePosition& position = form_.machinePosition_;
+    const MachineSettings& settings = form_.machineSettings();
+    const MachinePosition& position = form_.machinePosition();
     if (!WorkAreaKnown(settings) || !position.HomedXY || form_.Caption().empty()) return;
     if (form_.estimate() == nullptr) {
         if (!form_.estimatePending()) form_.StartEstimate();
@@ -216,7 +216,7 @@ void JobMenu::BeforeJob() {
 }
 
 void JobMenu::UpdateStatus() {
-    const QString text = QString::fromStdString(MachinePositionText(form_.machinePosition_, form_.machineSettings_));
+    const QString text = QString::fromStdString(MachinePositionText(form_.machinePosition(), form_.machineSettings()));
     if (text != position_->text()) position_->setText(text);
 }
 
@@ -228,11 +228,11 @@ bool JobMenu::eventFilter(QObject* watched, QEvent* event) {
         wheel_ += wheel->angleDelta().y();
         while (wheel_ >= kWheelNotch) {
             wheel_ -= kWheelNotch;
-            form_.Slider1_->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            widgets_.scale->triggerAction(QAbstractSlider::SliderSingleStepSub);
         }
         while (wheel_ <= -kWheelNotch) {
             wheel_ += kWheelNotch;
-            form_.Slider1_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            widgets_.scale->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         }
         event->accept();
         return true;

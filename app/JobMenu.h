@@ -5,9 +5,13 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
+class QLineEdit;
+class QSlider;
 class QLabel;
 class QMenu;
 class QTimer;
+class QWidget;
 
 namespace pm {
 
@@ -22,8 +26,16 @@ class SettingsStore;
 class JobMenu final : public QObject {
     Q_OBJECT
 public:
+    // The window's controls whose values are remembered, or set by an item.
+    struct Widgets {
+        QLineEdit* divisor = nullptr;
+        QSlider* speed = nullptr;
+        QSlider* scale = nullptr;
+        QCheckBox* motors = nullptr;
+        QWidget* canvas = nullptr;  // the mouse wheel over it changes the scale
+    };
     // portName: the name of the port the window drives now.
-    JobMenu(Form1& form, std::shared_ptr<SettingsStore> store, QString portName);
+    JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsStore> store, QString portName);
     ~JobMenu() override;
     JobMenu(const JobMenu&) = delete;
     JobMenu& operator=(const JobMenu&) = delete;
@@ -64,6 +76,7 @@ private:
     void FillRecentMenu();
 
     Form1& form_;
+    Widgets widgets_;
     std::shared_ptr<SettingsStore> store_;
     QString portName_;
     QMenu* menu_ = nullptr;

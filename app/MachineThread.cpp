@@ -8,9 +8,8 @@ namespace pm {
 
 namespace {
 // Running the window's pump costs far more than a step: in lockstep it runs
-// at most once a millisecond of the clock, as the one-thread program did.
+// at most once a millisecond of the clock.
 constexpr std::int64_t kPumpIntervalNs = 1'000'000;
-constexpr std::int16_t kAllCoilsOffControl = 11;
 // The window's backlog at which the machine thread waits for it, and to
 // which it must come down again: a list row or a lamp is an update, a dot
 // an eighth of one. Far more than the window takes in a refresh at any
@@ -24,20 +23,20 @@ std::size_t Backlog(const WindowBatch& b) { return b.updates.size() + b.dots.siz
 
 void CoilGuard::vbOut(std::int16_t address, std::int16_t value) {
     inner_.vbOut(address, value);
-    if (address == kDataReg) dataOn_ = value != 0;
-    if (address == kControlReg) controlOn_ = value != kAllCoilsOffControl;
+    if (address == kDataReg) dataOn_ = value != wiring::kDataAllOff;
+    if (address == kControlReg) controlOn_ = value != wiring::kControlAllOff;
 }
 
 MachineThread::MachineThread(MachineState& st, Port& port, Clock& clock, Options options,
-                             Window window, Values initial)
+                             Window window, RunSettings initial)
     : st_(st),
       guard_(port),
       clock_(clock),
-      ctx_{st_, guard_, *this, clock_},
+      ctx_{st_, guard_, clock_, run_, *this, *this},
       options_(options),
       window_(std::move(window)),
-      values_(std::move(initial)) {
-    thread_ = std::thread([this] { run(); });
+      run_(std::move(initial)) {
+    thread_ = std::thread([this] { loop(); });
 }
 
 MachineThread::~MachineThread() {
@@ -136,7 +135,12 @@ bool MachineThread::releaseAndStop(std::int64_t timeoutMs) {
     release_ = true;
     stopAsked_.store(true);
     cv_.notify_all();
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return released_; });
+    if (cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return released_; })) return true;
+    // A machine thread that does not answer (a port that hangs in the
+    // kernel) is left; the coils are switched off from here.
+    lock.unlock();
+    wiring::SwitchAllCoilsOff(guard_.inner());
+    return false;
 }
 
 StopPoint MachineThread::releasedJobPoint() const {
@@ -151,7 +155,7 @@ std::string MachineThread::realTimeNote() const {
 
 // ---- the machine thread ----
 
-void MachineThread::run() {
+void MachineThread::loop() {
     if (options_.realTime) {
         const RealTimeResult rt = EnterRealTime();
         {
@@ -209,8 +213,8 @@ void MachineThread::apply(Queued& q) {
         tick();
         return;
     }
-    // A click counts only where the one-thread window would have taken it:
-    // a button that an operation locked takes no click meanwhile.
+    // A click counts only where its button is enabled: a button that an
+    // operation locked takes no click meanwhile.
     const bool idle = running_ == Operation::None;
     switch (q.gate) {
         case Gate::Always: break;
@@ -248,7 +252,7 @@ void MachineThread::applyQueue() {
 }
 
 void MachineThread::tick() {
-    Timer1_Timer(ctx_);
+    PollSwitches(ctx_);
     publishPortStatus();
     publishPosition();
 }
@@ -288,7 +292,7 @@ void MachineThread::handOff() {
     checkStop(lock);
 }
 
-void MachineThread::DoEvents() {
+void MachineThread::turn() {
     const std::int64_t now = clock_.nowNs();
     nowNs_.store(now, std::memory_order_relaxed);
     // The poll's tick on the clock is taken at the first pump it is due,
@@ -378,7 +382,7 @@ void MachineThread::followRealTime() {
         case Operation::ReturnToOrigin:
             // Speed 0 steps as fast as the machine computes; a travel speed
             // of its own paces the tool-up moves all the same.
-            paced = values_.slider2 > 0 || st_.Settings.travelSpeed > 0;
+            paced = run_.speed > 0 || st_.Settings.travelSpeed > 0;
             break;
         default: break;
     }
@@ -386,11 +390,20 @@ void MachineThread::followRealTime() {
     if (SetRealTime(paced, realTimePriority_)) realTimeNow_ = paced;
 }
 
-std::string MachineThread::Text(int n) { return n >= 1 && n <= 3 ? values_.text[static_cast<std::size_t>(n)] : std::string(); }
+void MachineThread::SwitchesRead(const std::array<std::int16_t, 8>& limitBits) {
+    for (std::size_t i = 3; i <= 7; ++i) {
+        const bool lit = limitBits[i] != 0;
+        if (lamp_[i] == lit) continue;
+        lamp_[i] = lit;
+        WindowUpdate u;
+        u.kind = WindowUpdate::Kind::Lamp;
+        u.n = static_cast<int>(i);
+        u.on = lit;
+        push(std::move(u));
+    }
+}
 
-void MachineThread::SetText(int n, const std::string& text) {
-    if (n < 1 || n > 3) return;
-    values_.text[static_cast<std::size_t>(n)] = text;
+void MachineThread::pushText(int n, const std::string& text) {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::Text;
     u.n = n;
@@ -398,60 +411,59 @@ void MachineThread::SetText(int n, const std::string& text) {
     push(std::move(u));
 }
 
-bool MachineThread::LampVisible(int i) { return i >= 3 && i <= 7 && lamp_[static_cast<std::size_t>(i)]; }
-
-void MachineThread::SetLampVisible(int i, bool visible) {
-    if (i < 3 || i > 7 || lamp_[static_cast<std::size_t>(i)] == visible) return;
-    lamp_[static_cast<std::size_t>(i)] = visible;
-    WindowUpdate u;
-    u.kind = WindowUpdate::Kind::Lamp;
-    u.n = i;
-    u.on = visible;
-    push(std::move(u));
+void MachineThread::LimitsFound(const std::string& x, const std::string& y) {
+    pushText(1, x);
+    pushText(2, y);
 }
 
-void MachineThread::PSet(float x, float y, std::uint32_t colour) {
-    staged_.dots.push_back({x, y, colour});
+void MachineThread::DivisorReplaced(const std::string& divisor) { pushText(3, divisor); }
+
+void MachineThread::Dot(float x, float y, DotKind kind) {
+    staged_.dots.push_back({x, y, DotColour(kind)});
     handOver(false);
 }
 
-void MachineThread::ClearPreview() {
+void MachineThread::PreviewCleared() {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::ClearPreview;
     u.dotsBefore = staged_.dots.size();
     push(std::move(u));
 }
 
-void MachineThread::ListAdd(std::string_view entry) {
+void MachineThread::StatementListed(std::string_view statement) {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::ListAdd;
-    u.text = std::string(entry);
+    u.text = std::string(statement);
     push(std::move(u));
 }
 
-void MachineThread::ListClear() {
+void MachineThread::ListCleared() {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::ListClear;
     push(std::move(u));
 }
 
-void MachineThread::SetCommand1Enabled(bool enabled) {
-    command1Enabled_ = enabled;
+void MachineThread::PlotStartAllowed(bool allowed) {
+    command1Enabled_ = allowed;
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::Command1Enabled;
-    u.on = enabled;
+    u.on = allowed;
     push(std::move(u));
 }
 
-void MachineThread::SetMotorJogEnabled(bool enabled) {
-    motorJogEnabled_ = enabled;
+void MachineThread::JogAllowed(bool allowed) {
+    motorJogEnabled_ = allowed;
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::MotorJogEnabled;
-    u.on = enabled;
+    u.on = allowed;
     push(std::move(u));
 }
 
-void MachineThread::SetOperationRunning(Operation op) {
+void MachineThread::OperationStarted(Operation op) { operationChanged(op); }
+
+void MachineThread::OperationEnded() { operationChanged(Operation::None); }
+
+void MachineThread::operationChanged(Operation op) {
     running_ = op;
     followRealTime();
     WindowUpdate u;
@@ -460,18 +472,18 @@ void MachineThread::SetOperationRunning(Operation op) {
     u.atNs = clock_.nowNs();
     nowNs_.store(u.atNs, std::memory_order_relaxed);
     // The file the operation reads: a job and a scan open the chosen one.
-    if (op == Operation::Job || op == Operation::Scan) u.text = values_.caption;
+    if (op == Operation::Job || op == Operation::Scan) u.text = run_.plotFile;
     push(std::move(u));
 }
 
-void MachineThread::SetWaitCursor(bool on) {
+void MachineThread::Blocking(bool on) {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::WaitCursor;
     u.on = on;
     push(std::move(u));
 }
 
-void MachineThread::SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) {
+void MachineThread::Progress(unsigned long long bytesRead, unsigned long long fileSize) {
     bytesRead_.store(bytesRead, std::memory_order_relaxed);
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::Progress;
@@ -480,7 +492,11 @@ void MachineThread::SetJobProgress(unsigned long long bytesRead, unsigned long l
     push(std::move(u));
 }
 
-void MachineThread::SetJobPaused(bool paused, std::uint64_t statement) {
+void MachineThread::Paused(std::uint64_t statement) { pushPaused(true, statement); }
+
+void MachineThread::Continued(std::uint64_t statement) { pushPaused(false, statement); }
+
+void MachineThread::pushPaused(bool paused, std::uint64_t statement) {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::JobPaused;
     u.on = paused;
@@ -495,14 +511,14 @@ void MachineThread::JobEnded(const StopPoint& at) {
     push(std::move(u));
 }
 
-void MachineThread::MsgBox(const std::string& text, const std::string& title) {
+void MachineThread::Message(const std::string& text) {
     nowNs_.store(clock_.nowNs(), std::memory_order_relaxed);
     std::unique_lock lock(mutex_);
     handOverLocked();  // what came before the box shows before it
     boxAnswered_ = false;
     boxAsked_ = true;
     boxText_ = text;
-    boxTitle_ = title;
+    boxTitle_ = kMsgTitle;
     notifyLocked();
     cv_.wait(lock, [this] { return boxAnswered_ || stop_ || release_; });
     checkStop(lock);

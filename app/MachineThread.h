@@ -13,8 +13,10 @@
 #include "app/WakePipe.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
-#include "motion/Controls.h"
+#include "motion/MachineEvents.h"
 #include "motion/MachineState.h"
+#include "motion/Pump.h"
+#include "motion/RunSettings.h"
 #include "port/Port.h"
 
 namespace pm {
@@ -62,6 +64,7 @@ public:
     std::string describe() const override { return inner_.describe(); }
     // Something other than every coil off was written last.
     bool energised() const { return dataOn_ || controlOn_; }
+    Port& inner() { return inner_; }
 
 private:
     Port& inner_;
@@ -71,12 +74,11 @@ private:
 
 // The machine thread: it runs every core operation and is the only thread
 // that touches the port. The window's thread queues what the core reads
-// (control values, clicks, "Cancelar", the tick, key presses) and the
-// machine thread applies it inside DoEvents(), in order, where the core
-// would have seen it on one thread. What the core shows goes into a batch
-// the window's thread takes (take()). A message box is the one place this
-// thread waits for the window's.
-class MachineThread final : public Controls {
+// (run settings, clicks, "Cancelar", the tick, key presses) and the machine
+// thread applies it at each turn of its pump, in order. What the machine
+// tells goes into a batch the window's thread takes (take()). A message box
+// is the one place this thread waits for the window's.
+class MachineThread final : public MachineEvents, public Pump {
 public:
     using Event = std::function<void(Context&)>;
     // When a queued click still applies: always, when no operation runs, or
@@ -84,8 +86,8 @@ public:
     enum class Gate { Always, Idle, Command1, MotorJog };
 
     struct Options {
-        // Tests on the virtual clock: the poll's tick follows the clock inside
-        // DoEvents(), and at each pump the window's thread runs (handOff)
+        // Tests on the virtual clock: the poll's tick follows the clock at
+        // each turn of the pump, and at each pump the window's thread runs (handOff)
         // while this one waits, so every run repeats exactly.
         bool clockTicks = false;
         bool lockstep = false;
@@ -105,17 +107,8 @@ public:
         std::function<void()> handOff;
     };
 
-    // The values the core reads, as the window last set them.
-    struct Values {
-        bool check1 = false;
-        int slider1 = 5;
-        int slider2 = 20;
-        std::array<std::string, 4> text{"", "", "", "3.55"};
-        std::string caption;
-    };
-
     MachineThread(MachineState& st, Port& port, Clock& clock, Options options, Window window,
-                  Values initial);
+                  RunSettings initial);
     ~MachineThread() override;
     MachineThread(const MachineThread&) = delete;
     MachineThread& operator=(const MachineThread&) = delete;
@@ -139,7 +132,8 @@ public:
     bool handingOff() const { return handingOff_.load(); }
     // Ends the machine thread at its next wait: every coil that may be on is
     // switched off (data 0, control 11) and nothing else is written. Returns
-    // once done, or false when the thread did not answer within the time.
+    // once done; false when the thread did not answer within the time, after
+    // switching every coil off from the calling thread.
     bool releaseAndStop(std::int64_t timeoutMs);
     // Where the job stood when releaseAndStop() ended the thread inside it
     // (statement 0 when no job ran).
@@ -148,39 +142,40 @@ public:
     bool realTime() const { return realTime_.load(); }
     std::string realTimeNote() const;
 
+    // Whether the port's fault has been shown in a message box; a new port
+    // forgets it (the machine thread only).
+    bool portFaultShown = false;
+
     // Runs on the machine thread at each pump (benchmarks).
     std::function<void()> onMachinePump;
 
-    // ---- the machine thread: the controls seam ----
-    bool Check1() override { return values_.check1; }
-    int Slider1() override { return values_.slider1; }
-    int Slider2() override { return values_.slider2; }
-    std::string Text(int n) override;
-    void SetText(int n, const std::string& text) override;
-    std::string Caption() override { return values_.caption; }
-    void SetCaption(const std::string& caption) override { values_.caption = caption; }
-    bool LampVisible(int i) override;
-    void SetLampVisible(int i, bool visible) override;
-    void PSet(float x, float y, std::uint32_t colour) override;
-    void ClearPreview() override;
-    void ListAdd(std::string_view entry) override;
-    void ListClear() override;
-    void SetCommand1Enabled(bool enabled) override;
-    void SetMotorJogEnabled(bool enabled) override;
-    void SetOperationRunning(Operation op) override;
-    void SetWaitCursor(bool on) override;
-    void MsgBox(const std::string& text, const std::string& title) override;
-    void SetJobProgress(unsigned long long bytesRead, unsigned long long fileSize) override;
-    void SetJobPaused(bool paused, std::uint64_t statement) override;
+    // ---- the machine thread: the machine's events and its pump ----
+    void Dot(float x, float y, DotKind kind) override;
+    void PreviewCleared() override;
+    void StatementListed(std::string_view statement) override;
+    void ListCleared() override;
+    void SwitchesRead(const std::array<std::int16_t, 8>& limitBits) override;
+    bool TopSwitchLit() override { return lamp_[5]; }
+    void OperationStarted(Operation op) override;
+    void OperationEnded() override;
+    void PlotStartAllowed(bool allowed) override;
+    void JogAllowed(bool allowed) override;
+    void Blocking(bool on) override;
+    void Progress(unsigned long long bytesRead, unsigned long long fileSize) override;
+    void Paused(std::uint64_t statement) override;
+    void Continued(std::uint64_t statement) override;
     void JobEnded(const StopPoint& at) override;
-    void DoEvents() override;
+    void LimitsFound(const std::string& x, const std::string& y) override;
+    void DivisorReplaced(const std::string& divisor) override;
+    void Message(const std::string& text) override;
+    void turn() override;
 
     // Tells the window what the port says of itself now.
     void publishPortStatus();
     // Tells the window where the machine stands, when that changed.
     void publishPosition();
-    // The values as the machine thread sees them (only on that thread).
-    Values& values() { return values_; }
+    // The run settings as the machine thread sees them (only on that thread).
+    RunSettings& run() { return run_; }
     Context& context() { return ctx_; }
 
 private:
@@ -190,12 +185,15 @@ private:
         Event event;
         bool tick;
     };
-    void run();
+    void loop();
     void applyQueue();
     void apply(Queued& q);
     void tick();
     void handOff();
     void push(WindowUpdate u);
+    void pushText(int n, const std::string& text);
+    void pushPaused(bool paused, std::uint64_t statement);
+    void operationChanged(Operation op);
     // Moves what this thread staged into the window's batch: at once when
     // the lock is free, else at a later call (a step never waits for the
     // window's thread); block waits for the lock.
@@ -218,7 +216,7 @@ private:
     Context ctx_;
     Options options_;
     Window window_;
-    Values values_;
+    RunSettings run_;
 
     // Machine-thread state.
     std::array<bool, 8> lamp_{};

@@ -1,5 +1,7 @@
 #include "app/SettingsStore.h"
 
+#include <QFile>
+
 namespace pm {
 
 namespace {
@@ -123,6 +125,24 @@ void SettingsStore::removeRecentFile(const QString& path) {
     QStringList files = recentFiles();
     files.removeAll(path);
     put(kRecent, files);
+}
+
+StopPoint SettingsStore::stopPoint() const {
+    StopPoint at;
+    at.file = QFile::encodeName(settings_->value(QStringLiteral("parada/arquivo")).toString()).toStdString();
+    at.statement = settings_->value(QStringLiteral("parada/declaracao"), 0).toULongLong();
+    at.divisor = settings_->value(QStringLiteral("parada/divisor")).toString().toStdString();
+    return at;
+}
+
+void SettingsStore::setStopPoint(const StopPoint& at) {
+    if (at.statement == 0) {
+        settings_->remove(QStringLiteral("parada"));
+        return;
+    }
+    settings_->setValue(QStringLiteral("parada/arquivo"), QFile::decodeName(at.file.c_str()));
+    settings_->setValue(QStringLiteral("parada/declaracao"), static_cast<qulonglong>(at.statement));
+    settings_->setValue(QStringLiteral("parada/divisor"), QString::fromStdString(at.divisor));
 }
 
 }  // namespace pm

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "motion/MachineSettings.h"
+#include "motion/MachineState.h"
 
 namespace pm {
 
@@ -29,9 +30,9 @@ public:
 
     std::optional<QString> divisor() const;
     void setDivisor(const QString& text);
-    std::optional<int> speed() const;   // Slider2, 0..40
+    std::optional<int> speed() const;   // the speed, 0..40
     void setSpeed(int v);
-    std::optional<int> scale() const;   // Slider1, -3..10
+    std::optional<int> scale() const;   // the preview scale, -3..10
     void setScale(int v);
     QString lastFolder() const;
     void setLastFolder(const QString& folder);
@@ -40,6 +41,11 @@ public:
     // "Otimizar o percurso" for the drawings converted; off at first.
     bool shortenPath() const;
     void setShortenPath(bool on);
+
+    // Where the last job stopped, for "Começar da declaração…" (statement 0
+    // when nothing is kept); a stop point at statement 0 forgets it.
+    StopPoint stopPoint() const;
+    void setStopPoint(const StopPoint& at);
 
     // The last files opened, newest first.
     QStringList recentFiles() const;

@@ -24,7 +24,7 @@ using bench::TimingPort;
 double lostSwitchPassCost() {
     HeadlessMachine m;
     m.sim()->setSwitchBroken(SimulatedMachine::Axis::X, true);
-    return bench::ElapsedNs([&] { Command4_Click(m.context()); }) / static_cast<double>(kHomeSteps);
+    return bench::ElapsedNs([&] { HomeXY(m.context()); }) / static_cast<double>(kHomeSteps);
 }
 
 // Mean and longest interval between the timed writes, less the nominal one.
@@ -41,7 +41,7 @@ void homeXYPeriod(long passes) {
     RealClock clock;
     TimingPort port(clock, kDataReg, 1 << 16, {.x = passes - 1, .y = passes / 2});
     HeadlessMachine m(port, clock);
-    Command4_Click(m.context());
+    HomeXY(m.context());
     auto t = port.times();
     t.pop_back();  // the release
     periods(t, static_cast<double>(kHomePause * clock.countNs()), "Home XY pass period",
@@ -53,7 +53,7 @@ void jogPeriod(int clicks) {
     RealClock clock;
     TimingPort port(clock, kControlReg, 1 << 16);
     HeadlessMachine m(port, clock);
-    for (int i = 0; i < clicks; ++i) Command8_Click(m.context());
+    for (int i = 0; i < clicks; ++i) JogZUp(m.context());
     periods(port.times(), static_cast<double>(kJogPause * clock.countNs()), "Z jog write interval",
             std::to_string(clicks) + " Z-up clicks, real clock");
 }

@@ -63,12 +63,14 @@ struct Bench {
     CountingPort port;
     VirtualClock clock;
     HeadlessMachine machine{port, clock};
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
     explicit Bench(const std::string& file) {
-        ui.check1 = true;
-        ui.slider2 = 0;
-        ui.caption = file;
+        run.motorsOn = true;
+        run.speed = 0;
+        run.plotFile = file;
     }
 };
 
@@ -85,10 +87,10 @@ bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peak
         double perEntry = -1;
         {
             Bench b(file);
-            b.ui.check1 = false;  // a dry run: the list is what is measured
+            b.run.motorsOn = false;  // a dry run: the list is what is measured
             RunJob(b.c);
-            if (b.ui.list.size() == statements) {
-                perEntry = static_cast<double>(b.ui.list.bytes()) / static_cast<double>(statements);
+            if (b.events.list.size() == statements) {
+                perEntry = static_cast<double>(b.events.list.bytes()) / static_cast<double>(statements);
             }
             rusage ru{};
             ::getrusage(RUSAGE_SELF, &ru);
@@ -112,9 +114,9 @@ bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peak
 // divisor 1, with the given ramps (an acceleration of 0 turns them off).
 std::int64_t JobDurationNs(const std::string& file, double accel, double startRate) {
     Bench b(file);
-    b.ui.check1 = false;
-    b.ui.slider2 = 1;
-    b.ui.text[3] = "1";
+    b.run.motorsOn = false;
+    b.run.speed = 1;
+    b.run.divisor = "1";
     b.machine.state().Settings.accel = accel;
     b.machine.state().Settings.startRate = startRate;
     RunJob(b.c);
@@ -166,7 +168,7 @@ int main(int argc, char** argv) {
     {
         Bench b(drawing);
         const double t0 = CpuSeconds();
-        const PlotRun run = RunScan(b.c);
+        const PlotRun run = ScanLimits(b.c);
         const double s = CpuSeconds() - t0;
         Row("scan throughput", static_cast<double>(run.bytes) / 1e6 / s, "MB/s",
             "CPU time; Calcular Limites, headless; " + sizeNote);

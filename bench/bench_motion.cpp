@@ -29,8 +29,8 @@ double passCost(long passes, bool ramps = false) {
         st.Settings.accel = kBenchAccel;
         st.Settings.startRate = kBenchStartRate;
     }
-    m.ui().check1 = true;
-    m.ui().slider2 = 0;
+    m.run().motorsOn = true;
+    m.run().speed = 0;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(passes - 1);
     st.TargetY = st.TargetX * 0.37;
@@ -46,8 +46,8 @@ void periodAccuracy(int speed, long steps) {
     TimingPort port(clock, kDataReg, static_cast<std::size_t>(steps) + 1);
     HeadlessMachine m(port, clock);
     MachineState& st = m.state();
-    m.ui().check1 = true;
-    m.ui().slider2 = speed;
+    m.run().motorsOn = true;
+    m.run().speed = speed;
     st.MoveMode.assign(1, 'D');  // (GCC 12 at -O3 misreads a literal assignment)
     st.TargetX = static_cast<double>(steps);
     st.TargetY = st.TargetX / 3;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
 
     const long passes = quick ? 200'000 : 2'000'000;
     const std::string walks = "median of 3 walks of " + std::to_string(passes) +
-                              " passes; headless controls, virtual clock, simulated machine";
+                              " passes; headless pump, virtual clock, simulated machine";
     const double plain = bench::MedianOfThree([passes] { return passCost(passes); });
     Row("MoveToTarget cost per pass, speed 0", plain, "ns", walks);
     const double ramped = bench::MedianOfThree([passes] { return passCost(passes, true); });

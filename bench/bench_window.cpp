@@ -133,15 +133,17 @@ void SetSpeed(Form1& f, int slider2, bool motors) {
     f.findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(motors);
 }
 
-// The same work without the window: headless controls on the real clock,
+// The same work without the window: headless events and pump on the real clock,
 // the simulated machine, the plot file in the caption.
 struct Headless {
     SimulatedMachine port;
     RealClock clock;
     HeadlessMachine machine{port, clock};
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
-    explicit Headless(const std::string& file) { ui.caption = file; }
+    explicit Headless(const std::string& file) { run.plotFile = file; }
 };
 
 // A dry-run job at speed 0: time per character read, and how the last tenth
@@ -151,9 +153,9 @@ void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t stateme
     double headlessUs = 0;
     {
         Headless h(file);
-        h.ui.slider2 = 0;
+        h.run.speed = 0;
         const Ns t0 = WallNs();
-        Command1_Click(h.c);
+        RunJob(h.c);
         headlessUs = static_cast<double>(WallNs() - t0) / 1e3 / static_cast<double>(bytes);
     }
 
@@ -171,7 +173,7 @@ void JobRows(const std::string& file, std::uint64_t bytes, std::uint64_t stateme
     };
     const Ns t0 = WallNs();
     std::size_t seen = 0;
-    const Ns gap = RunAndWatch(*form, Command1_Click, &seen);
+    const Ns gap = RunAndWatch(*form, [](Context& c) { RunJob(c); }, &seen);
     const Ns t1 = WallNs();
     m.onMachinePump = nullptr;
     const double us = static_cast<double>(t1 - t0) / 1e3 / static_cast<double>(bytes);
@@ -201,13 +203,13 @@ void ScanRows(const std::string& file, std::uint64_t bytes) {
     {
         Headless h(file);
         const Ns t0 = WallNs();
-        Command5_Click(h.c);
+        ScanLimits(h.c);
         headlessS = static_cast<double>(WallNs() - t0) / 1e9;
     }
     auto form = MakeForm(std::make_unique<SimulatedMachine>());
     form->SetCaption(file);
     const Ns t0 = WallNs();
-    const Ns gap = RunAndWatch(*form, Command5_Click);
+    const Ns gap = RunAndWatch(*form, [](Context& c) { ScanLimits(c); });
     const Ns t1 = WallNs();
     const std::string mb = std::to_string(bytes / 1'000'000);
     Row("window Calcular Limites on a " + mb + " MB file", static_cast<double>(t1 - t0) / 1e9, "s",
@@ -249,8 +251,8 @@ void PeriodRows(bool quick, bool load) {
             port.setRecordReads(false);
             HeadlessMachine m(port, clock);
             MachineState& st = m.state();
-            m.ui().check1 = true;
-            m.ui().slider2 = speed;
+            m.run().motorsOn = true;
+            m.run().speed = speed;
             st.MoveMode = "D";
             st.TargetX = static_cast<double>(steps);
             st.TargetY = static_cast<double>(steps / 3);
@@ -328,13 +330,13 @@ void EstimateRows(const std::string& file, std::uint64_t statements, bool load) 
         double headless = 0;
         {
             Headless h(file);
-            h.ui.onTick = [&h] { Timer1_Timer(h.c); };
-            h.ui.slider2 = speed;
-            h.ui.check1 = true;
-            h.ui.text[3] = "1";
+            h.pump.onTick = [&h] { PollSwitches(h.c); };
+            h.run.speed = speed;
+            h.run.motorsOn = true;
+            h.run.divisor = "1";
             Load busy(load);
             const Ns t0 = WallNs();
-            Command1_Click(h.c);
+            RunJob(h.c);
             headless = static_cast<double>(WallNs() - t0) / est;
         }
         auto form = MakeForm(std::make_unique<SimulatedMachine>());
@@ -349,7 +351,7 @@ void EstimateRows(const std::string& file, std::uint64_t statements, bool load) 
             t0 = WallNs();
             RunAndWatch(*form, [&](Context& c) {
                 const double c0 = ThreadCpuNs();
-                Command1_Click(c);
+                RunJob(c);
                 cpu = ThreadCpuNs() - c0;
             });
             t1 = WallNs();

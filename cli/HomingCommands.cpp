@@ -48,17 +48,17 @@ int HomingCommand(const char* name, int argc, char** argv, void (*click)(Context
     }
     click(session.context());
     const int recordStatus = session.finish(0);
-    return session.ui().messages.empty() ? recordStatus : kExitFile;
+    return session.events().messages.empty() ? recordStatus : kExitFile;
 }
 
 }  // namespace
 
 int HomeXYCommand(int argc, char** argv) {
-    return HomingCommand("home-xy", argc, argv, Command4_Click);
+    return HomingCommand("home-xy", argc, argv, HomeXY);
 }
 
 int HomeZCommand(int argc, char** argv) {
-    return HomingCommand("home-z", argc, argv, Command3_Click);
+    return HomingCommand("home-z", argc, argv, HomeZ);
 }
 
 }  // namespace pm::cli

@@ -76,10 +76,10 @@ int PlotCommand(const char* name, int argc, char** argv, Operation operation) {
     if (!session.open(error, status)) {
         return SetupError(error, status);
     }
-    session.ui().caption = line.args[0];
+    session.run().plotFile = line.args[0];
     const PlotRun run = operation(session.context());
     const int recordStatus = session.finish(run.statements);
-    return PlotStatus(run.end, recordStatus, session.ui().messages);
+    return PlotStatus(run.end, recordStatus, session.events().messages);
 }
 
 }  // namespace
@@ -122,7 +122,7 @@ int RunCommand(int argc, char** argv) {
     Session session(line.options);
     int status = kExitOk;
     if (!session.open(error, status)) return SetupError(error, status);
-    session.ui().caption = line.args[0];
+    session.run().plotFile = line.args[0];
     Context& c = session.context();
     if (pauseAfter != 0) {
         // Asked at the first pump after statement N is listed; let go at the
@@ -130,24 +130,24 @@ int RunCommand(int argc, char** argv) {
         const auto pauseNs = static_cast<std::int64_t>(pauseMs) * 1'000'000;
         std::int64_t askedAt = -1;
         // After the session's own pump (a signal's stop).
-        session.ui().onPump = [&c, &session, pauseAfter, pauseNs, askedAt,
-                               before = session.ui().onPump]() mutable {
+        session.pump().onPump = [&c, &session, pauseAfter, pauseNs, askedAt,
+                               before = session.pump().onPump]() mutable {
             if (before) before();
             if (askedAt < 0) {
-                if (session.ui().list.size() < pauseAfter || c.st.Running != Operation::Job) return;
+                if (session.events().list.size() < pauseAfter || c.st.Running != Operation::Job) return;
                 askedAt = c.clock.nowNs();
-                Pause_Click(c);
-            } else if (session.ui().paused && c.clock.nowNs() - askedAt >= pauseNs) {
-                Continue_Click(c);
+                PauseJob(c);
+            } else if (session.events().paused && c.clock.nowNs() - askedAt >= pauseNs) {
+                ContinueJob(c);
             }
         };
     }
     const PlotRun run = RunJob(c, from);
     const int recordStatus = session.finish(run.statements);
-    return PlotStatus(run.end, recordStatus, session.ui().messages);
+    return PlotStatus(run.end, recordStatus, session.events().messages);
 }
 
-int ScanCommand(int argc, char** argv) { return PlotCommand("scan", argc, argv, RunScan); }
+int ScanCommand(int argc, char** argv) { return PlotCommand("scan", argc, argv, ScanLimits); }
 
 int GotoCommand(int argc, char** argv) {
     CommandLine line;
@@ -166,9 +166,9 @@ int GotoCommand(int argc, char** argv) {
     if (!session.open(error, status)) {
         return SetupError(error, status);
     }
-    session.ui().text[1] = line.args[0];
-    session.ui().text[2] = line.args[1];
-    const GoToLimitEnd end = RunGoToLimit(session.context());
+    session.run().limitX = line.args[0];
+    session.run().limitY = line.args[1];
+    const GoToLimitEnd end = GoToLimit(session.context());
     const int recordStatus = session.finish(0);
     switch (end) {
         case GoToLimitEnd::Moved: return recordStatus;

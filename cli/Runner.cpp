@@ -302,21 +302,23 @@ bool Session::open(std::string& error, int& status) {
     machine_ = std::make_unique<HeadlessMachine>(port, *clock_);
     MachineState& st = machine_->state();
     st.Settings = options_.machine;
-    HeadlessControls& ui = machine_->ui();
-    ui.check1 = options_.motors;
-    ui.slider1 = options_.scale;
-    ui.slider2 = options_.speed;
-    ui.text[3] = options_.divisor;
+    RunSettings& run = machine_->run();
+    HeadlessEvents& events = machine_->events();
+    HeadlessPump& pump = machine_->pump();
+    run.motorsOn = options_.motors;
+    run.previewScale = options_.scale;
+    run.speed = options_.speed;
+    run.divisor = options_.divisor;
     // A stop is a cancel at the next pump; what never pumps asks Quitting().
-    ui.onQuitting = [this] { return stopping(); };
-    ui.onPump = [this, &st] {
-        if (stopping()) st.CancelRequested = -1;
+    pump.onQuitting = [this] { return stopping(); };
+    pump.onPump = [this, &st] {
+        if (stopping()) st.CancelRequested = true;
     };
-    ui.onMessage = [](const std::string& text) {
+    events.onMessage = [](const std::string& text) {
         std::cerr << "portmill-cli: " << ShownText(text) << '\n';
     };
     if (dotsRecord_.isOpen()) {
-        ui.onDot = [this](float x, float y, std::uint32_t colour) {
+        events.onDot = [this](float x, float y, std::uint32_t colour) {
             RecordLine(dotsRecord_, "%.9g %.9g %" PRIu32 "\n", static_cast<double>(x),
                        static_cast<double>(y), colour);
         };
@@ -354,9 +356,9 @@ int Session::finish(std::uint64_t statements) {
     bool ok = true;
     if (listRecord_.isOpen()) {
         std::string line;
-        for (std::size_t i = 0; i < machine_->ui().list.size(); ++i) {
+        for (std::size_t i = 0; i < machine_->events().list.size(); ++i) {
             line.clear();
-            AppendListLine(line, machine_->ui().list.at(i));
+            AppendListLine(line, machine_->events().list.at(i));
             if (std::fwrite(line.data(), 1, line.size(), listRecord_.stream()) != line.size()) {
                 listRecord_.noteWriteError(errno);
                 break;
@@ -372,13 +374,13 @@ int Session::finish(std::uint64_t statements) {
     }
 
     const MachineState& s = machine_->state();
-    const HeadlessControls& ui = machine_->ui();
+    const RunSettings& run = machine_->run();
     const char* mode = s.MoveMode.empty() ? "-" : s.MoveMode.c_str();
     std::printf("CurrentX=%.17g CurrentY=%.17g TargetX=%.17g TargetY=%.17g MoveMode=%s "
                 "ZStepCount=%d Text1=%s Text2=%s Text3=%s statements=%" PRIu64
                 " elapsed_ns=%" PRId64,
                 s.CurrentX, s.CurrentY, s.TargetX, s.TargetY, mode, s.ZStepCount,
-                ui.text[1].c_str(), ui.text[2].c_str(), ui.text[3].c_str(), statements,
+                run.limitX.c_str(), run.limitY.c_str(), run.divisor.c_str(), statements,
                 clock_->nowNs());
     if (sim_ != nullptr) {
         std::printf(" sim=%lld,%lld,%lld missed=%lld\n", sim_->x(), sim_->y(), sim_->z(),
@@ -390,8 +392,7 @@ int Session::finish(std::uint64_t statements) {
     if (!stopped && CaughtSignal() != 0) {
         // Told to stop while the records were being put in place: the
         // machine is released all the same, past the closed trace.
-        port_->vbOut(kDataReg, 0);
-        port_->vbOut(kControlReg, kZRelease);
+        wiring::SwitchAllCoilsOff(*port_);
     }
     return ok ? kExitOk : kExitFile;
 }

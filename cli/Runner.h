@@ -13,6 +13,7 @@
 #include "motion/HeadlessMachine.h"
 #include "motion/MachineSettings.h"
 #include "motion/MachineState.h"
+#include "motion/RunSettings.h"
 #include "port/Port.h"
 #include "files/SafeFile.h"
 #include "port/SimOptions.h"
@@ -25,13 +26,13 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFile = 1;   // a file cannot be read or written, or the port not driven
 inline constexpr int kExitUsage = 2;  // a bad command line
 
-// The options every command takes: the window's settings, the port, the
-// clock, the simulated machine's set-up and the record files.
+// The options every command takes: the run settings, the port, the clock,
+// the simulated machine's set-up and the record files.
 struct Options {
-    std::string divisor = "3.55";  // Text3
-    int speed = 20;                // Slider2
-    int scale = 5;                 // Slider1
-    bool motors = false;           // Check1
+    std::string divisor = RunSettings::kDefaultDivisor;
+    int speed = RunSettings::kDefaultSpeed;
+    int scale = RunSettings::kDefaultScale;
+    bool motors = false;
     std::string port = "sim";
     bool realClock = false;
     SimOptions sim;
@@ -74,9 +75,10 @@ int SetupError(const std::string& error, int status);
 // The usage text.
 const char* UsageText();
 
-// The machine a command drives, set up from the options the way Form_Load
-// sets up the window: machine state, port (behind the trace record when
-// asked), the headless controls with the 100 ms poll, and the clock.
+// The machine a command drives, set up from the options the way the window
+// sets itself up: machine state, port (behind the trace record when asked),
+// the run settings, the headless events and pump with the 100 ms poll, and
+// the clock.
 class Session {
 public:
     explicit Session(const Options& options);
@@ -93,7 +95,9 @@ public:
 
     // The machine, once open() has succeeded.
     Context& context() { return machine_->context(); }
-    HeadlessControls& ui() { return machine_->ui(); }
+    RunSettings& run() { return machine_->run(); }
+    HeadlessEvents& events() { return machine_->events(); }
+    HeadlessPump& pump() { return machine_->pump(); }
     MachineState& state() { return machine_->state(); }
     Clock& clock() { return *clock_; }
     // The simulated machine, or null when the port is a real one.

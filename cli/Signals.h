@@ -3,7 +3,7 @@
 namespace pm::cli {
 
 // How portmill-cli ends when it is told to stop. From CatchStopSignals() on,
-// SIGINT, SIGTERM and SIGHUP no longer end the program where it stands: the
+// SIGINT, SIGTERM and SIGHUP do not end the program where it stands: the
 // first one is noted, the running operation stops at its next pass as on
 // "Cancelar", every coil is switched off, the records are completed and the
 // last line printed, and the program exits with 128 + the signal's number.

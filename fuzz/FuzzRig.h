@@ -45,7 +45,9 @@ struct Rig {
     Clock& clock = machine.clock();
     SimulatedMachine& sim = *machine.sim();
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& ctx = machine.context();
 };
 
@@ -57,7 +59,7 @@ class PumpWatch {
 public:
     PumpWatch(Rig& rig, long long cap, long long stallLimit)
         : rig_(rig), cap_(cap), stallLimit_(stallLimit) {
-        rig_.ui.onPump = [this] { pump(); };
+        rig_.pump.onPump = [this] { pump(); };
     }
     bool capped() const { return cappedAt_ >= 0; }
     long long pumps() const { return pumps_; }
@@ -75,7 +77,7 @@ private:
         }
         if (cappedAt_ < 0 && pumps_ >= cap_) {
             cappedAt_ = pumps_;
-            rig_.st.CancelRequested = -1;
+            rig_.st.CancelRequested = true;
         }
         if (cappedAt_ >= 0) {
             PM_FUZZ_CHECK(pumps_ - cappedAt_ <= 8, "still running after Cancelar");

@@ -41,12 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const long long y0 = rig.sim.y();
     const long long z0 = rig.sim.z();
     const bool motors = (settings & 1) != 0;
-    rig.ui.check1 = motors;
+    rig.run.motorsOn = motors;
     static const char* const kModes[] = {"", "M", "D", ""};
     rig.st.MoveMode = kModes[(settings >> 1) & 3];
-    rig.ui.slider2 = 1 + (settings >> 3) % 40;
-    rig.ui.text[3] = divisor;
-    rig.ui.caption = plot.path();
+    rig.run.speed = 1 + (settings >> 3) % 40;
+    rig.run.divisor = divisor;
+    rig.run.plotFile = plot.path();
     pm::fuzz::PumpWatch watch(rig, kPumpCap, kStallLimit);
 
     const pm::PlotRun run = pm::RunJob(rig.ctx);
@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "the job ended neither at the end of the file nor by Cancelar");
     PM_FUZZ_CHECK(run.end == pm::PlotEnd::EndOfFile || watch.capped(),
                   "the job cancelled itself");
-    PM_FUZZ_CHECK(rig.ui.command1Enabled && rig.ui.motorJogEnabled,
+    PM_FUZZ_CHECK(rig.events.plotStartAllowed && rig.events.jogAllowed,
                   "a control left disabled after the job");
-    PM_FUZZ_CHECK(rig.ui.running == pm::Operation::None, "the job still marked as running");
+    PM_FUZZ_CHECK(rig.events.running == pm::Operation::None, "the job still marked as running");
     PM_FUZZ_CHECK(std::isfinite(rig.st.CurrentX) && std::isfinite(rig.st.CurrentY) &&
                       std::isfinite(rig.st.TargetX) && std::isfinite(rig.st.TargetY),
                   "a position or target that is not a number");
@@ -79,14 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Every ";" made one listed statement, and the list holds the file up to
     // its last ";" exactly.
-    PM_FUZZ_CHECK(static_cast<long long>(rig.ui.list.size()) == countOf(file, ';'),
+    PM_FUZZ_CHECK(static_cast<long long>(rig.events.list.size()) == countOf(file, ';'),
                   "statements listed and \";\" read differ");
     const std::size_t last = file.rfind(';');
     const std::string_view listed = last == std::string_view::npos ? std::string_view()
                                                                     : file.substr(0, last + 1);
     std::size_t at = 0;
-    for (std::size_t i = 0; i < rig.ui.list.size(); ++i) {
-        const std::string_view entry = rig.ui.list.at(i);
+    for (std::size_t i = 0; i < rig.events.list.size(); ++i) {
+        const std::string_view entry = rig.events.list.at(i);
         PM_FUZZ_CHECK(listed.substr(at, entry.size()) == entry, "a listed statement not as read");
         at += entry.size();
     }

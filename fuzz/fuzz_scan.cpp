@@ -25,29 +25,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pm::fuzz::MemoryFile plot;
     plot.write(file);
     pm::fuzz::Rig rig;
-    rig.ui.check1 = true;
-    rig.ui.caption = plot.path();
-    rig.ui.text[1] = "old";
-    rig.ui.text[2] = "old";
+    rig.run.motorsOn = true;
+    rig.run.plotFile = plot.path();
+    rig.run.limitX = "old";
+    rig.run.limitY = "old";
     const long long x0 = rig.sim.x();
     const long long y0 = rig.sim.y();
     const long long z0 = rig.sim.z();
     const long long cap = 2 * static_cast<long long>(size) + 4;
     pm::fuzz::PumpWatch watch(rig, cap + 1, 0);
 
-    const pm::PlotRun run = pm::RunScan(rig.ctx);
+    const pm::PlotRun run = pm::ScanLimits(rig.ctx);
 
     PM_FUZZ_CHECK(run.end == pm::PlotEnd::EndOfFile, "the scan did not reach the end of the file");
     PM_FUZZ_CHECK(watch.pumps() <= cap, "the scan pumped more than twice a character");
-    PM_FUZZ_CHECK(rig.ui.command1Enabled && rig.ui.motorJogEnabled,
+    PM_FUZZ_CHECK(rig.events.plotStartAllowed && rig.events.jogAllowed,
                   "a control left disabled after the scan");
-    PM_FUZZ_CHECK(rig.ui.running == pm::Operation::None, "the scan still marked as running");
+    PM_FUZZ_CHECK(rig.events.running == pm::Operation::None, "the scan still marked as running");
     PM_FUZZ_CHECK(rig.sim.x() == x0 && rig.sim.y() == y0 && rig.sim.z() == z0 &&
                       rig.sim.dataRegister() == 0 && rig.sim.controlRegister() == 11,
                   "the scan wrote to the machine");
     PM_FUZZ_CHECK(rig.st.CurrentX == 0 && rig.st.CurrentY == 0, "the scan left a position");
-    PM_FUZZ_CHECK(wholeNumber(rig.ui.text[1]) && wholeNumber(rig.ui.text[2]),
+    PM_FUZZ_CHECK(wholeNumber(rig.run.limitX) && wholeNumber(rig.run.limitY),
                   "a limit that is not a whole number");
-    PM_FUZZ_CHECK(rig.ui.list.empty() && rig.ui.dotCount == 0, "the scan listed or drew");
+    PM_FUZZ_CHECK(rig.events.list.empty() && rig.events.dotCount == 0, "the scan listed or drew");
     return 0;
 }

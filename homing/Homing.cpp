@@ -6,8 +6,9 @@ namespace pm {
 
 namespace {
 
-constexpr int kYHomeBit = 8;   // status bit 3: 1 while the Y switch is open
-constexpr int kXHomeBit = 16;  // status bit 4: 1 while the X switch is open
+// Status bits 3 and 4: 1 while the Y and the X switch are open.
+constexpr int kYHomeBit = wiring::kYHomeStatusBit;
+constexpr int kXHomeBit = wiring::kXHomeStatusBit;
 // Home XY drives two Z lines at once, which holds the Z motor without
 // turning it.
 constexpr std::int16_t kHomeXYControl = 1;
@@ -34,9 +35,9 @@ std::string HomeSwitchNotFound(bool x, bool y, std::int32_t stepsX, std::int32_t
            "Verifique a chave e a sua ligação.";
 }
 
-void Command4_Click(Context& c) {
+void HomeXY(Context& c) {
     if (!BeginOperation(c, Operation::HomeXY)) return;
-    c.ui.SetWaitCursor(true);
+    c.events.Blocking(true);
 
     const std::int32_t allowX = HomeAllowanceSteps(c.st.Settings, AxisXY::X);
     const std::int32_t allowY = HomeAllowanceSteps(c.st.Settings, AxisXY::Y);
@@ -47,7 +48,7 @@ void Command4_Click(Context& c) {
     c.port.vbOut(kControlReg, kHomeXYControl);
     bool open = true;
     do {
-        if (c.ui.Quitting()) break;
+        if (c.pump.quitting()) break;
         const bool stepY = (c.port.vbInp(kStatusReg) & kYHomeBit) != 0;
         const bool stepX = (c.port.vbInp(kStatusReg) & kXHomeBit) != 0;
         // A counter at 0 has walked the whole allowance: one more half-step
@@ -72,23 +73,23 @@ void Command4_Click(Context& c) {
     } else {
         HomedXYHere(c.st.Position);
     }
-    c.ui.SetWaitCursor(false);
+    c.events.Blocking(false);
     EndOperation(c);
-    if (lostX || lostY) c.ui.MsgBox(HomeSwitchNotFound(lostX, lostY, allowX, allowY), kMsgTitle);
+    if (lostX || lostY) c.events.Message(HomeSwitchNotFound(lostX, lostY, allowX, allowY));
 }
 
-void Command3_Click(Context& c) {
+void HomeZ(Context& c) {
     if (!BeginOperation(c, Operation::HomeZ)) return;
     // A cancel left over from an earlier job or scan would stop this homing
     // before its first cycle; only a "Cancelar" pressed while it runs should.
-    c.st.CancelRequested = 0;
+    c.st.CancelRequested = false;
 
     std::int16_t cycles = 0;
     const bool full = LiftToTop(c, kJogPause, cycles) == LiftEnd::Full;
     // Nothing is released: the last phase, 3, holds the tool at the top.
-    if (c.ui.LampVisible(5)) HomedZHere(c.st.Position);
+    if (c.events.TopSwitchLit()) HomedZHere(c.st.Position);
     EndOperation(c);
-    if (full) c.ui.MsgBox(kZTopNotFound, kMsgTitle);
+    if (full) c.events.Message(kZTopNotFound);
 }
 
 }  // namespace pm

@@ -16,12 +16,12 @@ inline constexpr long kHomePause = 5000;
 // status register itself; no event pump; every coil released at the end.
 // An axis whose switch is still open after its allowance (kHomeSteps, or
 // what the machine's travel gives) stops the homing: every coil off, then a message naming the axis.
-// When the program is quitting (Controls::Quitting()) the homing stops at its
+// When the program is quitting (Pump::quitting()) the homing stops at its
 // next pass, every coil off.
-void Command4_Click(Context& c);
-// "Home Z": the Z lift until LE(5) shows, one pump per cycle. "Cancelar"
+void HomeXY(Context& c);
+// "Home Z": the Z lift until the top switch shows, one pump per cycle. "Cancelar"
 // stops it, and so does the count of a lift running full.
-void Command3_Click(Context& c);
+void HomeZ(Context& c);
 
 // The message of a Home XY that gave up on the named axes.
 std::string HomeSwitchNotFound(bool x, bool y);

@@ -30,34 +30,36 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     JobEstimate est;
     HeadlessMachine machine(settings.machine);
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& live = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     st.Settings = settings.machineSettings;
-    ui.check1 = settings.motors;
-    ui.slider1 = settings.scale;
-    ui.slider2 = settings.speed;
-    ui.text[3] = settings.divisor;
-    ui.caption = plotFile;
-    ui.onDot = onDot;
+    live.motorsOn = settings.motors;
+    live.previewScale = settings.scale;
+    live.speed = settings.speed;
+    live.divisor = settings.divisor;
+    live.plotFile = plotFile;
+    events.onDot = onDot;
 
     // The points visited: the job's origin, where the tool starts, and the
     // target of every statement that carries a pair, seen at the first pump
     // after the statement was listed.
     std::size_t seen = 0;
     const auto sample = [&] {
-        if (ui.list.size() == seen) return;
-        seen = ui.list.size();
+        if (events.list.size() == seen) return;
+        seen = events.list.size();
         // Statements before the start are read, not visited.
         if (seen < settings.fromStatement) return;
-        if (!CutStatement(ui.list.at(seen - 1)).hasPair) return;
+        if (!CutStatement(events.list.at(seen - 1)).hasPair) return;
         if (est.extentSteps.empty) est.extentSteps.add(0, 0);
         est.extentSteps.add(st.TargetX, st.TargetY);
     };
-    ui.onPump = [&] {
+    pump.onPump = [&] {
         sample();
-        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = -1;
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = true;
     };
     if (progress) {
-        ui.onProgress = [&progress, last = -1](unsigned long long read,
+        events.onProgress = [&progress, last = -1](unsigned long long read,
                                                unsigned long long size) mutable {
             const int percent = size == 0 ? 100 : static_cast<int>(read * 100 / size);
             if (percent == last) return;
@@ -65,7 +67,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
             progress(percent);
         };
     }
-    ui.onMessage = [&](const std::string& m) {
+    events.onMessage = [&](const std::string& m) {
         if (est.error.empty()) est.error = m;
     };
 
@@ -77,8 +79,8 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     est.cancelled = run.end == PlotEnd::Cancelled;
     est.ok = run.end == PlotEnd::EndOfFile && est.error.empty();
     if (!est.extentSteps.empty) {
-        // The job has put "1" in the box if the divisor read as 0.
-        const double d = LeadingNumber(ui.text[3]);
+        // The job has replaced a divisor that read as 0 by "1".
+        const double d = LeadingNumber(live.divisor);
         const Extent& s = est.extentSteps;
         est.extentUnits.add(s.minX * d, s.minY * d);
         est.extentUnits.add(s.maxX * d, s.maxY * d);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "motion/MachineSettings.h"
+#include "motion/RunSettings.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
@@ -23,10 +24,10 @@ struct Extent {
 
 // The window's settings a job's duration depends on.
 struct EstimateSettings {
-    std::string divisor = "3.55";  // Text3
-    int speed = 20;                // Slider2
-    int scale = 5;                 // Slider1
-    bool motors = false;           // Check1, "Ativar Motores"
+    std::string divisor = RunSettings::kDefaultDivisor;
+    int speed = RunSettings::kDefaultSpeed;
+    int scale = RunSettings::kDefaultScale;
+    bool motors = false;  // "Ativar Motores"
     // Where the simulated machine stands: with the motors on, each lift runs
     // until the Z top switch closes, so its length depends on the machine.
     SimulatedMachine::Setup machine{};
@@ -49,7 +50,7 @@ struct JobEstimate {
 };
 
 // A dry run of "Fresar" on plotFile: the same job on a virtual clock, a
-// simulated machine and headless controls, with a machine state of its own,
+// simulated machine and headless events and pump, with a machine state of its own,
 // so it may run on any thread. When cancel is given and becomes true, the job
 // is cancelled at its next event pump and the result says so.
 // onDot, when given, sees each dot the job draws as it would on the canvas.

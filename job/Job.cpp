@@ -16,14 +16,17 @@ constexpr std::uint64_t kProgressEvery = std::uint64_t{64} * 1024;
 // Handles one statement of the job, its ";" included.
 void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {
     MachineState& s = c.st;
-    c.ui.ListAdd(text);
+    c.events.StatementListed(text);
     const Statement st = CutStatement(text);
     if (st.penUp) s.MoveMode = "M";
     if (st.penDown) s.MoveMode = "D";
     if (!st.hasPair) return;
 
-    if (LeadingNumber(c.ui.Text(3)) == 0) c.ui.SetText(3, "1");
-    s.JobPoint.divisor = c.ui.Text(3);
+    if (LeadingNumber(c.run.divisor) == 0) {
+        c.run.divisor = "1";
+        c.events.DivisorReplaced(c.run.divisor);
+    }
+    s.JobPoint.divisor = c.run.divisor;
     const double divisor = LeadingNumber(s.JobPoint.divisor);
     const double x = LeadingNumber(st.xText) / divisor;
     const double y = LeadingNumber(st.yText) / divisor;
@@ -61,17 +64,17 @@ bool SkipStatements(Context& c, PlotFile& file, StatementBuffer& statement, Plot
             UnlockPlotButtons(c);
             EndOperation(c);
             if (failed) {
-                c.ui.JobEnded(s.JobPoint);
+                c.events.JobEnded(s.JobPoint);
                 ReportReadFailure(c, file, run);
             } else {
-                c.ui.MsgBox(PastEndMessage(from, run.statements), kMsgTitle);
+                c.events.Message(PastEndMessage(from, run.statements));
                 run.end = PlotEnd::PastEnd;
             }
             return false;
         }
-        c.ui.DoEvents();
+        c.pump.turn();
         if (StopOnCancel(c, file, run)) {
-            c.ui.JobEnded(s.JobPoint);
+            c.events.JobEnded(s.JobPoint);
             return false;
         }
         if (statement.add(file.get())) {
@@ -82,7 +85,7 @@ bool SkipStatements(Context& c, PlotFile& file, StatementBuffer& statement, Plot
             s.CurrentY = s.TargetY;
         } else if (statement.tooLong()) {
             StopAtOverlongStatement(c, file, statement, run, true);
-            c.ui.JobEnded(s.JobPoint);
+            c.events.JobEnded(s.JobPoint);
             return false;
         }
     }
@@ -101,7 +104,7 @@ void TravelToStatementStart(Context& c) {
     s.MoveMode = "M";
     MoveToTarget(c);
     s.MoveMode = mode;
-    if (mode != "M" && s.CancelRequested != -1) LowerTool(c);
+    if (mode != "M" && !s.CancelRequested) LowerTool(c);
 }
 
 }  // namespace
@@ -111,17 +114,17 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     PlotRun run;
     if (!BeginPlotRun(c, Operation::Job, run)) return run;
     if (fromStatement > 1) {
-        const std::uint64_t count = CountStatements(c.ui.Caption());
+        const std::uint64_t count = CountStatements(c.run.plotFile);
         if (count < fromStatement) {
             // Nothing to run: the machine, the preview and the list stay as they are.
             EndOperation(c);
-            c.ui.MsgBox(PastEndMessage(fromStatement, count), kMsgTitle);
+            c.events.Message(PastEndMessage(fromStatement, count));
             run.end = PlotEnd::PastEnd;
             return run;
         }
     }
 
-    c.ui.ClearPreview();
+    c.events.PreviewCleared();
     PlotFile file;
     if (!OpenPlotFile(c, file, run)) return run;
     // The machine's present place is the job's origin, and the job's first
@@ -130,9 +133,9 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     s.CurrentY = 0;
     s.TargetX = 0;
     s.TargetY = 0;
-    s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.ui.Text(3)};
+    s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.run.divisor};
     s.Position.JobOriginPending = true;
-    c.ui.SetJobProgress(0, file.size());
+    c.events.Progress(0, file.size());
 
     StatementBuffer statement;
     std::string lastMode;  // starts empty at every job start
@@ -142,35 +145,35 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
         TravelToStatementStart(c);
         lastMode = s.MoveMode;
         base = file.bytesRead();
-        c.ui.SetJobProgress(0, file.size() - base);
+        c.events.Progress(0, file.size() - base);
     }
     std::uint64_t nextProgress = base + kProgressEvery;
     for (;;) {
         if (file.atEnd()) {
             const bool failed = ClosePlotFileAtEnd(file, run);
-            c.ui.SetMotorJogEnabled(true);
+            c.events.JogAllowed(true);
             if (failed) {
                 // Half a drawing is not a finished job: stop as a cancel
                 // does, leaving the tool and the coils as they are.
-                c.ui.SetCommand1Enabled(true);
+                c.events.PlotStartAllowed(true);
                 EndOperation(c);
-                c.ui.JobEnded(s.JobPoint);
+                c.events.JobEnded(s.JobPoint);
                 ReportReadFailure(c, file, run);
                 return run;
             }
-            c.ui.SetJobProgress(run.bytes - base, file.size() - base);
+            c.events.Progress(run.bytes - base, file.size() - base);
             FinishJob(c);
             EndOperation(c);
             s.JobPoint.statement = 0;
-            c.ui.JobEnded(s.JobPoint);
+            c.events.JobEnded(s.JobPoint);
             run.end = PlotEnd::EndOfFile;
             return run;
         }
 
-        c.ui.DoEvents();
+        c.pump.turn();
 
         if (StopOnCancel(c, file, run)) {
-            c.ui.JobEnded(s.JobPoint);
+            c.events.JobEnded(s.JobPoint);
             return run;
         }
 
@@ -179,14 +182,14 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
             ++run.statements;
             s.JobPoint.statement = run.statements;
             statement.clear();
-            c.ui.SetJobProgress(file.bytesRead() - base, file.size() - base);
+            c.events.Progress(file.bytesRead() - base, file.size() - base);
         } else if (statement.tooLong()) {
             // Stopped as a failed read is, the coils switched off.
             StopAtOverlongStatement(c, file, statement, run, true);
-            c.ui.JobEnded(s.JobPoint);
+            c.events.JobEnded(s.JobPoint);
             return run;
         } else if (file.bytesRead() >= nextProgress) {
-            c.ui.SetJobProgress(file.bytesRead() - base, file.size() - base);
+            c.events.Progress(file.bytesRead() - base, file.size() - base);
         }
         while (nextProgress <= file.bytesRead()) nextProgress += kProgressEvery;
 
@@ -194,32 +197,30 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
         if (s.MoveMode == "D" && lastMode != "D") LowerTool(c);
         lastMode = s.MoveMode;
 
-        c.ui.DoEvents();
+        c.pump.turn();
 
         MoveToTarget(c);
         // A statement's move that completed is behind the job: a stop from
         // here on goes on from the next statement.
-        if (s.CancelRequested != -1) s.JobPoint.statement = run.statements + 1;
+        if (!s.CancelRequested) s.JobPoint.statement = run.statements + 1;
     }
 }
 
-void Command1_Click(Context& c) { (void)RunJob(c); }
-
-void Pause_Click(Context& c) {
-    if (c.st.Running == Operation::Job) c.st.PauseRequested = -1;
+void PauseJob(Context& c) {
+    if (c.st.Running == Operation::Job) c.st.PauseRequested = true;
 }
 
-void Continue_Click(Context& c) { c.st.PauseRequested = 0; }
+void ContinueJob(Context& c) { c.st.PauseRequested = false; }
 
 std::string PastEndMessage(std::uint64_t from, std::uint64_t count) {
     return "O arquivo tem " + std::to_string(count) + (count == 1 ? " declaração" : " declarações") +
            ": não há declaração " + std::to_string(from) + " para começar.";
 }
 
-void Cancel_Click(Context& c) {
-    c.ui.SetMotorJogEnabled(true);
-    c.ui.ListClear();
-    c.st.CancelRequested = -1;
+void CancelRun(Context& c) {
+    c.events.JogAllowed(true);
+    c.events.ListCleared();
+    c.st.CancelRequested = true;
     c.st.TargetX = 0;
     c.st.TargetY = 0;
 }

@@ -9,7 +9,7 @@ namespace pm {
 
 // How a run over the plot file (the job or the scan) ended.
 enum class PlotEnd {
-    NoFile,      // empty caption: "Falta Abrir Arquivo"
+    NoFile,      // no plot file chosen: "Falta Abrir Arquivo"
     Refused,     // another operation was running, or the port is missing
     OpenFailed,  // the file could not be opened (message shown)
     ReadFailed,  // reading stopped half-way (message shown)
@@ -25,22 +25,22 @@ struct PlotRun {
     std::uint64_t ignoredTargets = 0;  // pairs not finite or too far: no target
 };
 
-// "Fresar": runs the plot job on the file named by the window caption, one
-// character a pass, to the end of the file or to a cancel.
-void Command1_Click(Context& c);
-// "Cancelar": asks the running job, scan or move to stop.
-void Cancel_Click(Context& c);
+// "Cancelar": asks the running job, scan or move to stop; clears the list
+// and the target, and gives the jog pad back.
+void CancelRun(Context& c);
 
 // "Pausar": the running job holds at the next pass of its move.
-void Pause_Click(Context& c);
+void PauseJob(Context& c);
 // "Continuar": a held job goes on.
-void Continue_Click(Context& c);
+void ContinueJob(Context& c);
 
-// Command1_Click, telling how the job ended. From statement N (counted from
-// 1), the job reads statements 1 to N-1 without moving or writing the port
-// (position, mode and target follow the file), travels with the tool up
-// from the machine's place to where statement N starts, puts the tool as it
-// is at that point of the whole job, and goes on from there.
+// "Fresar": runs the plot job on the chosen plot file, one character a
+// pass, to the end of the file or to a cancel, and tells how it ended. From
+// statement N (counted from 1), the job reads statements 1 to N-1 without
+// moving or writing the port (position, mode and target follow the file),
+// travels with the tool up from the machine's place to where statement N
+// starts, puts the tool as it is at that point of the whole job, and goes
+// on from there.
 PlotRun RunJob(Context& c, std::uint64_t fromStatement = 1);
 
 // The message when the file ends before statement `from`: it has `count`.

@@ -28,14 +28,14 @@ std::string WholeNumberText(double v) {
     return buf;
 }
 
-struct Extent {
+struct Largest {
     double x = 0;
     double y = 0;
 };
 
 // Handles one statement of the scan: the same cutting as the job, the pair
 // taken in file units as the target, and the extent grown by it.
-void HandleScanStatement(Context& c, std::string_view text, Extent& largest, PlotRun& run) {
+void HandleScanStatement(Context& c, std::string_view text, Largest& largest, PlotRun& run) {
     MachineState& s = c.st;
     const Statement st = CutStatement(text);
     if (st.penUp) s.MoveMode = "M";
@@ -55,7 +55,7 @@ void HandleScanStatement(Context& c, std::string_view text, Extent& largest, Plo
 
 }  // namespace
 
-PlotRun RunScan(Context& c) {
+PlotRun ScanLimits(Context& c) {
     MachineState& s = c.st;
     PlotRun run;
     if (!BeginPlotRun(c, Operation::Scan, run)) return run;
@@ -64,7 +64,7 @@ PlotRun RunScan(Context& c) {
     if (!OpenPlotFile(c, file, run)) return run;
     s.CurrentX = 0;
     s.CurrentY = 0;
-    Extent largest;
+    Largest largest;
 
     StatementBuffer statement;
     for (;;) {
@@ -79,13 +79,14 @@ PlotRun RunScan(Context& c) {
             }
             // The extent in plot-file units: "Ir para o Limite" divides it
             // by the divisor once, as it does whatever the operator typed.
-            c.ui.SetText(1, WholeNumberText(largest.x));
-            c.ui.SetText(2, WholeNumberText(largest.y));
+            c.run.limitX = WholeNumberText(largest.x);
+            c.run.limitY = WholeNumberText(largest.y);
+            c.events.LimitsFound(c.run.limitX, c.run.limitY);
             run.end = PlotEnd::EndOfFile;
             return run;
         }
 
-        c.ui.DoEvents();
+        c.pump.turn();
 
         if (StopOnCancel(c, file, run)) return run;
 
@@ -99,29 +100,25 @@ PlotRun RunScan(Context& c) {
             return run;
         }
 
-        c.ui.DoEvents();
+        c.pump.turn();
     }
 }
 
-void Command5_Click(Context& c) { (void)RunScan(c); }
-
-void Command2_Click(Context& c) { (void)RunGoToLimit(c); }
-
-GoToLimitEnd RunGoToLimit(Context& c) {
+GoToLimitEnd GoToLimit(Context& c) {
     MachineState& s = c.st;
     if (!BeginOperation(c, Operation::GoToLimit)) return GoToLimitEnd::Refused;
-    const double dx = LeadingNumber(c.ui.Text(3));
+    const double dx = LeadingNumber(c.run.divisor);
     if (dx == 0) {
         EndOperation(c);
-        c.ui.MsgBox(kZeroDivisorMessage, kMsgTitle);
+        c.events.Message(kZeroDivisorMessage);
         return GoToLimitEnd::ZeroDivisor;
     }
-    const double x = std::floor(LeadingNumber(c.ui.Text(1)) / dx);
-    const double dy = LeadingNumber(c.ui.Text(3));
-    const double y = std::floor(LeadingNumber(c.ui.Text(2)) / dy);
+    const double x = std::floor(LeadingNumber(c.run.limitX) / dx);
+    const double dy = LeadingNumber(c.run.divisor);
+    const double y = std::floor(LeadingNumber(c.run.limitY) / dy);
     if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY, s.Settings)) {
         EndOperation(c);
-        c.ui.MsgBox(kLimitOutOfReachMessage, kMsgTitle);
+        c.events.Message(kLimitOutOfReachMessage);
         return GoToLimitEnd::OutOfReach;
     }
     s.TargetX = x;

@@ -5,8 +5,8 @@
 namespace pm {
 
 bool BeginPlotRun(Context& c, Operation op, PlotRun& run) {
-    if (c.ui.Caption().empty()) {
-        c.ui.MsgBox(kNoFileMessage, kMsgTitle);
+    if (c.run.plotFile.empty()) {
+        c.events.Message(kNoFileMessage);
         run.end = PlotEnd::NoFile;
         return false;
     }
@@ -15,26 +15,26 @@ bool BeginPlotRun(Context& c, Operation op, PlotRun& run) {
 
 bool OpenPlotFile(Context& c, PlotFile& file, PlotRun& run) {
     MachineState& s = c.st;
-    s.PlotFileName = c.ui.Caption();
-    c.ui.SetCommand1Enabled(false);
-    c.ui.SetMotorJogEnabled(false);
-    s.CancelRequested = 0;
+    s.PlotFileName = c.run.plotFile;
+    c.events.PlotStartAllowed(false);
+    c.events.JogAllowed(false);
+    s.CancelRequested = false;
 
     if (file.open(s.PlotFileName)) return true;
     UnlockPlotButtons(c);
     EndOperation(c);
-    c.ui.MsgBox(OpenFailedMessage(s.PlotFileName, file), kMsgTitle);
+    c.events.Message(OpenFailedMessage(s.PlotFileName, file));
     run.end = PlotEnd::OpenFailed;
     return false;
 }
 
 void UnlockPlotButtons(Context& c) {
-    c.ui.SetCommand1Enabled(true);
-    c.ui.SetMotorJogEnabled(true);
+    c.events.PlotStartAllowed(true);
+    c.events.JogAllowed(true);
 }
 
 bool StopOnCancel(Context& c, PlotFile& file, PlotRun& run) {
-    if (c.st.CancelRequested != -1) return false;
+    if (!c.st.CancelRequested) return false;
     run.bytes = file.bytesRead();
     file.close();
     UnlockPlotButtons(c);
@@ -64,12 +64,12 @@ void StopAtOverlongStatement(Context& c, PlotFile& file, const StatementBuffer& 
     if (releaseCoils) ReleaseMotors(c);
     UnlockPlotButtons(c);
     EndOperation(c);
-    c.ui.MsgBox(OverlongStatementMessage(statement.startLine()), kMsgTitle);
+    c.events.Message(OverlongStatementMessage(statement.startLine()));
     run.end = PlotEnd::ReadFailed;
 }
 
 void ReportReadFailure(Context& c, const PlotFile& file, PlotRun& run) {
-    c.ui.MsgBox(ReadFailedMessage(c.st.PlotFileName, file), kMsgTitle);
+    c.events.Message(ReadFailedMessage(c.st.PlotFileName, file));
     run.end = PlotEnd::ReadFailed;
 }
 

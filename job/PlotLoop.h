@@ -15,12 +15,12 @@ namespace pm {
 // file, one character a pass. Each loop keeps its own order; these are only
 // the pieces that are the same in both.
 
-// Refuses a run with no file named in the caption ("Falta Abrir Arquivo")
+// Refuses a run with no plot file chosen ("Falta Abrir Arquivo")
 // or while another operation holds the machine; otherwise the operation op
 // has begun. False when the run stops here (run.end tells why).
 bool BeginPlotRun(Context& c, Operation op, PlotRun& run);
 
-// Takes the caption as the plot file, locks "Fresar" and the jog for the
+// Takes the chosen plot file, locks "Fresar" and the jog for the
 // run, clears a standing cancel and opens the file. When it cannot be
 // opened: unlocks, ends the operation, tells the operator why, and false.
 bool OpenPlotFile(Context& c, PlotFile& file, PlotRun& run);

@@ -23,23 +23,23 @@ ReturnEnd ReturnToJobOrigin(Context& c) {
     MachinePosition& p = s.Position;
     if (s.Running != Operation::None) return ReturnEnd::Refused;
     if (!p.JobOriginKnown) {
-        c.ui.MsgBox(kNoJobOriginMessage, kMsgTitle);
+        c.events.Message(kNoJobOriginMessage);
         return ReturnEnd::NoOrigin;
     }
-    if (!c.ui.Check1()) {
-        c.ui.MsgBox(kReturnNeedsMotorsMessage, kMsgTitle);
+    if (!c.run.motorsOn) {
+        c.events.Message(kReturnNeedsMotorsMessage);
         return ReturnEnd::MotorsOff;
     }
     if (!BeginOperation(c, Operation::ReturnToOrigin)) return ReturnEnd::Refused;
-    s.CancelRequested = 0;
-    c.ui.SetCommand1Enabled(false);
-    c.ui.SetMotorJogEnabled(false);
+    s.CancelRequested = false;
+    c.events.PlotStartAllowed(false);
+    c.events.JogAllowed(false);
 
     std::string mode;
     mode.swap(s.MoveMode);
     RaiseTool(c);
     bool arrived = false;
-    if (s.CancelRequested != -1) {
+    if (!s.CancelRequested) {
         const double x0 = StartAt(p.X - p.JobOriginX, p.PhaseX);
         const double y0 = StartAt(p.Y - p.JobOriginY, p.PhaseY);
         s.CurrentX = x0;
@@ -48,7 +48,7 @@ ReturnEnd ReturnToJobOrigin(Context& c) {
         s.TargetY = y0 - static_cast<double>(p.Y - p.JobOriginY);
         s.MoveMode.assign(1, 'M');  // drawn as travel
         MoveToTarget(c);
-        arrived = s.CancelRequested != -1;
+        arrived = !s.CancelRequested;
     }
     LowerTool(c);
     s.MoveMode.swap(mode);
@@ -59,8 +59,8 @@ ReturnEnd ReturnToJobOrigin(Context& c) {
         s.TargetX = 0;
         s.TargetY = 0;
     }
-    c.ui.SetCommand1Enabled(true);
-    c.ui.SetMotorJogEnabled(true);
+    c.events.PlotStartAllowed(true);
+    c.events.JogAllowed(true);
     EndOperation(c);
     return arrived ? ReturnEnd::Arrived : ReturnEnd::Cancelled;
 }

@@ -13,7 +13,7 @@ void JogCycle(Context& c, const std::array<int, 4>& phases, bool releaseAll) {
     EndOperation(c);
 }
 
-// The release of a key on a Z button. While another operation drives the
+// The Z coils switched off as a key is let go. While another operation drives the
 // machine its coils are its own: switching Z off under a lift would drop
 // the tool.
 void JogKeyUp(Context& c) {
@@ -23,11 +23,9 @@ void JogKeyUp(Context& c) {
 
 }  // namespace
 
-void Command8_Click(Context& c) { JogCycle(c, ZPhasesUp, false); }
-void Command8_KeyPress(Context& c) { JogCycle(c, ZPhasesUp, false); }
-void Command8_KeyUp(Context& c) { JogKeyUp(c); }
-void Command9_Click(Context& c) { JogCycle(c, ZPhasesDown, true); }
-void Command9_KeyPress(Context& c) { JogCycle(c, ZPhasesDown, false); }
-void Command9_KeyUp(Context& c) { JogKeyUp(c); }
+void JogZUp(Context& c) { JogCycle(c, ZPhasesUp, false); }
+void JogZDown(Context& c) { JogCycle(c, ZPhasesDown, false); }
+void JogZDownAndRelease(Context& c) { JogCycle(c, ZPhasesDown, true); }
+void ReleaseZ(Context& c) { JogKeyUp(c); }
 
 }  // namespace pm

@@ -8,16 +8,16 @@ HeadlessMachine::HeadlessMachine(const SimulatedMachine::Setup& setup)
     : ownSim_(std::make_unique<SimulatedMachine>(setup)),
       ownClock_(std::make_unique<VirtualClock>()),
       clock_(*ownClock_),
-      ui_(clock_),
-      c_{st_, *ownSim_, ui_, clock_} {
+      pump_(clock_),
+      c_{st_, *ownSim_, clock_, run_, events_, pump_} {
     LoadMachineState(st_);
-    ui_.onTick = [this] { Timer1_Timer(c_); };
+    pump_.onTick = [this] { PollSwitches(c_); };
 }
 
 HeadlessMachine::HeadlessMachine(Port& port, Clock& clock)
-    : clock_(clock), ui_(clock_), c_{st_, port, ui_, clock_} {
+    : clock_(clock), pump_(clock_), c_{st_, port, clock_, run_, events_, pump_} {
     LoadMachineState(st_);
-    ui_.onTick = [this] { Timer1_Timer(c_); };
+    pump_.onTick = [this] { PollSwitches(c_); };
 }
 
 HeadlessMachine::~HeadlessMachine() = default;

@@ -3,16 +3,18 @@
 
 #include "motion/Clock.h"
 #include "motion/Context.h"
-#include "motion/HeadlessControls.h"
+#include "motion/Headless.h"
 #include "motion/MachineState.h"
+#include "motion/RunSettings.h"
 #include "port/Port.h"
 #include "port/SimulatedMachine.h"
 
 namespace pm {
 
-// A machine without a window, set up as Form_Load sets up the window: the
-// machine state loaded (drive tables, PortBase), a port, a clock, the
-// headless controls with the 100 ms switch poll on the clock's tick, and the
+// A machine without a window, set up as the window sets itself up: the
+// machine state loaded (drive tables, PortBase), a port, a clock, the run
+// settings at the operator's defaults, the events kept as fields, the
+// headless pump with the 100 ms switch poll on the clock's tick, and the
 // context every operation takes. The headless runner, the estimate, the
 // tests, the fuzz targets and the benchmarks all start from one.
 class HeadlessMachine {
@@ -28,8 +30,11 @@ public:
 
     MachineState& state() { return st_; }
     const MachineState& state() const { return st_; }
-    HeadlessControls& ui() { return ui_; }
-    const HeadlessControls& ui() const { return ui_; }
+    RunSettings& run() { return run_; }
+    const RunSettings& run() const { return run_; }
+    HeadlessEvents& events() { return events_; }
+    const HeadlessEvents& events() const { return events_; }
+    HeadlessPump& pump() { return pump_; }
     Context& context() { return c_; }
     Clock& clock() { return clock_; }
     const Clock& clock() const { return clock_; }
@@ -42,7 +47,9 @@ private:
     std::unique_ptr<VirtualClock> ownClock_;
     Clock& clock_;
     MachineState st_;
-    HeadlessControls ui_;
+    RunSettings run_;
+    HeadlessEvents events_;
+    HeadlessPump pump_;
     Context c_;
 };
 

@@ -32,8 +32,8 @@ struct MachineSettings {
     // The pass rate in half-steps per second at which a motor may start and
     // stop without a ramp.
     double startRate = 200;
-    // The speed of tool-up (travel) moves on Slider2's scale; below 0 they
-    // follow Slider2 like the milling moves.
+    // The speed of tool-up (travel) moves on the run speed's scale; below 0
+    // they follow the run speed like the milling moves.
     int travelSpeed = -1;
 
     bool rampsOn() const { return accel > 0; }
@@ -56,7 +56,7 @@ bool WorkAreaKnown(const MachineSettings& m);
 // number is not allowed; the comma separates). False on anything else.
 bool ParsePair(const std::string& text, double& a, double& b);
 
-// The largest preview scale (the Slider1 value dividing the half-steps, -3 to
+// The largest preview scale (the value dividing the half-steps, -3 to
 // 10; 0 draws as 1) at which every dot of a drawing whose visited points span
 // [minX, maxX] x [minY, maxY] half-steps lands on the canvas, which is
 // widthTwips x heightTwips with its base line at baseY twips. Smaller scale

@@ -16,11 +16,11 @@ enum class Operation { None, Job, Scan, GoToLimit, HomeXY, HomeZ, Jog, ReturnToO
 struct StopPoint {
     std::string file;            // the plot file
     std::uint64_t statement = 0; // counted from 1; 0 when there is nothing to resume
-    std::string divisor;         // Text3 as the job last read it
+    std::string divisor;         // the divisor as the job last read it
 };
 
-// Every variable of the machine, one copy, owned by whoever owns the window
-// (or the headless runner). Flags follow the window's convention: -1 true, 0 false.
+// Every variable of the machine, one copy, owned by the machine thread (or
+// the headless runner).
 struct MachineState {
     double CurrentX = 0;
     double CurrentY = 0;
@@ -31,7 +31,7 @@ struct MachineState {
     std::string PlotFileName;
     std::string MoveMode;  // "M" travel, "D" mill, "" until the first pen statement
     std::int16_t PortBase = 0;
-    std::int16_t CancelRequested = 0;
+    bool CancelRequested = false;  // "Cancelar": the running operation stops at its next look
     std::int16_t ZStepCount = 0;
     std::array<std::int16_t, 8> LimitBits{};
 
@@ -45,14 +45,15 @@ struct MachineState {
     MachineSettings Settings;
     MachinePosition Position;
 
-    // "Pausar" (-1) asks the running job to hold at the next pass of its
-    // move; "Continuar" (0) lets it go on.
-    std::int16_t PauseRequested = 0;
+    // "Pausar" asks the running job to hold at the next pass of its move;
+    // "Continuar" lets it go on.
+    bool PauseRequested = false;
     // The running job's file, the statement it is working on and its divisor.
     StopPoint JobPoint;
 };
 
-// The machine part of Form_Load: the drive tables and the port address.
+// Sets up the machine state as the program starts: the drive tables and the
+// port address.
 void LoadMachineState(MachineState& st);
 
 inline constexpr std::uint32_t kGreen = 65280;     // travel, tool raised

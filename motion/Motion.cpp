@@ -37,7 +37,7 @@ int DataByte(const MachineState& st, double x, double y) {
 int PassSpeed(Context& c) {
     const MachineState& s = c.st;
     if (s.MoveMode == "M" && s.Settings.travelSpeed >= 0) return s.Settings.travelSpeed;
-    return c.ui.Slider2();
+    return c.run.speed;
 }
 
 void MoveToTarget(Context& c) {
@@ -71,23 +71,23 @@ void MoveToTarget(Context& c) {
     // to 2^53 passes, far beyond any move a job lets through.
     // NOLINTNEXTLINE(cert-flp30-c,clang-analyzer-security.FloatLoopCounter)
     for (double i = 1; i <= n; i += 1) {
-        if (s.CancelRequested == -1) return;
-        if (s.PauseRequested == -1) {
+        if (s.CancelRequested) return;
+        if (s.PauseRequested) {
             HoldWhilePaused(c);
-            if (s.CancelRequested == -1) return;
+            if (s.CancelRequested) return;
         }
 
         if (s.MoveMode == "M" || s.MoveMode == "D") {
-            const int sc = c.ui.Slider1();
+            const int sc = c.run.previewScale;
             const double px = sc != 0 ? x / sc : x;
             const double py = kPreviewBase - (sc != 0 ? y / sc : y);
-            c.ui.PSet(static_cast<float>(px), static_cast<float>(py),
-                      s.MoveMode == "M" ? kGreen : kBlue);
+            c.events.Dot(static_cast<float>(px), static_cast<float>(py),
+                         s.MoveMode == "M" ? DotKind::Travel : DotKind::Cut);
         }
 
         const int ix = PhaseIndex(x);
         const int iy = PhaseIndex(y);
-        if (c.ui.Check1()) {
+        if (c.run.motorsOn) {
             c.port.vbOut(kDataReg,
                          static_cast<std::int16_t>(DataByte(s, x, y)));
             CountXYWrite(s.Position, ix, iy);
@@ -98,7 +98,7 @@ void MoveToTarget(Context& c) {
         // next step later, never sooner.
         const std::int64_t stepNs = c.clock.nowNs();
 
-        c.ui.DoEvents();
+        c.pump.turn();
 
         const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
         if (ramped) {
@@ -123,21 +123,21 @@ void MoveToTarget(Context& c) {
 
 void HoldWhilePaused(Context& c) {
     MachineState& s = c.st;
-    c.ui.SetJobPaused(true, s.JobPoint.statement);
+    c.events.Paused(s.JobPoint.statement);
     bool lifted = false;
-    if (c.ui.Check1() && !s.ToolRaised) {
+    if (c.run.motorsOn && !s.ToolRaised) {
         RaiseTool(c);
         // A lift that gave up on the top switch has cancelled the job.
         lifted = s.ToolRaised;
     }
-    while (s.PauseRequested == -1 && s.CancelRequested != -1) {
-        c.ui.DoEvents();
+    while (s.PauseRequested && !s.CancelRequested) {
+        c.pump.turn();
         c.clock.waitUntilNs(c.clock.nowNs() + kPausePumpNs);
     }
-    if (lifted && s.CancelRequested != -1) LowerTool(c);
+    if (lifted && !s.CancelRequested) LowerTool(c);
     // The pass after the hold starts a fresh step period.
     c.clock.resetPace();
-    c.ui.SetJobPaused(false, s.JobPoint.statement);
+    c.events.Continued(s.JobPoint.statement);
 }
 
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
@@ -150,10 +150,10 @@ void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
 
 LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles) {
     for (;;) {
-        if (c.ui.LampVisible(5)) return LiftEnd::Top;
-        if (c.st.CancelRequested == -1) return LiftEnd::Cancelled;
+        if (c.events.TopSwitchLit()) return LiftEnd::Top;
+        if (c.st.CancelRequested) return LiftEnd::Cancelled;
         if (cycles == INT16_MAX) return LiftEnd::Full;
-        c.ui.DoEvents();
+        c.pump.turn();
         ++cycles;
         ZCycle(c, ZPhasesUp, pause);
     }
@@ -161,24 +161,24 @@ LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles) {
 
 void RaiseTool(Context& c) {
     MachineState& s = c.st;
-    if (!c.ui.Check1()) return;
+    if (!c.run.motorsOn) return;
     s.ZStepCount = 0;
     s.ToolRaised = true;
     if (LiftToTop(c, kToolPause, s.ZStepCount) != LiftEnd::Full) return;
     // The switch never closed: the tool's height is unknown, so no lower may
     // replay this count, and the job must not go on to mill with it.
     s.ToolRaised = false;
-    s.CancelRequested = -1;
-    c.ui.MsgBox(kZTopNotFound, kMsgTitle);
+    s.CancelRequested = true;
+    c.events.Message(kZTopNotFound);
 }
 
 void LowerTool(Context& c) {
     MachineState& s = c.st;
-    if (!c.ui.Check1()) return;
+    if (!c.run.motorsOn) return;
     if (!s.ToolRaised) return;  // never plunge a tool that was not lifted
     s.ToolRaised = false;
     for (int i = 0; i < s.ZStepCount; ++i) {
-        if (c.ui.Quitting()) return;
+        if (c.pump.quitting()) return;
         ZCycle(c, ZPhasesDown, kToolPause);
     }
 }
@@ -187,31 +187,28 @@ void FinishJob(Context& c) {
     LowerTool(c);
     ReleaseMotors(c);
     // The job has closed its plot file before it gets here.
-    c.ui.SetCommand1Enabled(true);
+    c.events.PlotStartAllowed(true);
 }
 
-void ReleaseMotors(Context& c) {
-    c.port.vbOut(kDataReg, 0);
-    c.port.vbOut(kControlReg, kZRelease);
-}
+void ReleaseMotors(Context& c) { wiring::SwitchAllCoilsOff(c.port); }
 
 bool BeginOperation(Context& c, Operation op) {
     if (c.st.Running != Operation::None) return false;
     // The scan only reads the file; everything else drives the machine.
     const std::string fault = op == Operation::Scan ? std::string() : c.port.fault();
     if (!fault.empty()) {
-        c.ui.MsgBox(fault, kMsgTitle);
+        c.events.Message(fault);
         return false;
     }
     c.st.Running = op;
-    c.ui.SetOperationRunning(op);
+    c.events.OperationStarted(op);
     return true;
 }
 
 void EndOperation(Context& c) {
     c.st.Running = Operation::None;
-    c.st.PauseRequested = 0;
-    c.ui.SetOperationRunning(Operation::None);
+    c.st.PauseRequested = false;
+    c.events.OperationEnded();
 }
 
 }  // namespace pm

@@ -16,7 +16,7 @@ using wiring::kZRelease;  // drives no Z line
 // Counts of the pauses.
 inline constexpr long kToolPause = 10000;  // lift and lower, per Z write
 inline constexpr long kJogPause = 8000;    // Home Z and the jog pad, per Z write
-inline constexpr long kSpeedCounts = 1000; // per unit of Slider2, per XY step
+inline constexpr long kSpeedCounts = 1000; // per unit of the run speed, per XY step
 
 // The canvas line, in twips from its top, on which Y 0 is drawn.
 inline constexpr double kPreviewBase = 5700;
@@ -28,25 +28,25 @@ int PhaseIndex(double position);
 // The data-register byte for both motors at (x, y).
 int DataByte(const MachineState& st, double x, double y);
 
-// The speed of the next XY pass on Slider2's scale: the travel speed while
-// the tool is up (MoveMode "M") if one is set, Slider2 otherwise.
+// The speed of the next XY pass on the run speed's scale: the travel speed
+// while the tool is up (MoveMode "M") if one is set, the run speed otherwise.
 int PassSpeed(Context& c);
 
 // Walks from (CurrentX, CurrentY) to (TargetX, TargetY), one half-step per
-// pass, drawing a dot, writing the coils when Check1 is ticked, pumping
-// events and waiting PassSpeed x 1000 counts, or longer on the ramps at the
+// pass, drawing a dot, writing the coils when the motors are on, turning
+// the pump and waiting PassSpeed x 1000 counts, or longer on the ramps at the
 // move's ends when the machine settings turn them on. Stops at once on a
 // cancel, leaving the current position at the move's start.
 void MoveToTarget(Context& c);
 
 // How a lift to the Z top switch ended.
 enum class LiftEnd {
-    Top,        // LE(5) shows
+    Top,        // the top switch shows
     Cancelled,  // "Cancelar"
     Full,       // 32767 cycles and the switch never closed
 };
 // The lift of the tool and of Home Z: one pump and one Z cycle up a pass,
-// `pause` counts after each write, until LE(5) shows, "Cancelar" or a full
+// `pause` counts after each write, until the top switch shows, "Cancelar" or a full
 // count, counting the cycles into `cycles` (from where it stands). The
 // switch is tested before the pump of the same pass, so the lift goes one
 // cycle past the poll that sees the top switch. A full count says nothing:
@@ -60,8 +60,8 @@ void HoldWhilePaused(Context& c);
 // How long the hold waits on the clock between two pumps.
 inline constexpr std::int64_t kPausePumpNs = 10'000'000;
 
-// Z lift until LE(5) shows (or Cancelar, or the count is full), counting the
-// cycles into ZStepCount. Nothing when Check1 is not ticked. A full count
+// Z lift until the top switch shows (or Cancelar, or the count is full),
+// counting the cycles into ZStepCount. Nothing when the motors are off. A full count
 // means the top switch was never seen: the lift says so in a message box and
 // cancels the running job, and no lower replays that count.
 void RaiseTool(Context& c);

@@ -9,10 +9,10 @@ std::array<std::int16_t, 8> DecodeStatus(int reading) {
     return bits;
 }
 
-void Timer1_Timer(Context& c) {
+void PollSwitches(Context& c) {
     const auto decoded = DecodeStatus(c.port.vbInp(kStatusReg) & 0xFF);
     for (int k = 3; k <= 7; ++k) c.st.LimitBits[k] = decoded[k];
-    for (int i = 3; i <= 7; ++i) c.ui.SetLampVisible(i, c.st.LimitBits[i] != 0);
+    c.events.SwitchesRead(c.st.LimitBits);
 }
 
 }  // namespace pm

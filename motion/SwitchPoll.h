@@ -11,7 +11,8 @@ namespace pm {
 // active at 0, bit 7 (Busy, inverted by the port) at 1.
 std::array<std::int16_t, 8> DecodeStatus(int reading);
 
-// The 100 ms switch poll: one status read, LimitBits(3..7), lamps LE(3..7).
-void Timer1_Timer(Context& c);
+// The 100 ms switch poll: one status read into LimitBits(3..7), told as
+// SwitchesRead.
+void PollSwitches(Context& c);
 
 }  // namespace pm

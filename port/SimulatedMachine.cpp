@@ -99,11 +99,11 @@ void SimulatedMachine::vbOut(std::int16_t address, std::int16_t value) {
 std::int16_t SimulatedMachine::vbInp(std::int16_t address) {
     if (address == kStatusReg) {
         int s = lowBitsZero_ ? 0 : 0x07;
-        if (!yHomeClosed()) s |= 0x08;
-        if (!xHomeClosed()) s |= 0x10;
-        if (!zTopClosed()) s |= 0x20;
-        if (!pin10Active_) s |= 0x40;
-        if (pin11Active_) s |= 0x80;
+        if (!yHomeClosed()) s |= wiring::kYHomeStatusBit;
+        if (!xHomeClosed()) s |= wiring::kXHomeStatusBit;
+        if (!zTopClosed()) s |= wiring::kZTopStatusBit;
+        if (!pin10Active_) s |= wiring::kPin10StatusBit;
+        if (pin11Active_) s |= wiring::kPin11StatusBit;
         return static_cast<std::int16_t>(s);
     }
     if (address == kDataReg) return static_cast<std::int16_t>(data_);

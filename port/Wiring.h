@@ -93,6 +93,23 @@ inline constexpr std::array<int, 8> kHalfStepNibbles{9, 8, 12, 4, 6, 2, 3, 1};
 inline constexpr std::array<int, 4> kZPhases{10, 9, 15, 3};
 inline constexpr int kZRelease = 11;
 
+// Every coil off: no X or Y line driven (data 0), Z released (control 11).
+inline constexpr int kDataAllOff = 0;
+inline constexpr int kControlAllOff = kZRelease;
+inline void SwitchAllCoilsOff(Port& port) {
+    port.vbOut(kDataReg, kDataAllOff);
+    port.vbOut(kControlReg, kControlAllOff);
+}
+
+// The status-register bits of the switch inputs, from kStatusLines. Bits 3
+// to 6 read 0 while their line is held low (a switch closed); the port
+// inverts bit 7.
+inline constexpr int kYHomeStatusBit = 1 << kStatusLines[0].bit;  // 8
+inline constexpr int kXHomeStatusBit = 1 << kStatusLines[1].bit;  // 16
+inline constexpr int kZTopStatusBit = 1 << kStatusLines[2].bit;   // 32
+inline constexpr int kPin10StatusBit = 1 << kStatusLines[3].bit;  // 64
+inline constexpr int kPin11StatusBit = 1 << kStatusLines[4].bit;  // 128
+
 // Each phase drives its coil's line alone: the release pattern with that
 // line's bit turned over.
 constexpr bool EachZPhaseDrivesOneLine() {

@@ -10,6 +10,10 @@
 # importer/ turns text into text and includes nothing of the machine; a
 # toolkit-bound importer library (importer_<name>/) may add Qt to it.
 # Qt headers appear only in app/ and in such a library.
+# The machine's folders and those below them speak in the machine's terms:
+# no name of the window's widgets or handlers (Check1, Slider1, Text(n),
+# PSet, DoEvents, Command1_Click, Timer1_Timer, ...) appears in them, in
+# code or in comments; those live in app/.
 #
 #   scripts/check_layers.sh [ROOT]   (ROOT defaults to the source tree)
 set -euo pipefail
@@ -70,8 +74,24 @@ while IFS= read -r hit; do
 done < <(grep -rnE --include='*.h' --include='*.hpp' --include='*.cpp' \
            '^[[:space:]]*#[[:space:]]*include' "${folders[@]}" | sed -E 's#^\./##')
 
+# The window's words, each as a name of its own (FileErrorText( is not Text().
+widget_words='\<(Check1|Slider1|Slider2|Text\(|SetText|LampVisible|PSet|ListAdd|DoEvents|Command[0-9]+_|Timer1_)'
+core=()
+for d in port motion job jog homing importer files; do
+  [ -d "$d" ] && core+=("$d")
+done
+if [ "${#core[@]}" -gt 0 ]; then
+  while IFS= read -r hit; do
+    file="${hit%%:*}"
+    rest="${hit#*:}"
+    echo "$file:${rest%%:*}: a name of the window's controls in the machine's code (say what it is to the machine):${rest#*:}"
+    bad=1
+  done < <(grep -rnE --include='*.h' --include='*.hpp' --include='*.cpp' "$widget_words" "${core[@]}" |
+             sed -E 's#^\./##')
+fi
+
 if [ "$bad" -ne 0 ]; then
-  echo "layers: includes against the layers (see docs/architecture.md)"
+  echo "layers: includes against the layers, or the window's words in the core (see docs/architecture.md)"
   exit 1
 fi
 echo "layers: clean"

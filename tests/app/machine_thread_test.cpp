@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "motion/SwitchPoll.h"
-#include "motion/HeadlessControls.h"
+#include "motion/Headless.h"
 #include "motion/Motion.h"
 #include "motion/Records.h"
 #include "app/Canvas.h"
@@ -75,7 +75,7 @@ TEST_F(Handoff, ChangesQueuedInAnyOrderArriveAtTheNextPumpInOrder) {
         std::vector<Seen> seen;
         MachineThread& m = form_->machine();
         m.onMachinePump = [&] {
-            seen.push_back({m.Slider1(), m.Slider2(), m.Check1(), m.Text(1)});
+            seen.push_back({m.run().previewScale, m.run().speed, m.run().motorsOn, m.run().limitX});
         };
         int pumps = 0;
         form_->onPump = [&] {
@@ -111,7 +111,7 @@ TEST_F(Handoff, CancelarQueuedDuringAMoveStopsItBeforeItsNextStep) {
     };
     click("Command1");
     ASSERT_GT(writesAtCancel, 0U);
-    EXPECT_EQ(form_->state().CancelRequested, -1);
+    EXPECT_TRUE(form_->state().CancelRequested);
     // No XY step follows; the job then lifts the tool as it always does.
     std::string after;
     for (std::size_t i = writesAtCancel; i < trace_->accesses().size(); ++i) {
@@ -156,12 +156,12 @@ TEST(HandoffBox, AMessageBoxFromTheMachineThreadHoldsOnlyThatThread) {
     });
     poll.start(5);
     form.run([&](Context& c) {
-        c.ui.MsgBox("Pare", kMsgTitle);
+        c.events.Message("Pare");
         answered = true;
         // The change made meanwhile comes at the operation's next pump.
-        EXPECT_EQ(c.ui.Slider1(), 5);
-        c.ui.DoEvents();
-        EXPECT_EQ(c.ui.Slider1(), 2);
+        EXPECT_EQ(c.run.previewScale, 5);
+        c.pump.turn();
+        EXPECT_EQ(c.run.previewScale, 2);
     });
     form.settle();
     EXPECT_TRUE(answered.load());
@@ -191,26 +191,28 @@ TEST(HandoffRecords, AWindowRunWritesWhatTheHeadlessRunnerWrites) {
     TracePort htrace(hsim, [&] { return hclock.nowNs(); });
     MachineState hst;
     LoadMachineState(hst);
-    HeadlessControls ui(hclock);
-    Context hc{hst, htrace, ui, hclock};
-    ui.onTick = [&] { Timer1_Timer(hc); };
-    ui.caption = file;
-    ui.check1 = true;
-    ui.text[3] = "1";
+    RunSettings run;
+    HeadlessEvents events;
+    HeadlessPump pump(hclock);
+    Context hc{hst, htrace, hclock, run, events, pump};
+    pump.onTick = [&] { PollSwitches(hc); };
+    run.plotFile = file;
+    run.motorsOn = true;
+    run.divisor = "1";
     bool hchanged = false;
     bool pumped = false;
     std::int64_t lastPump = 0;
-    ui.onPump = [&] {
+    pump.onPump = [&] {
         const std::int64_t now = hclock.nowNs();
         if (pumped && now - lastPump < 1'000'000) return;
         pumped = true;
         lastPump = now;
         if (!hchanged && now >= kChangeAt) {
             hchanged = true;
-            ui.slider2 = 4;
+            run.speed = 4;
         }
     };
-    Command1_Click(hc);
+    RunJob(hc);
 
     // The window, in lockstep on its own virtual clock.
     SimulatedMachine* wsim = nullptr;
@@ -252,7 +254,7 @@ TEST(HandoffRecords, AWindowRunWritesWhatTheHeadlessRunnerWrites) {
             ASSERT_EQ(a[i].address, b[i].address) << i;
             ASSERT_EQ(a[i].value, b[i].value) << i;
         }
-        ASSERT_EQ(form.statements().size(), ui.list.size());
+        ASSERT_EQ(form.statements().size(), events.list.size());
     }
 }
 
@@ -275,13 +277,13 @@ TEST(HandoffBacklog, EverythingShownArrivesInOrderHoweverFarBehind) {
     constexpr int kDotsPerRow = 8;
     form.run([](Context& c) {
         for (int i = 0; i < kRows; ++i) {
-            if (i == kRows / 2) c.ui.ClearPreview();
+            if (i == kRows / 2) c.events.PreviewCleared();
             // Row i's dots on the first pixel row before the clear and on the
-            // second after it, in colour i.
-            const float y = i < kRows / 2 ? 15 : 30;
-            for (int d = 0; d < kDotsPerRow; ++d) c.ui.PSet(15.0F * static_cast<float>(d), y, static_cast<std::uint32_t>(i));
-            c.ui.ListAdd(std::to_string(i));
-            c.ui.DoEvents();
+            // second after it, i/65536 twips below its top (exact in a float).
+            const float y = (i < kRows / 2 ? 15.0F : 30.0F) + static_cast<float>(i) / 65536.0F;
+            for (int d = 0; d < kDotsPerRow; ++d) c.events.Dot(15.0F * static_cast<float>(d), y, DotKind::Cut);
+            c.events.StatementListed(std::to_string(i));
+            c.pump.turn();
         }
     });
     form.settle();
@@ -295,7 +297,9 @@ TEST(HandoffBacklog, EverythingShownArrivesInOrderHoweverFarBehind) {
     float x = 0, y = 0;
     unsigned colour = 0;
     while (std::fscanf(f, "%f %f %u", &x, &y, &colour) == 3) {
-        ASSERT_EQ(colour, static_cast<unsigned>(n / kDotsPerRow)) << n;
+        const float top = n / kDotsPerRow < kRows / 2 ? 15.0F : 30.0F;
+        ASSERT_EQ((y - top) * 65536.0F, static_cast<float>(n / kDotsPerRow)) << n;
+        ASSERT_EQ(colour, DotColour(DotKind::Cut)) << n;
         ASSERT_EQ(x, 15.0F * static_cast<float>(n % kDotsPerRow)) << n;
         ++n;
     }

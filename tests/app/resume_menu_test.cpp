@@ -2,6 +2,7 @@
 // started again where the last one stopped.
 #include <QSettings>
 
+#include "app/ResumeMenu.h"
 #include "tests/app/WindowFixture.h"
 
 namespace pm::test {
@@ -80,7 +81,7 @@ TEST_F(ResumeMenu, PausedJobSaysWhereAndGoesOnToTheEnd) {
     EXPECT_EQ(form_->state().Running, Operation::None);
     EXPECT_EQ(form_->statements().size(), 13U);
     EXPECT_EQ(sim_.missedSteps(), 0);
-    EXPECT_EQ(Form1::SavedStopPoint().statement, 0U);
+    EXPECT_EQ(pm::ResumeMenu::SavedStopPoint().statement, 0U);
 }
 
 TEST_F(ResumeMenu, CancelWhilePausedIsProposedForTheNextStart) {
@@ -89,7 +90,7 @@ TEST_F(ResumeMenu, CancelWhilePausedIsProposedForTheNextStart) {
     form_->onPump = nullptr;
     EXPECT_EQ(heldStatus_, QStringLiteral("Pausado na declaração 7"));
     EXPECT_EQ(status(), QStringLiteral("Cancelado na declaração 7"));
-    const StopPoint kept = Form1::SavedStopPoint();
+    const StopPoint kept = pm::ResumeMenu::SavedStopPoint();
     EXPECT_EQ(kept.file, form_->Caption());
     EXPECT_EQ(kept.statement, 7U);
     EXPECT_EQ(kept.divisor, "3.55");
@@ -97,7 +98,7 @@ TEST_F(ResumeMenu, CancelWhilePausedIsProposedForTheNextStart) {
 
     // The machine put back at the origin: start there, from the proposal.
     std::uint64_t proposed = 0;
-    form_->askStatement = [&](std::uint64_t p) {
+    form_->resumeMenu().askStatement = [&](std::uint64_t p) {
         proposed = p;
         return p;
     };
@@ -106,7 +107,7 @@ TEST_F(ResumeMenu, CancelWhilePausedIsProposedForTheNextStart) {
     EXPECT_EQ(proposed, 7U);
     EXPECT_EQ(form_->state().Running, Operation::None);
     EXPECT_EQ(status(), QString());
-    EXPECT_EQ(Form1::SavedStopPoint().statement, 0U) << "a finished job leaves nothing to resume";
+    EXPECT_EQ(pm::ResumeMenu::SavedStopPoint().statement, 0U) << "a finished job leaves nothing to resume";
     EXPECT_EQ(sim_.missedSteps(), 0);
 }
 
@@ -122,7 +123,7 @@ TEST_F(ResumeMenu, SairDuringAJobKeepsWhereItWas) {
     click("Command1");
     form_->onPump = nullptr;
     EXPECT_EQ(exits_, 1);
-    EXPECT_EQ(Form1::SavedStopPoint().statement, 5U);
+    EXPECT_EQ(pm::ResumeMenu::SavedStopPoint().statement, 5U);
 }
 
 }  // namespace

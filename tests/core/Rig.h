@@ -10,8 +10,8 @@
 namespace pm::test {
 
 // One machine on the bench: the simulated router behind a trace, the
-// virtual clock, the headless controls with the switch poll on their tick,
-// and the state as Form_Load leaves it.
+// virtual clock, the headless events and pump with the switch poll on the
+// tick, and the state as the program starts.
 struct Rig {
     explicit Rig(const SimulatedMachine::Setup& setup = {})
         : sim(setup), trace(sim, [this] { return clock.nowNs(); }), machine(trace, clock) {}
@@ -37,7 +37,9 @@ struct Rig {
     TracePort trace;
     HeadlessMachine machine;
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
 };
 

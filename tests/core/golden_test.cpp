@@ -30,7 +30,7 @@ std::string withoutComments(const std::string& text) {
 
 TEST(GoldenTrace, MovesLiftAndLowerWriteExactlyTheRecordedPatterns) {
     Rig r({.z = 156});
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     r.st.MoveMode = "M";
     r.moveTo(45, 10);
     RaiseTool(r.c);

@@ -51,8 +51,8 @@ TEST(Clock, PollTickIsDueEveryHundredMilliseconds) {
 TEST(MoveToTarget, EveryPassLastsExactlyTheSpeedDelay) {
     for (const int speed : {0, 1, 5, 20, 40, -3}) {
         Rig r;
-        r.ui.check1 = true;
-        r.ui.slider2 = speed;
+        r.run.motorsOn = true;
+        r.run.speed = speed;
         r.moveTo(30, 12);
         r.moveTo(30, 12);  // one more pass on the spot
         r.moveTo(0, 0);
@@ -72,9 +72,9 @@ TEST(MoveToTarget, APassAfterAStallStartsAFreshDeadline) {
     const std::int64_t period = 2'000'000;  // speed 20
     for (const std::int64_t busy : {period / 4, period, period * 3 / 2, std::int64_t{1'000'000'000}}) {
         Rig r;
-        r.ui.check1 = true;
-        r.ui.onPump = [&] {
-            if (r.ui.pumpCount == 4) r.clock.waitUntilNs(r.clock.nowNs() + busy);
+        r.run.motorsOn = true;
+        r.pump.onPump = [&] {
+            if (r.pump.count == 4) r.clock.waitUntilNs(r.clock.nowNs() + busy);
         };
         r.moveTo(10, 0);
         const auto g = gaps(r.dataWriteTimes());
@@ -110,11 +110,11 @@ TEST(MoveToTarget, ALateStepWithinTheToleranceKeepsTheRhythm) {
     for (const auto& k : cases) {
         Rig r;
         r.clock.setStepTolerance(k.tolerance);
-        r.ui.check1 = true;
-        r.ui.slider2 = k.speed;
+        r.run.motorsOn = true;
+        r.run.speed = k.speed;
         r.st.MoveMode = "M";
         std::size_t pass = 0;
-        r.ui.onDot = [&](float, float, std::uint32_t) {
+        r.events.onDot = [&](float, float, std::uint32_t) {
             r.clock.waitUntilNs(r.clock.nowNs() + k.dotNs[pass++ % k.dotNs.size()]);
         };
         r.moveTo(10, 0);
@@ -138,11 +138,11 @@ TEST(MoveToTarget, ALateStepWithinTheToleranceKeepsTheRhythm) {
 TEST(MoveToTarget, StepsKeepTheirRhythmAcrossSinglePassMoves) {
     // The job calls the move once a character; the passes keep one rhythm.
     Rig r;
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     for (int i = 0; i < 5; ++i) {
         MoveToTarget(r.c);
-        r.ui.DoEvents();
-        r.ui.DoEvents();
+        r.pump.turn();
+        r.pump.turn();
     }
     r.moveTo(3, 3);
     for (const auto g : gaps(r.dataWriteTimes())) EXPECT_EQ(g, 2'000'000);

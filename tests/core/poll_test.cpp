@@ -16,7 +16,7 @@ Bits decoded(int reading) {
     return {b[3], b[4], b[5], b[6], b[7]};
 }
 
-TEST(Timer1_Timer, DecodesEveryInputFromItsOwnBit) {
+TEST(PollSwitches, DecodesEveryInputFromItsOwnBit) {
     const struct {
         int reading;
         Bits bits;
@@ -36,7 +36,7 @@ TEST(Timer1_Timer, DecodesEveryInputFromItsOwnBit) {
     for (int s = 0; s < 256; ++s) EXPECT_EQ(decoded(s), decoded(s | 7)) << "reading " << s;
 }
 
-TEST(Timer1_Timer, ShowsTheLampsOfTheClosedSwitches) {
+TEST(PollSwitches, ShowsTheLampsOfTheClosedSwitches) {
     const struct {
         const char* name;
         SimulatedMachine::Setup setup;
@@ -57,11 +57,11 @@ TEST(Timer1_Timer, ShowsTheLampsOfTheClosedSwitches) {
         Rig r(k.setup);
         r.sim.setLowBitsZero(k.lowBitsZero);
         r.sim.setSpareInputs(k.pin10, k.pin11);
-        r.ui.lamp.fill(true);
-        Timer1_Timer(r.c);
+        r.events.lamp.fill(true);
+        PollSwitches(r.c);
         SCOPED_TRACE(k.name);
         for (int i = 3; i <= 7; ++i) {
-            EXPECT_EQ(r.ui.lamp[i], k.lamps[i - 3]) << "LE(" << i << ")";
+            EXPECT_EQ(r.events.lamp[i], k.lamps[i - 3]) << "LE(" << i << ")";
             EXPECT_EQ(r.st.LimitBits[i], k.lamps[i - 3] ? 1 : 0);
         }
         EXPECT_EQ(r.st.LimitBits[0] | r.st.LimitBits[1] | r.st.LimitBits[2], 0);
@@ -72,11 +72,11 @@ TEST(Timer1_Timer, ShowsTheLampsOfTheClosedSwitches) {
 
 // On a card whose bits 0-2 read 0, X and Y resting on their home switches
 // must not pass for the Z top switch and end a lift before it starts.
-TEST(Timer1_Timer, HomedXYDoNotEndALiftOnACardWithLowBitsZero) {
+TEST(PollSwitches, HomedXYDoNotEndALiftOnACardWithLowBitsZero) {
     Rig r({.x = 0, .y = 0, .z = 0});
     r.sim.setLowBitsZero(true);
-    r.ui.check1 = true;
-    Timer1_Timer(r.c);
+    r.run.motorsOn = true;
+    PollSwitches(r.c);
     RaiseTool(r.c);
     EXPECT_EQ(r.st.ZStepCount, 51);
     EXPECT_TRUE(r.sim.zTopClosed());

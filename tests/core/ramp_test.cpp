@@ -58,10 +58,10 @@ struct Walked {
 Walked walk(const MachineSettings& settings) {
     Rig r;
     r.st.Settings = settings;
-    r.ui.check1 = true;
-    r.ui.slider2 = 5;
+    r.run.motorsOn = true;
+    r.run.speed = 5;
     Walked w{};
-    r.ui.onDot = [&w](float x, float y, std::uint32_t c) { w.dots.emplace_back(x, y, c); };
+    r.events.onDot = [&w](float x, float y, std::uint32_t c) { w.dots.emplace_back(x, y, c); };
     const struct {
         const char* mode;
         double x, y;
@@ -116,8 +116,8 @@ TEST(Ramps, ChangeOnlyTheTimesBetweenThePasses) {
 TEST(Ramps, LongMoveRisesToTheSetRateAndFallsToTheStartRate) {
     Rig r;
     rampsOn(r);
-    r.ui.check1 = true;
-    r.ui.slider2 = 5;  // 500 us, 2000 half-steps/s
+    r.run.motorsOn = true;
+    r.run.speed = 5;  // 500 us, 2000 half-steps/s
     r.moveTo(1000, 300);
     const auto g = gaps(r.dataWriteTimes());
     ASSERT_EQ(g.size(), 1000U);
@@ -150,8 +150,8 @@ TEST(Ramps, ShortMovePeaksBelowTheSetRate) {
     for (const int steps : {1, 2, 3, 60, 61}) {
         Rig r;
         rampsOn(r);
-        r.ui.check1 = true;
-        r.ui.slider2 = 1;  // 10000 half-steps/s: far out of reach
+        r.run.motorsOn = true;
+        r.run.speed = 1;  // 10000 half-steps/s: far out of reach
         r.moveTo(steps, steps / 2);
         SCOPED_TRACE(testing::Message() << steps << " steps");
         const auto g = gaps(r.dataWriteTimes());
@@ -174,7 +174,7 @@ TEST(Ramps, SinglePassesOnTheSpotKeepTheSetPeriod) {
     // The job calls the move once a character; those passes do not move.
     Rig r;
     rampsOn(r);
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     for (int i = 0; i < 5; ++i) MoveToTarget(r.c);
     for (const auto g : gaps(r.dataWriteTimes())) EXPECT_EQ(g, 2'000'000);
     EXPECT_EQ(r.clock.nowNs(), 5 * 2'000'000);
@@ -183,11 +183,11 @@ TEST(Ramps, SinglePassesOnTheSpotKeepTheSetPeriod) {
 TEST(Ramps, SpeedChangedDuringAMoveIsReachedThroughTheRamp) {
     Rig r;
     rampsOn(r);
-    r.ui.check1 = true;
-    r.ui.slider2 = 20;  // 2 ms, 500 half-steps/s
-    r.ui.onPump = [&r] {
-        if (r.ui.pumpCount == 300) r.ui.slider2 = 5;   // to 500 us
-        if (r.ui.pumpCount == 1200) r.ui.slider2 = 20;  // and back
+    r.run.motorsOn = true;
+    r.run.speed = 20;  // 2 ms, 500 half-steps/s
+    r.pump.onPump = [&r] {
+        if (r.pump.count == 300) r.run.speed = 5;   // to 500 us
+        if (r.pump.count == 1200) r.run.speed = 20;  // and back
     };
     r.moveTo(2000, 0);
     const auto g = gaps(r.dataWriteTimes());
@@ -219,8 +219,8 @@ TEST(TravelSpeed, ToolUpMovesOnly) {
     for (const auto& k : cases) {
         Rig r;
         r.st.Settings.travelSpeed = k.travelSpeed;
-        r.ui.check1 = true;
-        r.ui.slider2 = 10;
+        r.run.motorsOn = true;
+        r.run.speed = 10;
         r.st.MoveMode = k.mode;
         r.moveTo(25, 7);
         SCOPED_TRACE(testing::Message() << "travel speed " << k.travelSpeed << ", MoveMode \"" << k.mode << '"');
@@ -233,8 +233,8 @@ TEST(TravelSpeed, RampsToTheTravelRateOnToolUpMoves) {
     Rig r;
     rampsOn(r);
     r.st.Settings.travelSpeed = 2;  // 200 us, 5000 half-steps/s
-    r.ui.check1 = true;
-    r.ui.slider2 = 10;
+    r.run.motorsOn = true;
+    r.run.speed = 10;
     r.st.MoveMode = "M";
     r.moveTo(3000, 0);
     const std::size_t travel = r.dataWriteTimes().size();

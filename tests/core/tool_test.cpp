@@ -33,13 +33,13 @@ TEST(RaiseTool, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
     };
     for (const auto& k : cases) {
         Rig r({.z = k.z, .zTop = k.top});
-        r.ui.check1 = true;
-        if (k.lampShownBefore) Timer1_Timer(r.c);
+        r.run.motorsOn = true;
+        if (k.lampShownBefore) PollSwitches(r.c);
         r.st.ZStepCount = 999;
         int countAtSeeingPoll = -1;
-        r.ui.onTick = [&] {
-            Timer1_Timer(r.c);
-            if (r.ui.lamp[5] && countAtSeeingPoll < 0) countAtSeeingPoll = r.st.ZStepCount;
+        r.pump.onTick = [&] {
+            PollSwitches(r.c);
+            if (r.events.lamp[5] && countAtSeeingPoll < 0) countAtSeeingPoll = r.st.ZStepCount;
         };
         r.trace.clear();
         RaiseTool(r.c);
@@ -63,17 +63,17 @@ TEST(RaiseTool, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
 TEST(RaiseTool, LowerReplaysTheCountAndBringsZBack) {
     for (const long long start : {0LL, 37LL, -1000LL}) {
         Rig r({.z = start});
-        r.ui.check1 = true;
+        r.run.motorsOn = true;
         RaiseTool(r.c);
         const int n = r.st.ZStepCount;
         ASSERT_GT(n, 0);
-        const long long pumps = r.ui.pumpCount;
+        const long long pumps = r.pump.count;
         r.trace.clear();
         LowerTool(r.c);
         SCOPED_TRACE(testing::Message() << "start " << start);
         EXPECT_EQ(r.trace.writes(kControlReg), repeated(ZPhasesDown, n));
         EXPECT_EQ(r.trace.accesses().size(), 4U * n);  // no poll read: the lower does not pump
-        EXPECT_EQ(r.ui.pumpCount, pumps);
+        EXPECT_EQ(r.pump.count, pumps);
         EXPECT_EQ(r.st.ZStepCount, n);
         // The lift rose 4n - 1 steps and the lower's first 3 repeats the
         // phase the lift ended on, so the lower comes down as far.
@@ -90,7 +90,7 @@ TEST(RaiseTool, MotorsOffLiftAndLowerWriteNothingAndKeepTheCount) {
     LowerTool(r.c);
     EXPECT_TRUE(r.trace.accesses().empty());
     EXPECT_EQ(r.st.ZStepCount, 7);
-    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_EQ(r.pump.count, 0);
     EXPECT_EQ(r.clock.nowNs(), 0);
 }
 
@@ -127,9 +127,9 @@ TEST(LowerTool, LowersOnlyAfterALift) {
         {"lift with motors on, lower with motors off, then on",
          [](Rig& r) {
              RaiseTool(r.c);
-             r.ui.check1 = false;
+             r.run.motorsOn = false;
              LowerTool(r.c);
-             r.ui.check1 = true;
+             r.run.motorsOn = true;
              r.trace.clear();
              LowerTool(r.c);
          },
@@ -137,9 +137,9 @@ TEST(LowerTool, LowersOnlyAfterALift) {
         {"lift with motors on, a lift with motors off, lower",
          [](Rig& r) {
              RaiseTool(r.c);
-             r.ui.check1 = false;
+             r.run.motorsOn = false;
              RaiseTool(r.c);
-             r.ui.check1 = true;
+             r.run.motorsOn = true;
              r.trace.clear();
              LowerTool(r.c);
          },
@@ -147,7 +147,7 @@ TEST(LowerTool, LowersOnlyAfterALift) {
     };
     for (const auto& k : cases) {
         Rig r;
-        r.ui.check1 = true;
+        r.run.motorsOn = true;
         r.st.ZStepCount = 12;  // a count left over, never to be replayed unlifted
         k.sequence(r);
         SCOPED_TRACE(k.name);
@@ -163,8 +163,8 @@ TEST(LowerTool, LowersOnlyAfterALift) {
 TEST(FinishJob, ReleasesEveryCoilWhateverTheMotorSwitch) {
     for (const bool motors : {false, true}) {
         Rig r;
-        r.ui.check1 = motors;
-        r.ui.command1Enabled = false;
+        r.run.motorsOn = motors;
+        r.events.plotStartAllowed = false;
         r.trace.clear();
         FinishJob(r.c);
         const auto& a = r.trace.accesses();
@@ -173,7 +173,7 @@ TEST(FinishJob, ReleasesEveryCoilWhateverTheMotorSwitch) {
         EXPECT_EQ(a[0].value, 0);
         EXPECT_EQ(a[1].address, kControlReg);
         EXPECT_EQ(a[1].value, kZRelease);
-        EXPECT_TRUE(r.ui.command1Enabled);
+        EXPECT_TRUE(r.events.plotStartAllowed);
     }
     Rig r;
     r.trace.clear();
@@ -185,23 +185,23 @@ TEST(FinishJob, ReleasesEveryCoilWhateverTheMotorSwitch) {
 
 TEST(RaiseTool, CancelEndsTheLiftKeepingTheCyclesSoFar) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == 5) r.st.CancelRequested = -1;
+    r.run.motorsOn = true;
+    r.pump.onPump = [&] {
+        if (r.pump.count == 5) r.st.CancelRequested = true;
     };
     RaiseTool(r.c);
     // The pass whose pump saw the cancel still writes its cycle.
     EXPECT_EQ(r.st.ZStepCount, 5);
     EXPECT_EQ(r.trace.writes(kControlReg), repeated(ZPhasesUp, 5));
-    EXPECT_TRUE(r.ui.messages.empty());
-    r.st.CancelRequested = 0;
+    EXPECT_TRUE(r.events.messages.empty());
+    r.st.CancelRequested = false;
     LowerTool(r.c);
     EXPECT_EQ(r.sim.z(), 0);
 
     Rig before;
-    before.ui.check1 = true;
+    before.run.motorsOn = true;
     before.st.ZStepCount = 9;
-    before.st.CancelRequested = -1;
+    before.st.CancelRequested = true;
     RaiseTool(before.c);
     EXPECT_EQ(before.st.ZStepCount, 0);
     EXPECT_TRUE(before.trace.accesses().empty());
@@ -209,15 +209,15 @@ TEST(RaiseTool, CancelEndsTheLiftKeepingTheCyclesSoFar) {
 
 TEST(RaiseTool, StopsAtAFullCountWhenTheTopSwitchIsNeverSeen) {
     Rig r;
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     r.sim.setSwitchBroken(Axis::Z, true);
     RaiseTool(r.c);
     EXPECT_EQ(r.st.ZStepCount, 32767);
     EXPECT_EQ(r.trace.writes(kControlReg).size(), 4U * 32767);
-    ASSERT_EQ(r.ui.messages.size(), 1U);
-    EXPECT_EQ(r.ui.messages[0], kZTopNotFound);
+    ASSERT_EQ(r.events.messages.size(), 1U);
+    EXPECT_EQ(r.events.messages[0], kZTopNotFound);
     // The job stops, and no lower replays a count that measured nothing.
-    EXPECT_EQ(r.st.CancelRequested, -1);
+    EXPECT_TRUE(r.st.CancelRequested);
     r.trace.clear();
     LowerTool(r.c);
     FinishJob(r.c);

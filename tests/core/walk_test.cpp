@@ -69,11 +69,11 @@ TEST(MoveToTarget, WalksTheWorkedLines) {
     };
     for (const auto& k : cases) {
         Rig r;
-        r.ui.check1 = true;
-        r.ui.slider1 = 1;
+        r.run.motorsOn = true;
+        r.run.previewScale = 1;
         r.st.MoveMode = "M";
         std::vector<Point> seen;
-        r.ui.onDot = [&](float x, float y, std::uint32_t) { seen.emplace_back(x, 5700 - y); };
+        r.events.onDot = [&](float x, float y, std::uint32_t) { seen.emplace_back(x, 5700 - y); };
         r.st.CurrentX = k.from.first;
         r.st.CurrentY = k.from.second;
         r.moveTo(k.to.first, k.to.second);
@@ -83,7 +83,7 @@ TEST(MoveToTarget, WalksTheWorkedLines) {
         std::vector<int> bytes;
         for (const auto& p : k.points) bytes.push_back(DataByte(r.st, p.first, p.second));
         EXPECT_EQ(r.trace.writes(kDataReg), bytes);
-        EXPECT_EQ(r.ui.pumpCount, static_cast<long long>(k.points.size()));
+        EXPECT_EQ(r.pump.count, static_cast<long long>(k.points.size()));
         EXPECT_EQ(r.st.CurrentX, k.to.first);
         EXPECT_EQ(r.st.CurrentY, k.to.second);
         EXPECT_EQ(r.st.TargetX, k.to.first);
@@ -105,19 +105,19 @@ TEST(MoveToTarget, PlacesTheDotByScaleAndColoursItByMode) {
     };
     for (const auto& k : cases) {
         Rig r;
-        r.ui.check1 = true;
-        r.ui.slider1 = k.slider1;
+        r.run.motorsOn = true;
+        r.run.previewScale = k.slider1;
         r.st.MoveMode = k.mode;
         r.st.CurrentX = r.st.TargetX = 100;
         r.st.CurrentY = r.st.TargetY = 40;
         std::vector<std::tuple<float, float, std::uint32_t>> dots;
-        r.ui.onDot = [&](float x, float y, std::uint32_t col) { dots.emplace_back(x, y, col); };
+        r.events.onDot = [&](float x, float y, std::uint32_t col) { dots.emplace_back(x, y, col); };
         MoveToTarget(r.c);
 
         SCOPED_TRACE(testing::Message() << "Slider1 " << k.slider1 << " mode '" << k.mode << "'");
         // A move to where it stands is one whole pass: dot, write, pump, delay.
         EXPECT_EQ(r.trace.writes(kDataReg).size(), 1U);
-        EXPECT_EQ(r.ui.pumpCount, 1);
+        EXPECT_EQ(r.pump.count, 1);
         EXPECT_EQ(r.clock.nowNs(), 20 * 1000 * 100);
         if (!k.drawn) {
             EXPECT_TRUE(dots.empty());
@@ -135,7 +135,7 @@ TEST(MoveToTarget, WithMotorsOffDrawsAndWaitsButWritesNothing) {
     r.st.MoveMode = "D";
     r.moveTo(7, -3);
     EXPECT_TRUE(r.trace.accesses().empty());
-    EXPECT_EQ(r.ui.dotCount, 8);
+    EXPECT_EQ(r.events.dotCount, 8);
     EXPECT_EQ(r.clock.nowNs(), 8 * 2'000'000);
     EXPECT_EQ(r.st.CurrentX, 7);
     EXPECT_EQ(r.sim.x(), 2000);
@@ -153,20 +153,20 @@ TEST(MoveToTarget, CancelStopsTheWalkAndKeepsTheStartPosition) {
     };
     for (const auto& k : cases) {
         Rig r;
-        r.ui.check1 = true;
+        r.run.motorsOn = true;
         r.st.MoveMode = "M";
         r.st.CurrentX = 3;
         r.st.CurrentY = 1;
-        if (k.at == 0) r.st.CancelRequested = -1;
-        r.ui.onPump = [&] {
-            if (r.ui.pumpCount == k.at) r.st.CancelRequested = -1;
+        if (k.at == 0) r.st.CancelRequested = true;
+        r.pump.onPump = [&] {
+            if (r.pump.count == k.at) r.st.CancelRequested = true;
         };
         r.moveTo(13, 6);  // eleven passes
 
         SCOPED_TRACE(testing::Message() << "cancel at pass " << k.at);
         const auto bytes = r.trace.writes(kDataReg);
         EXPECT_EQ(static_cast<int>(bytes.size()), k.passes);
-        EXPECT_EQ(r.ui.dotCount, k.passes);
+        EXPECT_EQ(r.events.dotCount, k.passes);
         EXPECT_EQ(r.st.CurrentX, k.finishes ? 13 : 3);
         EXPECT_EQ(r.st.CurrentY, k.finishes ? 6 : 1);
         // The cancel stops before the delay of the next pass, and the last
@@ -176,22 +176,22 @@ TEST(MoveToTarget, CancelStopsTheWalkAndKeepsTheStartPosition) {
             EXPECT_EQ(r.sim.dataRegister(), bytes.back());
         }
         // The flag is left for the job to clear.
-        EXPECT_EQ(r.st.CancelRequested, -1);
+        EXPECT_TRUE(r.st.CancelRequested);
     }
 }
 
 TEST(MoveToTarget, ControlsChangedInThePumpTakeEffectAtOnce) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.slider1 = 1;
+    r.run.motorsOn = true;
+    r.run.previewScale = 1;
     r.st.MoveMode = "M";
     std::vector<float> xs;
-    r.ui.onDot = [&](float x, float, std::uint32_t) { xs.push_back(x); };
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == 2) {
-            r.ui.check1 = false;  // motors off from the third pass
-            r.ui.slider1 = 2;     // the third dot at half scale
-            r.ui.slider2 = 5;     // this pass's delay already shorter
+    r.events.onDot = [&](float x, float, std::uint32_t) { xs.push_back(x); };
+    r.pump.onPump = [&] {
+        if (r.pump.count == 2) {
+            r.run.motorsOn = false;  // motors off from the third pass
+            r.run.previewScale = 2;     // the third dot at half scale
+            r.run.speed = 5;     // this pass's delay already shorter
         }
     };
     r.moveTo(4, 0);
@@ -214,8 +214,8 @@ TEST(MoveToTarget, RunOfMovesLeavesTheMachineWhereTheProgramBelievesIt) {
     };
     for (const auto& k : cases) {
         Rig r;
-        r.ui.check1 = true;
-        r.ui.slider2 = 0;
+        r.run.motorsOn = true;
+        r.run.speed = 0;
         r.st.MoveMode = "D";
         for (const auto& t : k.targets) {
             r.moveTo(t.first, t.second);

@@ -35,7 +35,7 @@ private:
     Port& inner_;
 };
 
-// The simulated router behind a trace, the virtual clock, headless controls
+// The simulated router behind a trace, the virtual clock, headless events and pump
 // with the switch poll on the clock's 100 ms tick, as the program starts.
 struct Rig {
     explicit Rig(const SimulatedMachine::Setup& setup = {}) : sim(setup) {}
@@ -70,7 +70,9 @@ struct Rig {
     ProbePort probe{trace};
     HeadlessMachine machine{probe, clock};
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
 };
 

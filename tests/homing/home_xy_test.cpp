@@ -38,11 +38,11 @@ TEST_P(HomeXY, DrivesBothAxesOntoTheirSwitchesAndReleases) {
     std::vector<DuringWrite> during;
     r.probe.onWrite = [&](std::int16_t address, std::int16_t) {
         if (address == kDataReg) {
-            during.push_back({r.sim.controlRegister(), r.ui.waitCursor, r.ui.running});
+            during.push_back({r.sim.controlRegister(), r.events.blocking, r.events.running});
         }
     };
 
-    Command4_Click(r.c);
+    pm::HomeXY(r.c);
 
     const long long dx = std::max(0LL, k.x0 - k.xHome);
     const long long dy = std::max(0LL, k.y0 - k.yHome);
@@ -85,14 +85,14 @@ TEST_P(HomeXY, DrivesBothAxesOntoTheirSwitchesAndReleases) {
     EXPECT_EQ(r.sim.controlRegister(), 11);
     EXPECT_FALSE(r.sim.energised(Axis::X));
     EXPECT_FALSE(r.sim.energised(Axis::Y));
-    EXPECT_FALSE(r.ui.waitCursor);
-    EXPECT_EQ(r.ui.running, Operation::None);
+    EXPECT_FALSE(r.events.blocking);
+    EXPECT_EQ(r.events.running, Operation::None);
     EXPECT_EQ(r.st.Running, Operation::None);
 
     // No pump: no poll, the lamps keep what they showed at the click.
-    EXPECT_EQ(r.ui.pumpCount, 0);
-    EXPECT_EQ(r.ui.lamp, (std::array<bool, 8>{}));
-    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_EQ(r.pump.count, 0);
+    EXPECT_EQ(r.events.lamp, (std::array<bool, 8>{}));
+    EXPECT_TRUE(r.events.messages.empty());
     EXPECT_TRUE(r.positionsKept());
 }
 
@@ -128,7 +128,7 @@ TEST_P(HomeXYLostSwitch, StopsAfterTheLastTablePatternWithAMessage) {
     r.sim.setSwitchBroken(Axis::Y, k.yBroken);
     r.markPositions();
 
-    Command4_Click(r.c);
+    pm::HomeXY(r.c);
 
     // The lost axis took every one of its half-steps: its first pattern only
     // energised it.
@@ -151,11 +151,11 @@ TEST_P(HomeXYLostSwitch, StopsAfterTheLastTablePatternWithAMessage) {
     EXPECT_EQ(r.probe.statusReads, 4LL * kHomeSteps + 2);
 
     EXPECT_EQ(r.controlWrites(), (std::vector<int>{1, 11}));
-    ASSERT_EQ(r.ui.messages.size(), 1u);
-    EXPECT_EQ(r.ui.messages[0], HomeSwitchNotFound(k.xBroken, k.yBroken));
-    EXPECT_FALSE(r.ui.waitCursor);
+    ASSERT_EQ(r.events.messages.size(), 1u);
+    EXPECT_EQ(r.events.messages[0], HomeSwitchNotFound(k.xBroken, k.yBroken));
+    EXPECT_FALSE(r.events.blocking);
     EXPECT_EQ(r.st.Running, Operation::None);
-    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_EQ(r.pump.count, 0);
     EXPECT_TRUE(r.positionsKept());
 }
 
@@ -178,8 +178,8 @@ TEST(HomeXYMessage, NamesTheAxesWhoseSwitchWasNotFound) {
 
 TEST(HomeXYMotorSwitch, DrivesWithAtivarMotoresUnticked) {
     Rig r({.x = 5, .y = 5});
-    r.ui.check1 = false;
-    Command4_Click(r.c);
+    r.run.motorsOn = false;
+    pm::HomeXY(r.c);
     EXPECT_EQ(r.sim.x(), 0);
     EXPECT_EQ(r.sim.y(), 0);
 }

@@ -42,26 +42,26 @@ TEST_P(HomeZ, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
     r.markPositions();
     long long seenAt = -1;  // cycles written when a poll first showed LE(5)
     const auto poll = [&] {
-        Timer1_Timer(r.c);
-        if (r.ui.lamp[5] && seenAt < 0) {
+        PollSwitches(r.c);
+        if (r.events.lamp[5] && seenAt < 0) {
             seenAt = static_cast<long long>(r.controlWrites().size()) / 4;
         }
     };
     if (k.poll == Poll::OnTheClock) {
-        r.ui.onTick = poll;
+        r.pump.onTick = poll;
     } else {
-        r.ui.onTick = nullptr;
-        r.ui.onPump = poll;
+        r.pump.onTick = nullptr;
+        r.pump.onPump = poll;
     }
 
-    Command3_Click(r.c);
+    pm::HomeZ(r.c);
 
     const std::vector<int> w = r.controlWrites();
     EXPECT_TRUE(WholeUpCycles(w));
     const long long cycles = static_cast<long long>(w.size()) / 4;
     EXPECT_EQ(cycles, k.cycles);
     EXPECT_EQ(cycles, seenAt + 1);
-    EXPECT_EQ(r.ui.pumpCount, cycles);
+    EXPECT_EQ(r.pump.count, cycles);
     // The first pattern only energises the motor; every later one is a step.
     EXPECT_EQ(r.sim.z(), 4 * cycles - 1);
     EXPECT_TRUE(r.sim.zTopClosed());
@@ -74,8 +74,8 @@ TEST_P(HomeZ, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
         EXPECT_EQ(gap, kJogPause * r.clock.countNs());
     }
     EXPECT_EQ(r.st.Running, Operation::None);
-    EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_EQ(r.events.running, Operation::None);
+    EXPECT_TRUE(r.events.messages.empty());
     EXPECT_TRUE(r.positionsKept());
 }
 
@@ -92,11 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HomeZShown, WritesNothingWhenLE5IsAlreadyShown) {
     Rig r;
-    r.ui.lamp[5] = true;
+    r.events.lamp[5] = true;
     r.markPositions();
-    Command3_Click(r.c);
+    pm::HomeZ(r.c);
     EXPECT_TRUE(r.trace.accesses().empty());
-    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_EQ(r.pump.count, 0);
     EXPECT_EQ(r.st.Running, Operation::None);
     EXPECT_TRUE(r.positionsKept());
 }
@@ -107,11 +107,11 @@ TEST_P(HomeZCancel, CancelarInThePumpStopsAfterThatPassCycle) {
     const int atPump = GetParam();
     Rig r({.zTop = 1'000'000});
     r.markPositions();
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == atPump) r.st.CancelRequested = -1;
+    r.pump.onPump = [&] {
+        if (r.pump.count == atPump) r.st.CancelRequested = true;
     };
 
-    Command3_Click(r.c);
+    pm::HomeZ(r.c);
 
     const std::vector<int> w = r.controlWrites();
     EXPECT_TRUE(WholeUpCycles(w));
@@ -119,7 +119,7 @@ TEST_P(HomeZCancel, CancelarInThePumpStopsAfterThatPassCycle) {
     EXPECT_EQ(r.sim.controlRegister(), 3);
     EXPECT_TRUE(r.dataWrites().empty());
     // The request stays set, as a cancelled job leaves it.
-    EXPECT_EQ(r.st.CancelRequested, -1);
+    EXPECT_TRUE(r.st.CancelRequested);
     EXPECT_EQ(r.st.Running, Operation::None);
     EXPECT_TRUE(r.positionsKept());
 }
@@ -128,10 +128,10 @@ INSTANTIATE_TEST_SUITE_P(Pumps, HomeZCancel, ::testing::Values(1, 2, 37));
 
 TEST(HomeZCancelLeftOver, ACancelFromBeforeTheClickDoesNotStopIt) {
     Rig r({.zTop = 20});
-    r.st.CancelRequested = -1;
-    Command3_Click(r.c);
+    r.st.CancelRequested = true;
+    pm::HomeZ(r.c);
     EXPECT_TRUE(r.sim.zTopClosed());
-    EXPECT_EQ(r.st.CancelRequested, 0);
+    EXPECT_FALSE(r.st.CancelRequested);
 }
 
 TEST(HomeZLostSwitch, StopsWithTheTopSwitchMessageWhenTheCountIsFull) {
@@ -140,13 +140,13 @@ TEST(HomeZLostSwitch, StopsWithTheTopSwitchMessageWhenTheCountIsFull) {
     r.sim.setSwitchBroken(Axis::Z, true);
     r.markPositions();
 
-    Command3_Click(r.c);
+    pm::HomeZ(r.c);
 
     const std::vector<int> w = r.controlWrites();
     EXPECT_EQ(w.size(), 4u * 32767u);
     EXPECT_TRUE(WholeUpCycles(w));
-    ASSERT_EQ(r.ui.messages.size(), 1u);
-    EXPECT_EQ(r.ui.messages[0], kZTopNotFound);
+    ASSERT_EQ(r.events.messages.size(), 1u);
+    EXPECT_EQ(r.events.messages[0], kZTopNotFound);
     EXPECT_EQ(r.sim.controlRegister(), 3);
     EXPECT_EQ(r.st.Running, Operation::None);
     EXPECT_TRUE(r.positionsKept());
@@ -155,37 +155,37 @@ TEST(HomeZLostSwitch, StopsWithTheTopSwitchMessageWhenTheCountIsFull) {
 TEST(HomeZNested, OtherMotionsRefuseWhileItRuns) {
     Rig r({.zTop = 40});
     std::vector<Operation> runningInPump;
-    r.ui.onPump = [&] {
-        runningInPump.push_back(r.ui.running);
-        if (r.ui.pumpCount != 3) return;
-        Command4_Click(r.c);
-        Command3_Click(r.c);
-        Command8_Click(r.c);
-        Command8_KeyPress(r.c);
-        Command8_KeyUp(r.c);
-        Command9_Click(r.c);
-        Command9_KeyPress(r.c);
-        Command9_KeyUp(r.c);
+    r.pump.onPump = [&] {
+        runningInPump.push_back(r.events.running);
+        if (r.pump.count != 3) return;
+        pm::HomeXY(r.c);
+        pm::HomeZ(r.c);
+        JogZUp(r.c);
+        JogZUp(r.c);
+        ReleaseZ(r.c);
+        JogZDownAndRelease(r.c);
+        JogZDown(r.c);
+        ReleaseZ(r.c);
     };
 
-    Command3_Click(r.c);
+    pm::HomeZ(r.c);
 
     EXPECT_TRUE(WholeUpCycles(r.controlWrites()));
     EXPECT_TRUE(r.dataWrites().empty());
     EXPECT_TRUE(r.sim.zTopClosed());
     EXPECT_EQ(r.sim.missedSteps(), 0);
     for (const Operation op : runningInPump) EXPECT_EQ(op, Operation::HomeZ);
-    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_TRUE(r.events.messages.empty());
 }
 
 TEST(HomingRefused, NeitherStartsWhileAnotherOperationRuns) {
-    for (const auto click : {&Command3_Click, &Command4_Click}) {
+    for (const auto click : {&pm::HomeZ, &pm::HomeXY}) {
         Rig r;
         r.st.Running = Operation::Job;
         click(r.c);
         EXPECT_TRUE(r.trace.accesses().empty());
         EXPECT_EQ(r.st.Running, Operation::Job);  // still the job's
-        EXPECT_FALSE(r.ui.waitCursor);
+        EXPECT_FALSE(r.events.blocking);
     }
 }
 

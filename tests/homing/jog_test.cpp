@@ -27,7 +27,7 @@ class Jog : public ::testing::TestWithParam<JogCase> {};
 TEST_P(Jog, WritesItsCycleAndNothingElse) {
     const JogCase& k = GetParam();
     Rig r;
-    r.ui.check1 = k.check1;
+    r.run.motorsOn = k.check1;
     r.markPositions();
 
     k.handler(r.c);
@@ -43,10 +43,10 @@ TEST_P(Jog, WritesItsCycleAndNothingElse) {
     }
     EXPECT_EQ(r.clock.nowNs(),
               (k.writes.size() >= 4 ? 4 : 0) * kJogPause * r.clock.countNs());
-    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_EQ(r.pump.count, 0);
     EXPECT_EQ(r.st.Running, Operation::None);
-    EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_EQ(r.events.running, Operation::None);
+    EXPECT_TRUE(r.events.messages.empty());
     EXPECT_TRUE(r.positionsKept());
 }
 
@@ -58,18 +58,18 @@ const std::vector<std::pair<int, int>> kZOff{{890, 11}};
 
 INSTANTIATE_TEST_SUITE_P(
     Handlers, Jog,
-    ::testing::Values(JogCase{"UpClick", &Command8_Click, true, kUp},
-                      JogCase{"UpClickMotorsOff", &Command8_Click, false, kUp},
-                      JogCase{"UpKeyPress", &Command8_KeyPress, true, kUp},
-                      JogCase{"UpKeyPressMotorsOff", &Command8_KeyPress, false, kUp},
-                      JogCase{"UpKeyUp", &Command8_KeyUp, true, kZOff},
-                      JogCase{"UpKeyUpMotorsOff", &Command8_KeyUp, false, kZOff},
-                      JogCase{"DownClick", &Command9_Click, true, kDownThenRelease},
-                      JogCase{"DownClickMotorsOff", &Command9_Click, false, kDownThenRelease},
-                      JogCase{"DownKeyPress", &Command9_KeyPress, true, kDown},
-                      JogCase{"DownKeyPressMotorsOff", &Command9_KeyPress, false, kDown},
-                      JogCase{"DownKeyUp", &Command9_KeyUp, true, kZOff},
-                      JogCase{"DownKeyUpMotorsOff", &Command9_KeyUp, false, kZOff}),
+    ::testing::Values(JogCase{"UpClick", &JogZUp, true, kUp},
+                      JogCase{"UpClickMotorsOff", &JogZUp, false, kUp},
+                      JogCase{"UpKeyPress", &JogZUp, true, kUp},
+                      JogCase{"UpKeyPressMotorsOff", &JogZUp, false, kUp},
+                      JogCase{"UpKeyUp", &ReleaseZ, true, kZOff},
+                      JogCase{"UpKeyUpMotorsOff", &ReleaseZ, false, kZOff},
+                      JogCase{"DownClick", &JogZDownAndRelease, true, kDownThenRelease},
+                      JogCase{"DownClickMotorsOff", &JogZDownAndRelease, false, kDownThenRelease},
+                      JogCase{"DownKeyPress", &JogZDown, true, kDown},
+                      JogCase{"DownKeyPressMotorsOff", &JogZDown, false, kDown},
+                      JogCase{"DownKeyUp", &ReleaseZ, true, kZOff},
+                      JogCase{"DownKeyUpMotorsOff", &ReleaseZ, false, kZOff}),
     RowName());
 
 struct HeldKeyCase {
@@ -108,26 +108,26 @@ TEST_P(HeldKey, EachRepeatJogsOneCycleAndTheReleaseSwitchesZOff) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, HeldKey,
-    ::testing::Values(HeldKeyCase{"Up", &Command8_KeyPress, &Command8_KeyUp, 4},
-                      HeldKeyCase{"Down", &Command9_KeyPress, &Command9_KeyUp, -4}),
+    ::testing::Values(HeldKeyCase{"Up", &JogZUp, &ReleaseZ, 4},
+                      HeldKeyCase{"Down", &JogZDown, &ReleaseZ, -4}),
     RowName());
 
 TEST(JogDownClick, SwitchesEveryCoilOff) {
     Rig r({.x = 3, .y = 3});
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     r.st.TargetX = 5;
     r.st.TargetY = 1;
     MoveToTarget(r.c);  // X and Y energised where the walk ended
     ASSERT_TRUE(r.sim.energised(Axis::X));
-    Command9_Click(r.c);
+    JogZDownAndRelease(r.c);
     EXPECT_FALSE(r.sim.energised(Axis::X));
     EXPECT_FALSE(r.sim.energised(Axis::Y));
     EXPECT_FALSE(r.sim.energised(Axis::Z));
 }
 
 TEST(JogRefused, NoHandlerWritesWhileAnotherOperationRuns) {
-    for (const auto handler : {&Command8_Click, &Command8_KeyPress, &Command8_KeyUp,
-                               &Command9_Click, &Command9_KeyPress, &Command9_KeyUp}) {
+    for (const auto handler : {&JogZUp, &JogZUp, &ReleaseZ,
+                               &JogZDownAndRelease, &JogZDown, &ReleaseZ}) {
         Rig r;
         r.st.Running = Operation::HomeZ;
         handler(r.c);

@@ -59,23 +59,25 @@ inline JobRun RunTheJob(const std::string& path, const EstimateSettings& set = {
     r.setup = set.machine;
     HeadlessMachine m(r.setup);
     MachineState& st = m.state();
-    HeadlessControls& ui = m.ui();
+    RunSettings& run = m.run();
+    HeadlessEvents& events = m.events();
+    HeadlessPump& pump = m.pump();
     const SimulatedMachine& machine = *m.sim();
     st.Settings = set.machineSettings;
-    ui.check1 = set.motors;
-    ui.slider1 = set.scale;
-    ui.slider2 = set.speed;
-    ui.text[3] = set.divisor;
-    ui.caption = path;
+    run.motorsOn = set.motors;
+    run.previewScale = set.scale;
+    run.speed = set.speed;
+    run.divisor = set.divisor;
+    run.plotFile = path;
     std::size_t seen = 0;
     const auto sample = [&] {
-        if (ui.list.size() == seen) return;
-        seen = ui.list.size();
-        if (CutStatement(ui.list.at(seen - 1)).hasPair)
+        if (events.list.size() == seen) return;
+        seen = events.list.size();
+        if (CutStatement(events.list.at(seen - 1)).hasPair)
             r.visits.push_back({st.MoveMode == "D", st.TargetX, st.TargetY});
     };
-    ui.onPump = sample;
-    Command1_Click(m.context());
+    pump.onPump = sample;
+    RunJob(m.context());
     sample();
     r.machineX = machine.x() - r.setup.x;
     r.machineY = machine.y() - r.setup.y;

@@ -14,20 +14,23 @@
 namespace pm::test {
 
 // One machine on the bench: state, simulated router behind a trace, the
-// virtual clock and the headless controls with the 100 ms poll wired in.
+// virtual clock, the run settings, and the headless events and pump with the
+// 100 ms poll wired in.
 struct Rig {
     SimulatedMachine sim;
     VirtualClock clock;
     TracePort port{sim, [this] { return clock.nowNs(); }};
     HeadlessMachine machine{port, clock};
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& c = machine.context();
     std::vector<std::string> dots;  // "x y colour"
 
     Rig() {
         port.setRecordReads(false);
-        ui.onDot = [this](float x, float y, std::uint32_t colour) {
+        events.onDot = [this](float x, float y, std::uint32_t colour) {
             char buf[80];
             std::snprintf(buf, sizeof buf, "%.9g %.9g %u", static_cast<double>(x),
                           static_cast<double>(y), colour);
@@ -37,7 +40,7 @@ struct Rig {
 
     std::vector<std::string> listEntries() const {
         std::vector<std::string> out;
-        for (std::size_t i = 0; i < ui.list.size(); ++i) out.emplace_back(ui.list.at(i));
+        for (std::size_t i = 0; i < events.list.size(); ++i) out.emplace_back(events.list.at(i));
         return out;
     }
 };

@@ -48,36 +48,36 @@ std::string WriteRuns(const TracePort& port) {
 TEST(Job, EmptyCaptionAsksForAFileAndChangesNothing) {
     Rig r;
     r.st.TargetX = 7;
-    Command1_Click(r.c);
-    ASSERT_EQ(r.ui.messages, std::vector<std::string>{"Falta Abrir Arquivo"});
-    EXPECT_EQ(r.ui.clearCount, 0);
-    EXPECT_TRUE(r.ui.command1Enabled);
-    EXPECT_TRUE(r.ui.motorJogEnabled);
+    RunJob(r.c);
+    ASSERT_EQ(r.events.messages, std::vector<std::string>{"Falta Abrir Arquivo"});
+    EXPECT_EQ(r.events.clearCount, 0);
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    EXPECT_TRUE(r.events.jogAllowed);
     EXPECT_EQ(r.st.TargetX, 7);
     EXPECT_TRUE(r.port.accesses().empty());
 }
 
 TEST(Job, EmptyFileFinishesAtOnce) {
     Rig r;
-    r.ui.caption = WritePlotFile("");
+    r.run.plotFile = WritePlotFile("");
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::EndOfFile);
-    EXPECT_EQ(r.ui.list.size(), 0U);
+    EXPECT_EQ(r.events.list.size(), 0U);
     EXPECT_EQ(r.port.writes(kDataReg), std::vector<int>{0});
     EXPECT_EQ(r.port.writes(kControlReg), std::vector<int>{11});
-    EXPECT_TRUE(r.ui.command1Enabled);
-    EXPECT_TRUE(r.ui.motorJogEnabled);
-    EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_EQ(r.ui.pumpCount, 0);
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    EXPECT_TRUE(r.events.jogAllowed);
+    EXPECT_EQ(r.events.running, Operation::None);
+    EXPECT_EQ(r.pump.count, 0);
 }
 
 // The tool moves in the pass that reads a statement's ";", before that
 // pass's move; every other pass writes the present coils once.
 TEST(Job, ToolTransitionsComeBeforeTheMoveOfTheirPass) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.text[3] = "1";
-    r.ui.caption = WritePlotFile("PU0,0;PD100,0;");
+    r.run.motorsOn = true;
+    r.run.divisor = "1";
+    r.run.plotFile = WritePlotFile("PU0,0;PD100,0;");
     RunJob(r.c);
     const int zWrites = 4 * r.st.ZStepCount;
     ASSERT_GT(r.st.ZStepCount, 40);  // the switch closes at 40 cycles
@@ -90,16 +90,16 @@ TEST(Job, ToolTransitionsComeBeforeTheMoveOfTheirPass) {
     EXPECT_EQ(r.sim.z(), 0);
     EXPECT_EQ(r.sim.missedSteps(), 0);
     EXPECT_EQ(r.listEntries(), (std::vector<std::string>{"PU0,0;", "PD100,0;"}));
-    EXPECT_EQ(r.ui.selected, 1);
+    EXPECT_EQ(r.events.selected, 1);
     // Two pumps per character and one per pass of every move.
-    EXPECT_EQ(r.ui.pumpCount, 2 * 14 + 13 + 101 + r.st.ZStepCount);
+    EXPECT_EQ(r.pump.count, 2 * 14 + 13 + 101 + r.st.ZStepCount);
 }
 
 TEST(Job, ModeLeftFromBeforeLiftsInTheFirstPass) {
     Rig r;
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     r.st.MoveMode = "M";
-    r.ui.caption = WritePlotFile("IN;");
+    r.run.plotFile = WritePlotFile("IN;");
     RunJob(r.c);
     const auto& a = r.port.accesses();
     ASSERT_FALSE(a.empty());
@@ -109,11 +109,11 @@ TEST(Job, ModeLeftFromBeforeLiftsInTheFirstPass) {
 
 TEST(Job, MotorsOffIsADryRun) {
     Rig r;
-    r.ui.text[3] = "1";
-    r.ui.caption = WritePlotFile("PU0,0;PD20,10;PU;");
+    r.run.divisor = "1";
+    r.run.plotFile = WritePlotFile("PU0,0;PD20,10;PU;");
     RunJob(r.c);
     EXPECT_EQ(WriteRuns(r.port), "x1 z1");  // FinishJob alone
-    EXPECT_EQ(r.ui.dotCount, 12 - 1 + 21);  // none before the first pen statement
+    EXPECT_EQ(r.events.dotCount, 12 - 1 + 21);  // none before the first pen statement
     EXPECT_EQ(r.st.CurrentX, 20);
 }
 
@@ -136,8 +136,8 @@ class JobStatements : public ::testing::TestWithParam<StatementCase> {};
 TEST_P(JobStatements, SetModeAndTarget) {
     const auto& p = GetParam();
     Rig r;
-    r.ui.text[3] = p.divisor;
-    r.ui.caption = WritePlotFile(p.file);
+    r.run.divisor = p.divisor;
+    r.run.plotFile = WritePlotFile(p.file);
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::EndOfFile);
     EXPECT_EQ(r.st.MoveMode, p.mode);
@@ -145,8 +145,8 @@ TEST_P(JobStatements, SetModeAndTarget) {
     EXPECT_DOUBLE_EQ(r.st.TargetY, p.targetY);
     EXPECT_EQ(r.st.CurrentX, r.st.TargetX);
     EXPECT_EQ(r.st.CurrentY, r.st.TargetY);
-    EXPECT_EQ(r.ui.text[3], p.divisorAfter);
-    EXPECT_EQ(r.ui.list.size(), p.entries);
+    EXPECT_EQ(r.run.divisor, p.divisorAfter);
+    EXPECT_EQ(r.events.list.size(), p.entries);
     EXPECT_EQ(run.ignoredTargets, p.ignored);
 }
 
@@ -175,10 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Job, ZeroDivisorIsMendedAtTheFirstPairOnly) {
     Rig r;
-    r.ui.text[3] = "0";
-    r.ui.caption = WritePlotFile("PU;IN;");
+    r.run.divisor = "0";
+    r.run.plotFile = WritePlotFile("PU;IN;");
     RunJob(r.c);
-    EXPECT_EQ(r.ui.text[3], "0");
+    EXPECT_EQ(r.run.divisor, "0");
 }
 
 TEST(Job, BinaryBytesAreListedAndIgnored) {
@@ -186,13 +186,13 @@ TEST(Job, BinaryBytesAreListedAndIgnored) {
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
     bytes += std::string("PD\0\xff,\x1b;PU5,5;", 13);
-    r.ui.text[3] = "1";
-    r.ui.caption = WritePlotFile(bytes);
+    r.run.divisor = "1";
+    r.run.plotFile = WritePlotFile(bytes);
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::EndOfFile);
     EXPECT_EQ(run.bytes, bytes.size());
     EXPECT_EQ(r.st.TargetX, 5);
-    EXPECT_EQ(r.ui.list.size(), 3U);
+    EXPECT_EQ(r.events.list.size(), 3U);
 }
 
 // Random statements with random bodies: the job and the scan end, and
@@ -213,37 +213,37 @@ TEST(Job, RandomTextNeverBreaksTheJobOrTheScan) {
         if (next(10) != 0) text += ';';
     }
     Rig r;
-    r.ui.check1 = true;
-    r.ui.slider2 = 0;
-    r.ui.text[3] = "1e5";
-    r.ui.caption = WritePlotFile(text);
+    r.run.motorsOn = true;
+    r.run.speed = 0;
+    r.run.divisor = "1e5";
+    r.run.plotFile = WritePlotFile(text);
     // Should a move run away, it is cut short the way the operator would.
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == 5'000'000) Cancel_Click(r.c);
+    r.pump.onPump = [&] {
+        if (r.pump.count == 5'000'000) CancelRun(r.c);
     };
     const PlotRun job = RunJob(r.c);
     EXPECT_EQ(job.end, PlotEnd::EndOfFile);
     EXPECT_GT(job.statements, 5000U);
     EXPECT_TRUE(std::isfinite(r.st.CurrentX) && std::isfinite(r.st.CurrentY));
     EXPECT_EQ(r.sim.missedSteps(), 0);
-    EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_TRUE(r.ui.command1Enabled);
-    r.ui.onPump = nullptr;
-    EXPECT_EQ(RunScan(r.c).end, PlotEnd::EndOfFile);
-    EXPECT_EQ(r.ui.running, Operation::None);
+    EXPECT_EQ(r.events.running, Operation::None);
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    r.pump.onPump = nullptr;
+    EXPECT_EQ(ScanLimits(r.c).end, PlotEnd::EndOfFile);
+    EXPECT_EQ(r.events.running, Operation::None);
 }
 
 // A job start takes the present place as the origin and stays there: the
 // first pass of a job never walks to what an earlier operation left.
 TEST(Job, SecondJobStartsAtTheOrigin) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.text[3] = "1";
-    r.ui.caption = WritePlotFile("PD40,40;");
+    r.run.motorsOn = true;
+    r.run.divisor = "1";
+    r.run.plotFile = WritePlotFile("PD40,40;");
     RunJob(r.c);
     ASSERT_EQ(r.sim.x(), 2040);
     r.dots.clear();
-    r.ui.caption = WritePlotFile("IN;", "second.red");
+    r.run.plotFile = WritePlotFile("IN;", "second.red");
     RunJob(r.c);
     EXPECT_EQ(r.st.CurrentX, 0);
     EXPECT_EQ(r.st.TargetX, 0);
@@ -255,10 +255,10 @@ TEST(Job, SecondJobStartsAtTheOrigin) {
 
 TEST(Job, JobAfterAScanStartsAtTheOrigin) {
     Rig r;
-    r.ui.caption = WritePlotFile("PU0,0;PD1000,710;");
-    Command5_Click(r.c);
+    r.run.plotFile = WritePlotFile("PU0,0;PD1000,710;");
+    ScanLimits(r.c);
     ASSERT_EQ(r.st.TargetX, 1000);
-    r.ui.caption = WritePlotFile("IN;", "second.red");
+    r.run.plotFile = WritePlotFile("IN;", "second.red");
     RunJob(r.c);
     EXPECT_EQ(r.st.CurrentX, 0);
     EXPECT_EQ(r.st.CurrentY, 0);
@@ -271,16 +271,16 @@ TEST(Job, FileThatCannotBeOpenedIsReportedAndTheJobReturnsToIdle) {
     for (const auto& [path, reason] :
          std::vector<std::pair<std::string, std::string>>{{missing, "não existe"},
                                                           {folder, "pasta"}}) {
-        r.ui.messages.clear();
-        r.ui.caption = path;
+        r.events.messages.clear();
+        r.run.plotFile = path;
         const PlotRun run = RunJob(r.c);
         EXPECT_EQ(run.end, PlotEnd::OpenFailed);
-        ASSERT_EQ(r.ui.messages.size(), 1U);
-        EXPECT_NE(r.ui.messages[0].find(path), std::string::npos) << r.ui.messages[0];
-        EXPECT_NE(r.ui.messages[0].find(reason), std::string::npos) << r.ui.messages[0];
-        EXPECT_TRUE(r.ui.command1Enabled);
-        EXPECT_TRUE(r.ui.motorJogEnabled);
-        EXPECT_EQ(r.ui.running, Operation::None);
+        ASSERT_EQ(r.events.messages.size(), 1U);
+        EXPECT_NE(r.events.messages[0].find(path), std::string::npos) << r.events.messages[0];
+        EXPECT_NE(r.events.messages[0].find(reason), std::string::npos) << r.events.messages[0];
+        EXPECT_TRUE(r.events.plotStartAllowed);
+        EXPECT_TRUE(r.events.jogAllowed);
+        EXPECT_EQ(r.events.running, Operation::None);
         EXPECT_TRUE(r.port.accesses().empty());
     }
 }
@@ -301,13 +301,13 @@ class JobCancel : public ::testing::TestWithParam<CancelCase> {};
 TEST_P(JobCancel, StopsAtTheNextPassAndLeavesTheCoils) {
     const auto& p = GetParam();
     Rig r;
-    r.ui.check1 = true;
-    r.ui.text[3] = "1";
-    r.ui.lamp[5] = true;  // no lift: the top switch already shows
-    r.ui.onTick = nullptr;
-    r.ui.caption = WritePlotFile("PU0,0;PD10,0;PD10,10;");
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == p.pumpAtCancel) Cancel_Click(r.c);
+    r.run.motorsOn = true;
+    r.run.divisor = "1";
+    r.events.lamp[5] = true;  // no lift: the top switch already shows
+    r.pump.onTick = nullptr;
+    r.run.plotFile = WritePlotFile("PU0,0;PD10,0;PD10,10;");
+    r.pump.onPump = [&] {
+        if (r.pump.count == p.pumpAtCancel) CancelRun(r.c);
     };
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::Cancelled);
@@ -316,11 +316,11 @@ TEST_P(JobCancel, StopsAtTheNextPassAndLeavesTheCoils) {
     EXPECT_DOUBLE_EQ(r.st.CurrentY, p.currentY);
     EXPECT_EQ(r.st.TargetX, 0);
     EXPECT_EQ(r.st.TargetY, 0);
-    EXPECT_EQ(r.st.CancelRequested, -1);
-    EXPECT_EQ(r.ui.list.size(), 0U);
-    EXPECT_TRUE(r.ui.command1Enabled);
-    EXPECT_TRUE(r.ui.motorJogEnabled);
-    EXPECT_EQ(r.ui.running, Operation::None);
+    EXPECT_TRUE(r.st.CancelRequested);
+    EXPECT_EQ(r.events.list.size(), 0U);
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    EXPECT_TRUE(r.events.jogAllowed);
+    EXPECT_EQ(r.events.running, Operation::None);
     // No FinishJob: nothing switched the coils off.
     const auto data = r.port.writes(kDataReg);
     EXPECT_EQ(std::count(data.begin(), data.end(), 0), 0);
@@ -345,10 +345,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Job, CancelDuringALiftEndsItAndTheJob) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.caption = WritePlotFile("PU0,0;PD10,0;");
-    r.ui.onPump = [&] {
-        if (r.st.ZStepCount == 10 && r.st.CancelRequested == 0) Cancel_Click(r.c);
+    r.run.motorsOn = true;
+    r.run.plotFile = WritePlotFile("PU0,0;PD10,0;");
+    r.pump.onPump = [&] {
+        if (r.st.ZStepCount == 10 && !r.st.CancelRequested) CancelRun(r.c);
     };
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::Cancelled);
@@ -357,68 +357,68 @@ TEST(Job, CancelDuringALiftEndsItAndTheJob) {
     EXPECT_EQ(r.st.ZStepCount, 11);
     EXPECT_EQ(r.sim.z(), 4 * 11 - 1);  // the first write only wakes the motor
     EXPECT_EQ(r.sim.controlRegister(), 3);  // the coil still holds the tool up
-    EXPECT_TRUE(r.ui.command1Enabled);
+    EXPECT_TRUE(r.events.plotStartAllowed);
 }
 
 TEST(Job, CancelAtTheEndOfTheFileStillFinishes) {
     Rig r;
-    r.ui.caption = WritePlotFile("PU;");
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == 8) Cancel_Click(r.c);  // step 7 of the last character
+    r.run.plotFile = WritePlotFile("PU;");
+    r.pump.onPump = [&] {
+        if (r.pump.count == 8) CancelRun(r.c);  // step 7 of the last character
     };
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::EndOfFile);
-    EXPECT_EQ(r.st.CancelRequested, -1);
+    EXPECT_TRUE(r.st.CancelRequested);
     EXPECT_EQ(r.sim.controlRegister(), 11);
 }
 
 TEST(Job, OtherOperationsRefuseWhileItRuns) {
     Rig r;
-    r.ui.caption = WritePlotFile("PU0,0;PD5,5;");
-    r.ui.text[1] = "old";
+    r.run.plotFile = WritePlotFile("PU0,0;PD5,5;");
+    r.run.limitX = "old";
     bool pressed = false;
-    r.ui.onPump = [&] {
+    r.pump.onPump = [&] {
         if (pressed) return;
         pressed = true;
-        EXPECT_EQ(r.ui.running, Operation::Job);
-        Command5_Click(r.c);
-        Command2_Click(r.c);
-        Command1_Click(r.c);
+        EXPECT_EQ(r.events.running, Operation::Job);
+        ScanLimits(r.c);
+        GoToLimit(r.c);
+        RunJob(r.c);
     };
     RunJob(r.c);
     EXPECT_TRUE(pressed);
-    EXPECT_EQ(r.ui.text[1], "old");
-    EXPECT_EQ(r.ui.clearCount, 1);
-    EXPECT_EQ(r.ui.list.size(), 2U);
-    EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_EQ(r.run.limitX, "old");
+    EXPECT_EQ(r.events.clearCount, 1);
+    EXPECT_EQ(r.events.list.size(), 2U);
+    EXPECT_EQ(r.events.running, Operation::None);
+    EXPECT_TRUE(r.events.messages.empty());
 }
 
 TEST(Job, ManyStatementsAreAllListed) {
     Rig r;
     std::string text;
     for (int i = 0; i < 20000; ++i) text += "PA1,1;";
-    r.ui.caption = WritePlotFile(text);
+    r.run.plotFile = WritePlotFile(text);
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.statements, 20000U);
     EXPECT_EQ(run.bytes, text.size());
-    EXPECT_EQ(r.ui.list.size(), 20000U);
-    EXPECT_EQ(r.ui.list.at(19999), "PA1,1;");
+    EXPECT_EQ(r.events.list.size(), 20000U);
+    EXPECT_EQ(r.events.list.at(19999), "PA1,1;");
 }
 
 TEST(Job, HugeStatementStopsTheJobWithItsLine) {
     Rig r;
-    r.ui.text[3] = "1";
+    r.run.divisor = "1";
     const std::string big = "PD1" + std::string(3'000'000, ' ') + "2,7;";
-    r.ui.caption = WritePlotFile("PU1,1;\n" + big);
+    r.run.plotFile = WritePlotFile("PU1,1;\n" + big);
     const PlotRun run = RunJob(r.c);
     EXPECT_EQ(run.end, PlotEnd::ReadFailed);
-    ASSERT_EQ(r.ui.list.size(), 1U);
-    EXPECT_EQ(r.ui.list.at(0), "PU1,1;");
+    ASSERT_EQ(r.events.list.size(), 1U);
+    EXPECT_EQ(r.events.list.at(0), "PU1,1;");
     EXPECT_EQ(r.st.TargetX, 1);
     EXPECT_LT(run.bytes, 100'000U);
-    ASSERT_EQ(r.ui.messages.size(), 1U);
-    EXPECT_NE(r.ui.messages[0].find("linha 2 passa de 65536"), std::string::npos) << r.ui.messages[0];
+    ASSERT_EQ(r.events.messages.size(), 1U);
+    EXPECT_NE(r.events.messages[0].find("linha 2 passa de 65536"), std::string::npos) << r.events.messages[0];
 }
 
 // A short drawing, checked write by write and dot by dot against the files
@@ -427,12 +427,12 @@ TEST(Job, HugeStatementStopsTheJobWithItsLine) {
 TEST(Job, GoldenTraceOfASmallDrawing) {
     Rig r;
     r.port.setRecordReads(true);
-    r.ui.check1 = true;
-    r.ui.slider1 = 1;
-    r.ui.slider2 = 1;
-    r.ui.text[3] = "1";
+    r.run.motorsOn = true;
+    r.run.previewScale = 1;
+    r.run.speed = 1;
+    r.run.divisor = "1";
     r.sim.setZTop(8);
-    r.ui.caption = WritePlotFile("PU0,0;PD6,0;PD6,3;PA0,0;PU;");
+    r.run.plotFile = WritePlotFile("PU0,0;PD6,0;PD6,3;PA0,0;PU;");
     RunJob(r.c);
     std::string dots;
     for (const auto& d : r.dots) dots += d + "\n";

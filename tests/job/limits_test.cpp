@@ -34,28 +34,28 @@ TEST_P(Scan, WritesTheExtentInFileUnitsAndLeavesTheLastPair) {
     r.st.TargetY = -8;
     r.st.CurrentX = 33;
     r.st.CurrentY = 44;
-    r.ui.text[3] = "1";  // the divisor plays no part in the scan
-    r.ui.caption = WritePlotFile(p.file);
-    const PlotRun run = RunScan(r.c);
+    r.run.divisor = "1";  // the divisor plays no part in the scan
+    r.run.plotFile = WritePlotFile(p.file);
+    const PlotRun run = ScanLimits(r.c);
     EXPECT_EQ(run.end, PlotEnd::EndOfFile);
-    EXPECT_EQ(r.ui.text[1], p.text1);
-    EXPECT_EQ(r.ui.text[2], p.text2);
+    EXPECT_EQ(r.run.limitX, p.text1);
+    EXPECT_EQ(r.run.limitY, p.text2);
     EXPECT_DOUBLE_EQ(r.st.TargetX, p.targetX);
     EXPECT_DOUBLE_EQ(r.st.TargetY, p.targetY);
     EXPECT_EQ(r.st.MoveMode, p.mode);
     EXPECT_EQ(r.st.CurrentX, 0);
     EXPECT_EQ(r.st.CurrentY, 0);
-    EXPECT_EQ(r.st.CancelRequested, 0);
-    EXPECT_EQ(r.ui.text[3], "1");
+    EXPECT_FALSE(r.st.CancelRequested);
+    EXPECT_EQ(r.run.divisor, "1");
     // Nothing listed, drawn or driven.
-    EXPECT_EQ(r.ui.list.size(), 0U);
-    EXPECT_EQ(r.ui.dotCount, 0);
-    EXPECT_EQ(r.ui.clearCount, 0);
+    EXPECT_EQ(r.events.list.size(), 0U);
+    EXPECT_EQ(r.events.dotCount, 0);
+    EXPECT_EQ(r.events.clearCount, 0);
     EXPECT_TRUE(r.port.accesses().empty());
-    EXPECT_TRUE(r.ui.command1Enabled);
-    EXPECT_TRUE(r.ui.motorJogEnabled);
-    EXPECT_EQ(r.ui.running, Operation::None);
-    EXPECT_EQ(r.ui.pumpCount, 2 * static_cast<long long>(p.file.size()));
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    EXPECT_TRUE(r.events.jogAllowed);
+    EXPECT_EQ(r.events.running, Operation::None);
+    EXPECT_EQ(r.pump.count, 2 * static_cast<long long>(p.file.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,54 +74,54 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScanRun, EmptyCaptionChangesNothing) {
     Rig r;
-    r.ui.text[1] = "5";
+    r.run.limitX = "5";
     r.st.CurrentX = 9;
-    Command5_Click(r.c);
-    EXPECT_EQ(r.ui.messages, std::vector<std::string>{"Falta Abrir Arquivo"});
-    EXPECT_EQ(r.ui.text[1], "5");
+    ScanLimits(r.c);
+    EXPECT_EQ(r.events.messages, std::vector<std::string>{"Falta Abrir Arquivo"});
+    EXPECT_EQ(r.run.limitX, "5");
     EXPECT_EQ(r.st.CurrentX, 9);
 }
 
 TEST(ScanRun, CancelKeepsTheOldLimits) {
     Rig r;
-    r.ui.text[1] = "old1";
-    r.ui.text[2] = "old2";
-    r.ui.caption = WritePlotFile("PD1000,710;PD5,5;");
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == 24) Cancel_Click(r.c);  // after the first statement
+    r.run.limitX = "old1";
+    r.run.limitY = "old2";
+    r.run.plotFile = WritePlotFile("PD1000,710;PD5,5;");
+    r.pump.onPump = [&] {
+        if (r.pump.count == 24) CancelRun(r.c);  // after the first statement
     };
-    const PlotRun run = RunScan(r.c);
+    const PlotRun run = ScanLimits(r.c);
     EXPECT_EQ(run.end, PlotEnd::Cancelled);
     EXPECT_EQ(run.statements, 1U);
-    EXPECT_EQ(r.ui.text[1], "old1");
-    EXPECT_EQ(r.ui.text[2], "old2");
+    EXPECT_EQ(r.run.limitX, "old1");
+    EXPECT_EQ(r.run.limitY, "old2");
     EXPECT_EQ(r.st.TargetX, 0);
-    EXPECT_EQ(r.st.CancelRequested, -1);
-    EXPECT_TRUE(r.ui.command1Enabled);
-    EXPECT_TRUE(r.ui.motorJogEnabled);
+    EXPECT_TRUE(r.st.CancelRequested);
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    EXPECT_TRUE(r.events.jogAllowed);
 }
 
 TEST(ScanRun, CancelInTheLastPumpStillWritesTheLimits) {
     Rig r;
     const std::string file = "PD1000,710;";
-    r.ui.caption = WritePlotFile(file);
-    r.ui.onPump = [&] {
-        if (r.ui.pumpCount == 2 * static_cast<long long>(file.size())) Cancel_Click(r.c);
+    r.run.plotFile = WritePlotFile(file);
+    r.pump.onPump = [&] {
+        if (r.pump.count == 2 * static_cast<long long>(file.size())) CancelRun(r.c);
     };
-    EXPECT_EQ(RunScan(r.c).end, PlotEnd::EndOfFile);
-    EXPECT_EQ(r.ui.text[1], "1000");
-    EXPECT_EQ(r.st.CancelRequested, -1);
+    EXPECT_EQ(ScanLimits(r.c).end, PlotEnd::EndOfFile);
+    EXPECT_EQ(r.run.limitX, "1000");
+    EXPECT_TRUE(r.st.CancelRequested);
 }
 
 TEST(ScanRun, MissingFileIsReported) {
     Rig r;
-    r.ui.caption = WritePlotFile("") + ".gone";
-    EXPECT_EQ(RunScan(r.c).end, PlotEnd::OpenFailed);
-    ASSERT_EQ(r.ui.messages.size(), 1U);
-    EXPECT_NE(r.ui.messages[0].find(r.ui.caption), std::string::npos);
-    EXPECT_TRUE(r.ui.command1Enabled);
-    EXPECT_TRUE(r.ui.motorJogEnabled);
-    EXPECT_EQ(r.ui.running, Operation::None);
+    r.run.plotFile = WritePlotFile("") + ".gone";
+    EXPECT_EQ(ScanLimits(r.c).end, PlotEnd::OpenFailed);
+    ASSERT_EQ(r.events.messages.size(), 1U);
+    EXPECT_NE(r.events.messages[0].find(r.run.plotFile), std::string::npos);
+    EXPECT_TRUE(r.events.plotStartAllowed);
+    EXPECT_TRUE(r.events.jogAllowed);
+    EXPECT_EQ(r.events.running, Operation::None);
 }
 
 struct GotoCase {
@@ -139,19 +139,21 @@ class GoToLimit : public ::testing::TestWithParam<GotoCase> {};
 TEST_P(GoToLimit, DividesOnceAndRoundsDown) {
     const auto& p = GetParam();
     Rig r;
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     r.st.TargetX = 3;  // left by an earlier operation
     r.st.TargetY = 4;
-    r.ui.text = {"", p.text1, p.text2, p.text3};
-    Command2_Click(r.c);
-    EXPECT_EQ(r.ui.messages.size(), p.refused ? 1U : 0U);
+    r.run.limitX = p.text1;
+    r.run.limitY = p.text2;
+    r.run.divisor = p.text3;
+    pm::GoToLimit(r.c);
+    EXPECT_EQ(r.events.messages.size(), p.refused ? 1U : 0U);
     EXPECT_DOUBLE_EQ(r.st.TargetX, p.targetX);
     EXPECT_DOUBLE_EQ(r.st.TargetY, p.targetY);
     EXPECT_EQ(r.st.CurrentX, p.refused ? 0 : p.targetX);
     EXPECT_EQ(r.st.CurrentY, p.refused ? 0 : p.targetY);
     EXPECT_EQ(r.sim.x(), 2000 + static_cast<long long>(r.st.CurrentX));
     EXPECT_EQ(r.sim.y(), 1500 + static_cast<long long>(r.st.CurrentY));
-    EXPECT_EQ(r.ui.running, Operation::None);
+    EXPECT_EQ(r.events.running, Operation::None);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,42 +170,44 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GoToLimitRun, ZeroDivisorMessageIsPortuguese) {
     Rig r;
-    r.ui.text[3] = "0";
-    Command2_Click(r.c);
-    ASSERT_EQ(r.ui.messages.size(), 1U);
-    EXPECT_EQ(r.ui.messages[0], kZeroDivisorMessage);
+    r.run.divisor = "0";
+    pm::GoToLimit(r.c);
+    ASSERT_EQ(r.events.messages.size(), 1U);
+    EXPECT_EQ(r.events.messages[0], kZeroDivisorMessage);
     EXPECT_TRUE(r.port.accesses().empty());
 }
 
 TEST(GoToLimitRun, PendingCancelSetsTheTargetButDoesNotMove) {
     Rig r;
-    r.ui.check1 = true;
+    r.run.motorsOn = true;
     r.st.MoveMode = "M";
-    r.st.CancelRequested = -1;
-    r.ui.text = {"", "281", "400", "3.55"};
-    Command2_Click(r.c);
+    r.st.CancelRequested = true;
+    r.run.limitX = "281";
+    r.run.limitY = "400";
+    r.run.divisor = "3.55";
+    pm::GoToLimit(r.c);
     EXPECT_EQ(r.st.TargetX, 79);
     EXPECT_EQ(r.st.TargetY, 112);
     EXPECT_EQ(r.st.CurrentX, 0);
-    EXPECT_EQ(r.ui.dotCount, 0);
+    EXPECT_EQ(r.events.dotCount, 0);
     EXPECT_TRUE(r.port.accesses().empty());
 }
 
 TEST(GoToLimitRun, AfterAScanReachesTheDrawingsCorner) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.caption = WritePlotFile("PU0,0;PD1000,710;PD500,1420;PU;");
-    Command5_Click(r.c);
-    Command2_Click(r.c);
+    r.run.motorsOn = true;
+    r.run.plotFile = WritePlotFile("PU0,0;PD1000,710;PD500,1420;PU;");
+    ScanLimits(r.c);
+    pm::GoToLimit(r.c);
     EXPECT_EQ(r.st.CurrentX, 281);
     EXPECT_EQ(r.st.CurrentY, 400);
     EXPECT_EQ(r.sim.x(), 2281);
     EXPECT_EQ(r.sim.y(), 1900);
     EXPECT_EQ(r.sim.missedSteps(), 0);
     // A second press walks a single point.
-    const auto dots = r.ui.dotCount;
-    Command2_Click(r.c);
-    EXPECT_EQ(r.ui.dotCount, dots + 1);
+    const auto dots = r.events.dotCount;
+    pm::GoToLimit(r.c);
+    EXPECT_EQ(r.events.dotCount, dots + 1);
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ struct Bench : Rig {
     explicit Bench(long long x = 3001, long long y = 2003) {
         sim.setPosition(Axis::X, x);
         sim.setPosition(Axis::Y, y);
-        ui.check1 = true;
-        ui.caption = WritePlotFile(kDrawing);
+        run.motorsOn = true;
+        run.plotFile = WritePlotFile(kDrawing);
     }
     // Position.X - sim.x() and the same for Y and Z: constant while the
     // count follows the machine.
@@ -51,30 +51,30 @@ struct Step {
 
 const std::vector<Step>& Steps() {
     static const std::vector<Step> steps{
-        {"job", [](Bench& b) { Command1_Click(b.c); }},
+        {"job", [](Bench& b) { RunJob(b.c); }},
         {"dry run", [](Bench& b) {
-             b.ui.check1 = false;
-             Command1_Click(b.c);
-             b.ui.check1 = true;
+             b.run.motorsOn = false;
+             RunJob(b.c);
+             b.run.motorsOn = true;
          }},
         {"cancelled job", [](Bench& b) {
              long long pumps = 0;
-             b.ui.onPump = [&] {
-                 if (++pumps == 700) Cancel_Click(b.c);
+             b.pump.onPump = [&] {
+                 if (++pumps == 700) CancelRun(b.c);
              };
-             Command1_Click(b.c);
-             b.ui.onPump = nullptr;
+             RunJob(b.c);
+             b.pump.onPump = nullptr;
          }},
-        {"home xy", [](Bench& b) { Command4_Click(b.c); }},
-        {"home z", [](Bench& b) { Command3_Click(b.c); }},
+        {"home xy", [](Bench& b) { HomeXY(b.c); }},
+        {"home z", [](Bench& b) { HomeZ(b.c); }},
         {"jog", [](Bench& b) {
-             for (int i = 0; i < 5; ++i) Command9_Click(b.c);
-             Command8_Click(b.c);
+             for (int i = 0; i < 5; ++i) JogZDownAndRelease(b.c);
+             JogZUp(b.c);
          }},
         {"goto limit", [](Bench& b) {
-             b.ui.text[1] = "700";
-             b.ui.text[2] = "350";
-             Command2_Click(b.c);
+             b.run.limitX = "700";
+             b.run.limitY = "350";
+             GoToLimit(b.c);
          }},
         {"return", [](Bench& b) { (void)ReturnToJobOrigin(b.c); }},
     };
@@ -88,8 +88,8 @@ TEST(MachinePosition, FollowsTheMachineThroughEveryOperation) {
         for (const Step& second : Steps()) {
             SCOPED_TRACE(std::string(first.name) + " then " + second.name);
             Bench b;
-            Command4_Click(b.c);
-            Command3_Click(b.c);
+            HomeXY(b.c);
+            HomeZ(b.c);
             ASSERT_TRUE(b.st.Position.HomedXY);
             ASSERT_TRUE(b.st.Position.HomedZ);
             EXPECT_EQ(b.st.Position.X, 0);
@@ -117,10 +117,10 @@ TEST(MachinePosition, UnknownUntilHomedAndAgainWhenHomingGivesUp) {
     Bench b;
     MachineSettings m;
     EXPECT_EQ(MachinePositionText(b.st.Position, m), "Máquina: posição desconhecida");
-    Command1_Click(b.c);
+    RunJob(b.c);
     const long long offset = b.dx();
     EXPECT_EQ(offset, -3001);  // counted from where the program started
-    Command4_Click(b.c);
+    HomeXY(b.c);
     EXPECT_EQ(b.dx(), 0);
     m.StepsPerMmX = 10;
     m.StepsPerMmY = 4;
@@ -136,7 +136,7 @@ TEST(MachinePosition, UnknownUntilHomedAndAgainWhenHomingGivesUp) {
     b.sim.setSwitchBroken(Axis::X, true);
     b.st.Settings.TravelX = 10;
     b.st.Settings.TravelY = 10;
-    Command4_Click(b.c);
+    HomeXY(b.c);
     EXPECT_FALSE(b.st.Position.HomedXY);
     EXPECT_EQ(MachinePositionText(b.st.Position, m), "Máquina: posição desconhecida");
 }
@@ -146,42 +146,42 @@ TEST(MachinePosition, UnknownUntilHomedAndAgainWhenHomingGivesUp) {
 TEST(ReturnToJobOrigin, EndsWhereTheJobStarted) {
     const std::vector<Step> between{
         {"nothing", [](Bench&) {}},
-        {"home xy", [](Bench& b) { Command4_Click(b.c); }},
+        {"home xy", [](Bench& b) { HomeXY(b.c); }},
         {"home xy with travel", [](Bench& b) {
              b.st.Settings.TravelX = 400;  // an allowance that is no multiple of 8
              b.st.Settings.TravelY = 300;
              b.st.Settings.StepsPerMmX = 11.27;
              b.st.Settings.StepsPerMmY = 11.27;
-             Command4_Click(b.c);
+             HomeXY(b.c);
          }},
         {"goto limit", [](Bench& b) {
-             b.ui.text[1] = "3";
-             b.ui.text[2] = "-7";
-             b.ui.text[3] = "1";
-             Command2_Click(b.c);
+             b.run.limitX = "3";
+             b.run.limitY = "-7";
+             b.run.divisor = "1";
+             GoToLimit(b.c);
          }},
         {"cancelled job", [](Bench& b) {
              // A job that moved the motors: its origin is where its first
              // pass put the motors (the pump after its first dot follows
              // that write).
              long long pumps = 0;
-             const long long dots = b.ui.dotCount;
-             b.ui.onPump = [&] {
+             const long long dots = b.events.dotCount;
+             b.pump.onPump = [&] {
                  ++pumps;
-                 if (b.ui.dotCount == dots + 1) {
+                 if (b.events.dotCount == dots + 1) {
                      b.originX = b.sim.x();
                      b.originY = b.sim.y();
                  }
-                 if (pumps == 333) Cancel_Click(b.c);
+                 if (pumps == 333) CancelRun(b.c);
              };
-             Command1_Click(b.c);
-             b.ui.onPump = nullptr;
+             RunJob(b.c);
+             b.pump.onPump = nullptr;
          }},
     };
     for (const Step& s : between) {
         SCOPED_TRACE(s.name);
         Bench b;
-        Command1_Click(b.c);
+        RunJob(b.c);
         const long long z = b.sim.z();
         EXPECT_NE(b.sim.x(), 3001);
         b.originX = 3001;
@@ -199,10 +199,10 @@ TEST(ReturnToJobOrigin, EndsWhereTheJobStarted) {
         EXPECT_EQ(b.sim.roughSteps(Axis::X) + b.sim.roughSteps(Axis::Y), rough);
         EXPECT_EQ(b.st.CurrentX, 0);
         EXPECT_EQ(b.st.CurrentY, 0);
-        EXPECT_EQ(b.ui.running, Operation::None);
-        EXPECT_TRUE(b.ui.command1Enabled);
+        EXPECT_EQ(b.events.running, Operation::None);
+        EXPECT_TRUE(b.events.plotStartAllowed);
         // A second job from here has its origin where the first one had.
-        Command1_Click(b.c);
+        RunJob(b.c);
         EXPECT_EQ(b.st.Position.JobOriginX - b.dx(), originX);
         EXPECT_EQ(b.st.Position.JobOriginY - b.dy(), originY);
     }
@@ -211,14 +211,14 @@ TEST(ReturnToJobOrigin, EndsWhereTheJobStarted) {
 TEST(ReturnToJobOrigin, RefusesWithoutAnOriginOrWithTheMotorsOff) {
     Bench b;
     EXPECT_EQ(ReturnToJobOrigin(b.c), ReturnEnd::NoOrigin);
-    b.ui.check1 = false;
-    Command1_Click(b.c);  // a dry run leaves no origin on the machine
+    b.run.motorsOn = false;
+    RunJob(b.c);  // a dry run leaves no origin on the machine
     EXPECT_EQ(ReturnToJobOrigin(b.c), ReturnEnd::NoOrigin);
-    b.ui.check1 = true;
-    Command1_Click(b.c);
-    b.ui.check1 = false;
+    b.run.motorsOn = true;
+    RunJob(b.c);
+    b.run.motorsOn = false;
     EXPECT_EQ(ReturnToJobOrigin(b.c), ReturnEnd::MotorsOff);
-    EXPECT_EQ(b.ui.messages,
+    EXPECT_EQ(b.events.messages,
               (std::vector<std::string>{kNoJobOriginMessage, kNoJobOriginMessage,
                                         kReturnNeedsMotorsMessage}));
 }
@@ -251,11 +251,11 @@ TEST(HomeAllowance, FromTheTravel) {
     b.st.Settings.TravelX = 200;
     b.st.Settings.TravelY = 150;
     b.st.Settings.StepsPerMmX = b.st.Settings.StepsPerMmY = 11.27;
-    Command4_Click(b.c);
+    HomeXY(b.c);
     EXPECT_EQ(b.sim.x(), 100000 - 2480 + 1);
     EXPECT_EQ(b.sim.y(), 0);
-    ASSERT_EQ(b.ui.messages.size(), 1U);
-    EXPECT_NE(b.ui.messages[0].find("andou 2480 meios-passos"), std::string::npos);
+    ASSERT_EQ(b.events.messages.size(), 1U);
+    EXPECT_NE(b.events.messages[0].find("andou 2480 meios-passos"), std::string::npos);
 }
 
 TEST(MachineSettings, Validation) {

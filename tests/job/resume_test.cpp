@@ -102,9 +102,9 @@ constexpr long long kZ0 = 0;  // the tool's working height on the simulated mach
 Outcome RunPlan(const std::string& path, const Plan& plan) {
     Rig r;
     Outcome o;
-    r.ui.check1 = plan.motors;
-    r.ui.caption = path;
-    r.ui.onDot = [&](float x, float y, std::uint32_t colour) {
+    r.run.motorsOn = plan.motors;
+    r.run.plotFile = path;
+    r.events.onDot = [&](float x, float y, std::uint32_t colour) {
         char buf[80];
         std::snprintf(buf, sizeof buf, "%.9g %.9g %u", static_cast<double>(x),
                       static_cast<double>(y), colour);
@@ -115,25 +115,25 @@ Outcome RunPlan(const std::string& path, const Plan& plan) {
     bool asked = false;
     std::int64_t askedAt = 0;
     long long holdStart = -1;
-    r.ui.onPump = [&] {
-        if (plan.cancelAtPump != 0 && r.ui.pumpCount == plan.cancelAtPump) Cancel_Click(r.c);
-        if (r.ui.paused && holdStart < 0) {
+    r.pump.onPump = [&] {
+        if (plan.cancelAtPump != 0 && r.pump.count == plan.cancelAtPump) CancelRun(r.c);
+        if (r.events.paused && holdStart < 0) {
             holdStart = static_cast<long long>(r.port.accesses().size());
             o.zAtHold = r.sim.z();
             o.nestedJob = RunJob(r.c).end;
         }
-        if (plan.pauseAfter != 0 && !asked && r.ui.list.size() >= plan.pauseAfter) {
+        if (plan.pauseAfter != 0 && !asked && r.events.list.size() >= plan.pauseAfter) {
             asked = true;
             askedAt = r.clock.nowNs();
-            Pause_Click(r.c);
-        } else if (r.ui.paused && r.clock.nowNs() - askedAt >= 2'000'000'000) {
+            PauseJob(r.c);
+        } else if (r.events.paused && r.clock.nowNs() - askedAt >= 2'000'000'000) {
             if (plan.cancelWhileHeld) {
-                Cancel_Click(r.c);
+                CancelRun(r.c);
             } else {
-                Continue_Click(r.c);
+                ContinueJob(r.c);
             }
         }
-        if (!r.ui.paused && holdStart >= 0 && o.zInHold == 0 && o.pauses.empty()) {
+        if (!r.events.paused && holdStart >= 0 && o.zInHold == 0 && o.pauses.empty()) {
             // first pump after the hold: count what it wrote to the Z coils
             const auto& a = r.port.accesses();
             for (auto i = static_cast<std::size_t>(holdStart); i < a.size(); ++i) {
@@ -141,24 +141,24 @@ Outcome RunPlan(const std::string& path, const Plan& plan) {
                 ++o.zInHold;
                 o.zHold.push_back(a[i].value);
             }
-            o.pauses = r.ui.pauses;
+            o.pauses = r.events.pauses;
         }
     };
     o.run = RunJob(r.c, plan.from);
-    if (o.pauses.empty()) o.pauses = r.ui.pauses;
+    if (o.pauses.empty()) o.pauses = r.events.pauses;
     o.xy = r.port.writes(kDataReg);
     o.z = r.port.writes(kControlReg);
     o.simX = r.sim.x();
     o.simY = r.sim.y();
     o.simZ = r.sim.z();
     o.missed = r.sim.missedSteps();
-    o.pumps = r.ui.pumpCount;
-    o.ends = r.ui.jobEnds;
-    o.messages = r.ui.messages;
-    o.listed = r.ui.list.size();
+    o.pumps = r.pump.count;
+    o.ends = r.events.jobEnds;
+    o.messages = r.events.messages;
+    o.listed = r.events.list.size();
     EXPECT_EQ(r.st.Running, Operation::None);
-    EXPECT_EQ(r.st.PauseRequested, 0);
-    EXPECT_FALSE(r.ui.paused);
+    EXPECT_FALSE(r.st.PauseRequested);
+    EXPECT_FALSE(r.events.paused);
     return o;
 }
 
@@ -258,11 +258,11 @@ TEST(Pause, CancelWhileHeldLeavesTheToolLiftedAndEndsTheJob) {
 
 TEST(Pause, AskedWithNoJobRunningHoldsNothing) {
     Rig r;
-    Pause_Click(r.c);
-    EXPECT_EQ(r.st.PauseRequested, 0);
-    r.ui.caption = WritePlotFile("PU0,0;PD10,0;");
+    PauseJob(r.c);
+    EXPECT_FALSE(r.st.PauseRequested);
+    r.run.plotFile = WritePlotFile("PU0,0;PD10,0;");
     EXPECT_EQ(RunJob(r.c).end, PlotEnd::EndOfFile);
-    EXPECT_TRUE(r.ui.pauses.empty());
+    EXPECT_TRUE(r.events.pauses.empty());
 }
 
 // From statement N: the statements before are only read; one travel with
@@ -313,16 +313,16 @@ INSTANTIATE_TEST_SUITE_P(Drawings, FromStatement, ::testing::ValuesIn(Cases(2)),
 
 TEST(FromStatement, PastTheEndRunsNothingAndSaysSo) {
     Rig r;
-    r.ui.check1 = true;
-    r.ui.caption = WritePlotFile(ReadSample("quadrado.red"));
+    r.run.motorsOn = true;
+    r.run.plotFile = WritePlotFile(ReadSample("quadrado.red"));
     const PlotRun run = RunJob(r.c, 7);
     EXPECT_EQ(run.end, PlotEnd::PastEnd);
     EXPECT_EQ(run.statements, 0U);
-    EXPECT_EQ(r.ui.messages, std::vector<std::string>{PastEndMessage(7, 6)});
+    EXPECT_EQ(r.events.messages, std::vector<std::string>{PastEndMessage(7, 6)});
     EXPECT_TRUE(r.port.accesses().empty());
-    EXPECT_EQ(r.ui.clearCount, 0);
-    EXPECT_EQ(r.ui.list.size(), 0U);
-    EXPECT_TRUE(r.ui.command1Enabled);
+    EXPECT_EQ(r.events.clearCount, 0);
+    EXPECT_EQ(r.events.list.size(), 0U);
+    EXPECT_TRUE(r.events.plotStartAllowed);
     EXPECT_EQ(r.st.Running, Operation::None);
 }
 

@@ -248,8 +248,8 @@ TEST_F(PpdevFixture, FaultedPortRefusesAMove) {
     HeadlessMachine m(port, clock);
     port.vbInp(kStatusReg);
     EXPECT_FALSE(BeginOperation(m.context(), Operation::HomeXY));
-    ASSERT_EQ(m.ui().messages.size(), 1u);
-    EXPECT_EQ(m.ui().messages[0], port.fault());
+    ASSERT_EQ(m.events().messages.size(), 1u);
+    EXPECT_EQ(m.events().messages[0], port.fault());
 }
 
 }  // namespace

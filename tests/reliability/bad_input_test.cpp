@@ -55,13 +55,15 @@ private:
     fs::path path_;
 };
 
-// The machine, the controls and the clock as the headless runner has them,
+// The machine, its events and pump and the clock as the headless runner has them,
 // with the motors on so that a wrong move shows on the simulated machine.
 struct Bench {
     HeadlessMachine machine;
     SimulatedMachine& sim = *machine.sim();
     MachineState& st = machine.state();
-    HeadlessControls& ui = machine.ui();
+    RunSettings& run = machine.run();
+    HeadlessEvents& events = machine.events();
+    HeadlessPump& pump = machine.pump();
     Context& ctx = machine.context();
     long long pumps = 0;
     // A run that pumps more than this is stuck: it is cancelled, as the
@@ -72,20 +74,20 @@ struct Bench {
     long long y0;
 
     Bench() : x0(sim.x()), y0(sim.y()) {
-        ui.check1 = true;
-        ui.slider2 = 1;
-        ui.text[3] = "1";
-        ui.onPump = [this] {
+        run.motorsOn = true;
+        run.speed = 1;
+        run.divisor = "1";
+        pump.onPump = [this] {
             if (++pumps > pumpCap) {
                 capped = true;
-                st.CancelRequested = -1;
+                st.CancelRequested = true;
             }
         };
     }
 
     void mill(const std::string& path) {
-        ui.caption = path;
-        Command1_Click(ctx);
+        run.plotFile = path;
+        RunJob(ctx);
     }
 
     // Where the machine really is, from the job's origin.
@@ -95,9 +97,9 @@ struct Bench {
     // What every job must leave behind, however it ended.
     void expectSettled() const {
         EXPECT_FALSE(capped) << "still running after " << pumpCap << " pumps";
-        EXPECT_TRUE(ui.command1Enabled);
-        EXPECT_TRUE(ui.motorJogEnabled);
-        EXPECT_EQ(ui.running, Operation::None);
+        EXPECT_TRUE(events.plotStartAllowed);
+        EXPECT_TRUE(events.jogAllowed);
+        EXPECT_EQ(events.running, Operation::None);
         EXPECT_TRUE(std::isfinite(st.CurrentX) && std::isfinite(st.CurrentY));
         EXPECT_TRUE(std::isfinite(st.TargetX) && std::isfinite(st.TargetY));
         EXPECT_EQ(sim.missedSteps(), 0);
@@ -112,11 +114,11 @@ struct Bench {
         EXPECT_NEAR(machineY(), y, 1.0);
         EXPECT_EQ(sim.dataRegister(), 0);
         EXPECT_EQ(sim.controlRegister(), 11);
-        EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+        EXPECT_TRUE(events.messages.empty()) << events.messages.front();
     }
     std::vector<std::string> listed() const {
         std::vector<std::string> v;
-        for (std::size_t i = 0; i < ui.list.size(); ++i) v.emplace_back(ui.list.at(i));
+        for (std::size_t i = 0; i < events.list.size(); ++i) v.emplace_back(events.list.at(i));
         return v;
     }
 };
@@ -150,9 +152,9 @@ TEST(BadPlotFile, StatementAtItsBoundIsListedWhole) {
     Bench b;
     b.mill(dir.write("no-limite.red", big + "PD9,9;"));
 
-    ASSERT_EQ(b.ui.list.size(), 2u);
-    EXPECT_EQ(b.ui.list.at(0).size(), big.size());
-    EXPECT_EQ(b.ui.list.at(1), "PD9,9;");
+    ASSERT_EQ(b.events.list.size(), 2u);
+    EXPECT_EQ(b.events.list.at(0).size(), big.size());
+    EXPECT_EQ(b.events.list.at(1), "PD9,9;");
     b.expectFinishedAt(9, 9);
 }
 
@@ -185,8 +187,8 @@ TEST_P(Overlong, StopsTheJobWithItsLine) {
     EXPECT_NEAR(b.machineX(), c.x, 1.0);
     EXPECT_EQ(b.sim.dataRegister(), 0);
     EXPECT_EQ(b.sim.controlRegister(), 11);
-    ASSERT_EQ(b.ui.messages.size(), 1u);
-    EXPECT_EQ(b.ui.messages[0], OverlongStatementMessage(c.line));
+    ASSERT_EQ(b.events.messages.size(), 1u);
+    EXPECT_EQ(b.events.messages[0], OverlongStatementMessage(c.line));
     EXPECT_LT(b.pumps, 3 * static_cast<long long>(kMaxStatementChars) + 100'000);
 }
 
@@ -278,11 +280,11 @@ TEST_P(BadDivisor, CorrectedOrIgnored) {
     const DivisorCase& k = GetParam();
     TempDir dir;
     Bench b;
-    b.ui.text[3] = k.divisor;
+    b.run.divisor = k.divisor;
     b.mill(dir.write("divisor.red", k.statement));
 
     EXPECT_EQ(b.listed(), (std::vector<std::string>{k.statement}));
-    EXPECT_EQ(b.ui.text[3], k.after);
+    EXPECT_EQ(b.run.divisor, k.after);
     if (k.ignored) {
         b.expectFinishedAt(0, 0);
     } else {
@@ -349,10 +351,10 @@ TEST_P(SpoiledFile, JobSaysSoAndReturnsToIdle) {
     Bench b;
     b.mill(path_);
 
-    ASSERT_EQ(b.ui.messages.size(), 1u);
-    EXPECT_NE(b.ui.messages[0].find(path_), std::string::npos) << b.ui.messages[0];
-    EXPECT_NE(b.ui.messages[0].find("arquivo"), std::string::npos) << b.ui.messages[0];
-    EXPECT_TRUE(b.ui.list.empty());
+    ASSERT_EQ(b.events.messages.size(), 1u);
+    EXPECT_NE(b.events.messages[0].find(path_), std::string::npos) << b.events.messages[0];
+    EXPECT_NE(b.events.messages[0].find("arquivo"), std::string::npos) << b.events.messages[0];
+    EXPECT_TRUE(b.events.list.empty());
     b.expectSettled();
     // Nothing was written to the machine.
     EXPECT_EQ(b.sim.dataRegister(), 0);
@@ -363,15 +365,15 @@ TEST_P(SpoiledFile, JobSaysSoAndReturnsToIdle) {
 
 TEST_P(SpoiledFile, ScanSaysSoAndKeepsTheLimits) {
     Bench b;
-    b.ui.text[1] = "12";
-    b.ui.text[2] = "34";
-    b.ui.caption = path_;
-    Command5_Click(b.ctx);
+    b.run.limitX = "12";
+    b.run.limitY = "34";
+    b.run.plotFile = path_;
+    ScanLimits(b.ctx);
 
-    ASSERT_EQ(b.ui.messages.size(), 1u);
-    EXPECT_NE(b.ui.messages[0].find(path_), std::string::npos) << b.ui.messages[0];
-    EXPECT_EQ(b.ui.text[1], "12");
-    EXPECT_EQ(b.ui.text[2], "34");
+    ASSERT_EQ(b.events.messages.size(), 1u);
+    EXPECT_NE(b.events.messages[0].find(path_), std::string::npos) << b.events.messages[0];
+    EXPECT_EQ(b.run.limitX, "12");
+    EXPECT_EQ(b.run.limitY, "34");
     b.expectSettled();
 }
 
@@ -422,15 +424,15 @@ protected:
     // Runs op on b with the change made at the run's first pump.
     template <typename Op>
     void runChanged(Bench& b, Op op) {
-        const auto pump = b.ui.onPump;
+        const auto pump = b.pump.onPump;
         bool changed = false;
-        b.ui.onPump = [&] {
+        b.pump.onPump = [&] {
             pump();
             if (changed) return;
             changed = true;
             change();
         };
-        b.ui.caption = path_;
+        b.run.plotFile = path_;
         op(b.ctx);
     }
 
@@ -460,16 +462,16 @@ protected:
     void expectOutcome(const Bench& b) const {
         b.expectSettled();
         if (GetParam().stops) {
-            ASSERT_EQ(b.ui.messages.size(), 1u);
-            EXPECT_NE(b.ui.messages[0].find("o arquivo mudou durante a operação"),
+            ASSERT_EQ(b.events.messages.size(), 1u);
+            EXPECT_NE(b.events.messages[0].find("o arquivo mudou durante a operação"),
                       std::string::npos)
-                << b.ui.messages[0];
+                << b.events.messages[0];
             // Nothing of the new contents was taken for the drawing.
-            for (std::size_t i = 0; i < b.ui.list.size(); ++i) {
-                EXPECT_EQ(std::string(b.ui.list.at(i)).find(",3;"), std::string::npos);
+            for (std::size_t i = 0; i < b.events.list.size(); ++i) {
+                EXPECT_EQ(std::string(b.events.list.at(i)).find(",3;"), std::string::npos);
             }
         } else {
-            EXPECT_TRUE(b.ui.messages.empty()) << b.ui.messages.front();
+            EXPECT_TRUE(b.events.messages.empty()) << b.events.messages.front();
         }
     }
 
@@ -487,7 +489,7 @@ TEST_P(ChangedFile, JobStopsOnlyWhenTheContentsChange) {
 TEST_P(ChangedFile, ScanStopsOnlyWhenTheContentsChange) {
     Bench b;
     const PlotEnd expected = GetParam().stops ? PlotEnd::ReadFailed : PlotEnd::EndOfFile;
-    runChanged(b, [expected](Context& c) { EXPECT_EQ(RunScan(c).end, expected); });
+    runChanged(b, [expected](Context& c) { EXPECT_EQ(ScanLimits(c).end, expected); });
     expectOutcome(b);
 }
 
@@ -516,15 +518,15 @@ class BadLimit : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(BadLimit, RefusedWithAMessage) {
     Bench b;
-    b.ui.text[1] = GetParam().x;
-    b.ui.text[2] = "1";
-    b.ui.text[3] = GetParam().divisor;
-    Command2_Click(b.ctx);
+    b.run.limitX = GetParam().x;
+    b.run.limitY = "1";
+    b.run.divisor = GetParam().divisor;
+    GoToLimit(b.ctx);
 
-    EXPECT_EQ(b.ui.messages.size(), 1u);
+    EXPECT_EQ(b.events.messages.size(), 1u);
     EXPECT_EQ(b.st.CurrentX, 0);
     EXPECT_EQ(b.st.CurrentY, 0);
-    EXPECT_EQ(b.ui.dotCount, 0);
+    EXPECT_EQ(b.events.dotCount, 0);
     EXPECT_EQ(b.machineX(), 0);
     b.expectSettled();
 }

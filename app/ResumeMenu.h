@@ -1,0 +1,64 @@
+#pragma once
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "motion/MachineState.h"
+
+class QAction;
+class QLabel;
+class QStatusBar;
+class QWidget;
+
+namespace pm {
+
+class JobMenu;
+class MachineThread;
+
+// The items of the menu "Trabalho" that pause and continue the running job
+// and start a job from a statement; the job's state in the status bar; and
+// where the last job stopped, kept in the user's settings.
+class ResumeMenu final : public QObject {
+    Q_OBJECT
+public:
+    // What the menu asks of the window.
+    struct Window {
+        std::function<Operation()> running;              // the operation running now
+        std::function<std::string()> plotFile;           // the chosen plot file
+        std::function<void(const std::string&)> message; // a message box
+        std::function<void(std::uint64_t)> estimateFrom; // estimate from a statement on
+        QWidget* parent = nullptr;                       // of the dialog
+    };
+    ResumeMenu(JobMenu& menu, QStatusBar& bar, MachineThread& machine, Window window);
+
+    // Where the last job stopped, as kept (statement 0 when nothing is).
+    static StopPoint SavedStopPoint();
+    static void SaveStopPoint(const StopPoint& at);
+
+    // "Começar da declaração…" asks the operator for N through this when it
+    // is set (tests), instead of the dialog; 0 means cancelled.
+    std::function<std::uint64_t(std::uint64_t proposed)> askStatement;
+
+    // Handlers of the items.
+    void Pausar_Click();
+    void Continuar_Click();
+    void ComecarDa_Click();
+
+    // What the machine told: the job holds or goes on, or it ended.
+    void Paused(bool paused, std::uint64_t statement);
+    void JobEnded(const StopPoint& at);
+    // The items enabled as the running operation allows.
+    void Update();
+
+private:
+    MachineThread& machine_;
+    Window window_;
+    QAction* Pausar_ = nullptr;
+    QAction* Continuar_ = nullptr;
+    QAction* ComecarDa_ = nullptr;
+    QLabel* jobStatus_ = nullptr;
+    bool paused_ = false;
+};
+
+}  // namespace pm
