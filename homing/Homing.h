@@ -19,7 +19,7 @@ inline constexpr long kHomePause = 5000;
 // When the program is quitting (Controls::Quitting()) the homing stops at its
 // next pass, every coil off.
 void Command4_Click(Context& c);
-// "Home Z": the Z lift until LE(5) shows, one pump per cycle. "Cancelar"
+// "Home Z": the Z lift until the top switch closes, one pump per cycle. "Cancelar"
 // stops it, and so does the count of a lift running full.
 void Command3_Click(Context& c);
 

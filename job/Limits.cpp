@@ -122,7 +122,16 @@ GoToLimitEnd RunGoToLimit(Context& c) {
     }
     s.TargetX = x;
     s.TargetY = y;
+    // Not a cut: with the motors on the tool goes up first, the move is
+    // drawn as travel, and the tool comes back down to its height on
+    // arrival. A cancel leaves it up.
+    AnchorWalk(s);
+    std::string mode = s.MoveMode;
+    const bool lifted = LiftForTravel(c);
+    if (c.ui.Check1() && s.ToolRaised) s.MoveMode = "M";
     MoveToTarget(c);
+    s.MoveMode.swap(mode);
+    if (lifted && s.CancelRequested != -1) LowerTool(c);
     EndOperation(c);
     return GoToLimitEnd::Moved;
 }

@@ -78,7 +78,7 @@ TEST(Timer1_Timer, HomedXYDoNotEndALiftOnACardWithLowBitsZero) {
     r.ui.check1 = true;
     Timer1_Timer(r.c);
     RaiseTool(r.c);
-    EXPECT_EQ(r.st.ZStepCount, 51);
+    EXPECT_EQ(r.st.ZStepCount, 42);
     EXPECT_TRUE(r.sim.zTopClosed());
 }
 

@@ -303,7 +303,7 @@ TEST_P(JobCancel, StopsAtTheNextPassAndLeavesTheCoils) {
     Rig r;
     r.ui.check1 = true;
     r.ui.text[3] = "1";
-    r.ui.lamp[5] = true;  // no lift: the top switch already shows
+    r.sim.setPosition(SimulatedMachine::Axis::Z, 160);  // no lift: the tool is at the top
     r.ui.onTick = nullptr;
     r.ui.caption = WritePlotFile("PU0,0;PD10,0;PD10,10;");
     r.ui.onPump = [&] {
