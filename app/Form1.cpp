@@ -281,6 +281,7 @@ void Form1::BuildControls() {
         // The work-area warning and a stale preview are the window's; the
         // job itself starts on the machine thread.
         if (running_ == Operation::None && command1Enabled_) {
+            if (!ConfirmCutAtTop()) return;
             jobMenu_->BeforeJob();
             DropStalePreview();
         }
@@ -899,6 +900,7 @@ void Form1::EstimateArrived(const JobEstimate& e, const QImage& preview, const Q
 }
 
 void Form1::Exit_Click() {
+    if (!ConfirmStopAndQuit()) return;
     // A job cut short by the end of the program can be started again there.
     // Where it stands is read here only while the machine thread waits at a
     // pump; otherwise the program's end takes it from that thread.

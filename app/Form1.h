@@ -7,6 +7,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/EstimateWorker.h"
 #include "app/MachineThread.h"
@@ -113,6 +115,10 @@ public:
     // "Começar da declaração…" asks the operator for N through this when it
     // is set (tests), instead of the dialog; 0 means cancelled.
     std::function<std::uint64_t(std::uint64_t proposed)> askStatement;
+    // The window's questions are answered through this when it is set
+    // (tests): the text and the buttons, the last of which changes nothing;
+    // it returns the index of the button taken.
+    std::function<int(const std::string& text, const std::vector<std::string>& buttons)> ask;
 
     // Only while the machine thread is idle or waits at a pump.
     MachineState& state() { return st_; }
@@ -189,6 +195,18 @@ private:
     void Pausar_Click();
     void Continuar_Click();
     void ComecarDa_Click();
+    // SafetyQuestions.cpp. Asks text with the buttons (the last one changes
+    // nothing); the index of the button taken.
+    int Ask(const char* name, const std::string& text, const std::vector<std::string>& buttons);
+    // "Fresar" with the motors on while the top-switch lamp is lit: the cut
+    // would be in the air. True when the job may start.
+    bool ConfirmCutAtTop();
+    // The program's end while an operation runs: "Parar e sair?".
+    bool ConfirmStopAndQuit();
+    // Where a job started from a statement begins: here, back at the job's
+    // origin first, or not at all.
+    enum class ResumePlace { None, Here, BackToOrigin };
+    ResumePlace AskResumePlace();
     static void SaveStopPoint(const StopPoint& at);
     void Form_Load();
     void ApplyEnabled();

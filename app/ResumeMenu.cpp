@@ -16,6 +16,7 @@
 #include "app/Form1.h"
 #include "app/JobMenu.h"
 #include "job/Job.h"
+#include "job/ReturnToOrigin.h"
 #include "motion/Motion.h"
 
 namespace pm {
@@ -140,9 +141,20 @@ void Form1::ComecarDa_Click() {
         from = ok ? static_cast<std::uint64_t>(n) : 0;
     }
     if (from == 0) return;
+    // From statement 1 the job takes where the machine stands as its origin.
+    const ResumePlace place = from > 1 ? AskResumePlace() : ResumePlace::Here;
+    if (place == ResumePlace::None) return;
     // The estimate counts from there until the job is over.
     jobFrom_ = from;
     StartEstimate();
+    if (place == ResumePlace::BackToOrigin) {
+        // The travel back goes with the tool up; the job starts only when
+        // the machine has arrived.
+        machine_->queue(MachineThread::Gate::Idle, [from](Context& c) {
+            if (ReturnToJobOrigin(c) == ReturnEnd::Arrived) (void)RunJob(c, from);
+        });
+        return;
+    }
     machine_->queue(MachineThread::Gate::Idle, [from](Context& c) { (void)RunJob(c, from); });
 }
 

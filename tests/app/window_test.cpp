@@ -507,8 +507,8 @@ TEST_F(Window, TheXYArrowsDoNothing) {
 }
 
 TEST_F(Window, HomeButtonsReachTheirHandlers) {
-    // Home Z with the top switch already shown writes nothing.
-    form_->run([](Context& c) { c.ui.SetLampVisible(5, true); });
+    // Home Z with the top switch already closed writes nothing.
+    sim_.setPosition(SimulatedMachine::Axis::Z, 160);
     click("Command3");
     EXPECT_TRUE(trace_->accesses().empty());
     // Home XY ends with every coil released.
@@ -705,6 +705,7 @@ TEST(WindowExit, SairEndsAJobAtOnceWithoutTouchingThePort) {
             o.lockstep = true;
             Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>(), o);
             form.SetCaption(path.toStdString());
+            form.ask = [](const std::string&, const std::vector<std::string>&) { return 0; };  // "Parar e sair"
             int pumps = 0;
             form.onPump = [&] {
                 if (++pumps == 50) form.findChild<QAction*>("Exit")->trigger();
