@@ -141,6 +141,8 @@ void Form1::ComecarDa_Click() {
         from = ok ? static_cast<std::uint64_t>(n) : 0;
     }
     if (from == 0) return;
+    // The job goes on at the height the tool has now.
+    if (!ConfirmCutAtTop()) return;
     // From statement 1 the job takes where the machine stands as its origin.
     const ResumePlace place = from > 1 ? AskResumePlace() : ResumePlace::Here;
     if (place == ResumePlace::None) return;

@@ -54,7 +54,7 @@ int Form1::Ask(const char* name, const std::string& text, const std::vector<std:
 bool Form1::ConfirmCutAtTop() {
     // The lamp is the window's view of the last poll, at most 100 ms old
     // while nothing runs.
-    if (!Check1() || !LampVisible(5)) return true;
+    if (caption_.empty() || !Check1() || !LampVisible(5)) return true;
     return Ask("FresarNoTopo", kToolAtTopQuestion, {"Fresar assim mesmo", "Cancelar"}) == 0;
 }
 
