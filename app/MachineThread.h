@@ -174,6 +174,10 @@ public:
     void SetJobPaused(bool paused, std::uint64_t statement) override;
     void JobEnded(const StopPoint& at) override;
     void DoEvents() override;
+    // The program is ending: a lower or Home XY, which pump nothing, stops
+    // at its next pass, so that this thread reaches its next wait at once
+    // and keeps the running job's stopping point there.
+    bool Quitting() override { return stopAsked_.load(std::memory_order_acquire); }
 
     // Tells the window what the port says of itself now.
     void publishPortStatus();
