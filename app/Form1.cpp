@@ -113,6 +113,8 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
         jobFrom_ = from;
         StartEstimate();
     };
+    rw.confirmCutAtTop = [this] { return ConfirmCutAtTop(); };
+    rw.askResumePlace = [this] { return AskResumePlace(); };
     rw.parent = this;
     resumeMenu_ = new ResumeMenu(*jobMenu_, *statusBar(), *machine_, std::move(rw));
 
@@ -232,6 +234,7 @@ void Form1::BuildControls() {
         // The work-area warning and a stale preview are the window's; the
         // job itself starts on the machine thread.
         if (running_ == Operation::None && command1Enabled_) {
+            if (!ConfirmCutAtTop()) return;
             jobMenu_->BeforeJob();
             DropStalePreview();
         }
@@ -618,6 +621,7 @@ bool Form1::AskReplace(const QString& path) {
 }
 
 void Form1::Exit_Click() {
+    if (!ConfirmStopAndQuit()) return;
     // A job cut short by the end of the program can be started again there.
     // Where it stands is read here only while the machine thread waits at a
     // pump; otherwise the program's end takes it from that thread.

@@ -7,10 +7,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/DrawingConversion.h"
 #include "app/EstimateWorker.h"
 #include "app/MachineThread.h"
+#include "app/ResumeMenu.h"
 #include "job/Estimate.h"
 #include "motion/Clock.h"
 #include "motion/Context.h"
@@ -109,6 +112,10 @@ public:
 
     // The operation running, as the machine thread last said.
     Operation running() const { return running_; }
+    // The window's questions are answered through this when it is set
+    // (tests): the text and the buttons, the last of which changes nothing;
+    // it returns the index of the button taken.
+    std::function<int(const std::string& text, const std::vector<std::string>& buttons)> ask;
 
     // Only while the machine thread is idle or waits at a pump.
     MachineState& state() { return st_; }
@@ -187,6 +194,17 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    // SafetyQuestions.cpp. Asks text with the buttons (the last one changes
+    // nothing); the index of the button taken.
+    int Ask(const char* name, const std::string& text, const std::vector<std::string>& buttons);
+    // "Fresar" with the motors on while the top-switch lamp is lit: the cut
+    // would be in the air. True when the job may start.
+    bool ConfirmCutAtTop();
+    // The program's end while an operation runs: "Parar e sair?".
+    bool ConfirmStopAndQuit();
+    // Where a job started from a statement begins: here, back at the job's
+    // origin first, or not at all.
+    ResumePlace AskResumePlace();
     void Form_Load();
     void ApplyEnabled();
     // A button about to be disabled hands the keyboard focus to the window

@@ -155,7 +155,6 @@ public:
     void StatementListed(std::string_view statement) override;
     void ListCleared() override;
     void SwitchesRead(const std::array<std::int16_t, 8>& limitBits) override;
-    bool TopSwitchLit() override { return lamp_[5]; }
     void OperationStarted(Operation op) override;
     void OperationEnded() override;
     void PlotStartAllowed(bool allowed) override;
@@ -169,6 +168,10 @@ public:
     void DivisorReplaced(const std::string& divisor) override;
     void Message(const std::string& text) override;
     void turn() override;
+    // The program is ending: a lower or Home XY, which pump nothing, stops
+    // at its next pass, so that this thread reaches its next wait at once
+    // and keeps the running job's stopping point there.
+    bool quitting() override { return stopAsked_.load(std::memory_order_acquire); }
 
     // Tells the window what the port says of itself now.
     void publishPortStatus();

@@ -13,6 +13,7 @@
 #include "app/MachineThread.h"
 #include "app/SettingsStore.h"
 #include "job/Job.h"
+#include "job/ReturnToOrigin.h"
 #include "motion/Motion.h"
 
 namespace pm {
@@ -117,8 +118,21 @@ void ResumeMenu::ComecarDa_Click() {
         from = ok ? static_cast<std::uint64_t>(n) : 0;
     }
     if (from == 0) return;
+    // The job goes on at the height the tool has now.
+    if (!window_.confirmCutAtTop()) return;
+    // From statement 1 the job takes where the machine stands as its origin.
+    const ResumePlace place = from > 1 ? window_.askResumePlace() : ResumePlace::Here;
+    if (place == ResumePlace::None) return;
     // The estimate counts from there until the job is over.
     window_.estimateFrom(from);
+    if (place == ResumePlace::BackToOrigin) {
+        // The travel back goes with the tool up; the job starts only when
+        // the machine has arrived.
+        machine_.queue(MachineThread::Gate::Idle, [from](Context& c) {
+            if (ReturnToJobOrigin(c) == ReturnEnd::Arrived) (void)RunJob(c, from);
+        });
+        return;
+    }
     machine_.queue(MachineThread::Gate::Idle, [from](Context& c) { (void)RunJob(c, from); });
 }
 

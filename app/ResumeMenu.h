@@ -16,6 +16,10 @@ namespace pm {
 class JobMenu;
 class MachineThread;
 
+// Where a job started from a statement begins: here, back at the job's
+// origin first, or not at all.
+enum class ResumePlace { None, Here, BackToOrigin };
+
 // The items of the menu "Trabalho" that pause and continue the running job
 // and start a job from a statement; the job's state in the status bar; and
 // where the last job stopped, kept in the user's settings.
@@ -28,6 +32,8 @@ public:
         std::function<std::string()> plotFile;           // the chosen plot file
         std::function<void(const std::string&)> message; // a message box
         std::function<void(std::uint64_t)> estimateFrom; // estimate from a statement on
+        std::function<bool()> confirmCutAtTop;           // false: the operator keeps the tool up
+        std::function<ResumePlace()> askResumePlace;     // where a job from a statement starts
         QWidget* parent = nullptr;                       // of the dialog
     };
     ResumeMenu(JobMenu& menu, QStatusBar& bar, MachineThread& machine, Window window);

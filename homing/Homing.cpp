@@ -1,6 +1,7 @@
 #include "homing/Homing.h"
 
 #include "motion/Motion.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm {
 
@@ -12,6 +13,14 @@ constexpr int kXHomeBit = wiring::kXHomeStatusBit;
 // Home XY drives two Z lines at once, which holds the Z motor without
 // turning it.
 constexpr std::int16_t kHomeXYControl = 1;
+
+// What a counter adds to pick its drive-table entry, so that the first
+// pattern of the homing is the one the motor holds (the counter's own
+// residue when the motor has held nothing since the program started).
+int HomeShift(std::int32_t start, int held) {
+    if (held < 0) return 0;
+    return static_cast<int>(((held - start % 8) % 8 + 8) % 8);
+}
 
 }  // namespace
 
@@ -45,6 +54,8 @@ void HomeXY(Context& c) {
     std::int32_t countY = allowY;
     bool lostX = false;
     bool lostY = false;
+    const int shiftX = HomeShift(countX, c.st.Position.PhaseX);
+    const int shiftY = HomeShift(countY, c.st.Position.PhaseY);
     c.port.vbOut(kControlReg, kHomeXYControl);
     bool open = true;
     do {
@@ -58,9 +69,11 @@ void HomeXY(Context& c) {
         if (lostX || lostY) break;
         if (stepY) --countY;
         if (stepX) --countX;
-        c.port.vbOut(kDataReg, static_cast<std::int16_t>(c.st.PhaseTableX[countX % 8] +
-                                                         c.st.PhaseTableY[countY % 8]));
-        CountXYWrite(c.st.Position, countX % 8, countY % 8);
+        const int ix = (countX + shiftX) % 8;
+        const int iy = (countY + shiftY) % 8;
+        c.port.vbOut(kDataReg,
+                     static_cast<std::int16_t>(c.st.PhaseTableX[ix] + c.st.PhaseTableY[iy]));
+        CountXYWrite(c.st.Position, ix, iy);
         c.clock.SpinDelay(kHomePause);
         const int first = c.port.vbInp(kStatusReg);
         const int second = c.port.vbInp(kStatusReg);
@@ -87,7 +100,7 @@ void HomeZ(Context& c) {
     std::int16_t cycles = 0;
     const bool full = LiftToTop(c, kJogPause, cycles) == LiftEnd::Full;
     // Nothing is released: the last phase, 3, holds the tool at the top.
-    if (c.events.TopSwitchLit()) HomedZHere(c.st.Position);
+    if (ZTopClosed(c)) HomedZHere(c.st.Position);
     EndOperation(c);
     if (full) c.events.Message(kZTopNotFound);
 }

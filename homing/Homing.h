@@ -19,7 +19,7 @@ inline constexpr long kHomePause = 5000;
 // When the program is quitting (Pump::quitting()) the homing stops at its
 // next pass, every coil off.
 void HomeXY(Context& c);
-// "Home Z": the Z lift until the top switch shows, one pump per cycle. "Cancelar"
+// "Home Z": the Z lift until the top switch closes, one pump per cycle. "Cancelar"
 // stops it, and so does the count of a lift running full.
 void HomeZ(Context& c);
 

@@ -100,6 +100,7 @@ void TravelToStatementStart(Context& c) {
     const std::string mode = s.MoveMode;
     s.CurrentX = 0;
     s.CurrentY = 0;
+    AnchorWalk(s);
     RaiseTool(c);
     s.MoveMode = "M";
     MoveToTarget(c);
@@ -133,6 +134,7 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     s.CurrentY = 0;
     s.TargetX = 0;
     s.TargetY = 0;
+    AnchorWalk(s);
     s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.run.divisor};
     s.Position.JobOriginPending = true;
     c.events.Progress(0, file.size());

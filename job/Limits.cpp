@@ -123,7 +123,16 @@ GoToLimitEnd GoToLimit(Context& c) {
     }
     s.TargetX = x;
     s.TargetY = y;
+    // Not a cut: with the motors on the tool goes up first, the move is
+    // drawn as travel, and the tool comes back down to its height on
+    // arrival. A cancel leaves it up.
+    AnchorWalk(s);
+    std::string mode = s.MoveMode;
+    const bool lifted = LiftForTravel(c);
+    if (c.run.motorsOn && s.ToolRaised) s.MoveMode = "M";
     MoveToTarget(c);
+    s.MoveMode.swap(mode);
+    if (lifted && !s.CancelRequested) LowerTool(c);
     EndOperation(c);
     return GoToLimitEnd::Moved;
 }

@@ -3,20 +3,6 @@
 #include "motion/Motion.h"
 
 namespace pm {
-namespace {
-
-// The start of the way back in the job's own half-steps: where the machine
-// stands from the origin, moved by less than half a table (-3 to 4) so that
-// its drive pattern is the one the motor holds now. The first pass then
-// writes what is already there, and no step is lost or doubled.
-double StartAt(long long fromOrigin, int phase) {
-    if (phase < 0) return static_cast<double>(fromOrigin);
-    int k = static_cast<int>(((phase - fromOrigin) % 8 + 8) % 8);
-    if (k > 4) k -= 8;
-    return static_cast<double>(fromOrigin + k);
-}
-
-}  // namespace
 
 ReturnEnd ReturnToJobOrigin(Context& c) {
     MachineState& s = c.st;
@@ -40,12 +26,13 @@ ReturnEnd ReturnToJobOrigin(Context& c) {
     RaiseTool(c);
     bool arrived = false;
     if (!s.CancelRequested) {
-        const double x0 = StartAt(p.X - p.JobOriginX, p.PhaseX);
-        const double y0 = StartAt(p.Y - p.JobOriginY, p.PhaseY);
-        s.CurrentX = x0;
-        s.CurrentY = y0;
-        s.TargetX = x0 - static_cast<double>(p.X - p.JobOriginX);
-        s.TargetY = y0 - static_cast<double>(p.Y - p.JobOriginY);
+        // The way back in the job's own half-steps, from the pattern each
+        // motor holds: no step is lost or doubled.
+        s.CurrentX = static_cast<double>(p.X - p.JobOriginX);
+        s.CurrentY = static_cast<double>(p.Y - p.JobOriginY);
+        s.TargetX = 0;
+        s.TargetY = 0;
+        AnchorWalk(s);
         s.MoveMode.assign(1, 'M');  // drawn as travel
         MoveToTarget(c);
         arrived = !s.CancelRequested;

@@ -50,7 +50,6 @@ public:
     void SwitchesRead(const std::array<std::int16_t, 8>& bits) override {
         for (std::size_t i = 3; i <= 7; ++i) lamp[i] = bits[i] != 0;
     }
-    bool TopSwitchLit() override { return lamp[5]; }
     void OperationStarted(Operation op) override { running = op; }
     void OperationEnded() override { running = Operation::None; }
     void PlotStartAllowed(bool allowed) override { plotStartAllowed = allowed; }

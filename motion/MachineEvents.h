@@ -38,9 +38,6 @@ public:
     // The switch inputs as the poll just read them: limitBits[3..7], 1 for
     // an active input (MachineState::LimitBits).
     virtual void SwitchesRead(const std::array<std::int16_t, 8>& limitBits) = 0;
-    // Whether the lamp of the Z top switch is lit: where the tool's lift
-    // learns that it reached the top.
-    virtual bool TopSwitchLit() = 0;
 
     // An operation that moves the machine or reads the plot file started,
     // or the running one ended: the front end refuses to start another

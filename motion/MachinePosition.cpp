@@ -31,6 +31,23 @@ int ZPhaseOf(int v) {
     }
 }
 
+// The number a text of Millimetres() shows ("-0,3"), read back whatever
+// the locale: digits, one decimal comma, a leading sign.
+double ShownValue(const std::string& text) {
+    double whole = 0;
+    double scale = 0;
+    for (const char ch : text) {
+        if (ch == ',' || ch == '.') {
+            scale = 1;
+        } else if (ch >= '0' && ch <= '9') {
+            whole = whole * 10 + (ch - '0');
+            scale *= 10;
+        }
+    }
+    const double v = scale > 0 ? whole / scale : whole;
+    return !text.empty() && text[0] == '-' ? -v : v;
+}
+
 }  // namespace
 
 void CountXYWrite(MachinePosition& p, int ix, int iy) {
@@ -91,19 +108,20 @@ std::string MachinePositionText(const MachinePosition& p, const MachineSettings&
 std::string ExtentWarning(const MachinePosition& p, const MachineSettings& m, double minX,
                           double minY, double maxX, double maxY) {
     if (!p.HomedXY || !WorkAreaKnown(m)) return {};
-    const double x0 = (static_cast<double>(p.X) + minX) / m.StepsPerMmX;
-    const double x1 = (static_cast<double>(p.X) + maxX) / m.StepsPerMmX;
-    const double y0 = (static_cast<double>(p.Y) + minY) / m.StepsPerMmY;
-    const double y1 = (static_cast<double>(p.Y) + maxY) / m.StepsPerMmY;
-    // Half a half-step of slack: a drawing that ends on the travel's last
-    // half-step is inside.
-    const double sx = 0.5 / m.StepsPerMmX;
-    const double sy = 0.5 / m.StepsPerMmY;
-    if (x0 >= -sx && y0 >= -sy && x1 <= m.TravelX + sx && y1 <= m.TravelY + sy) return {};
-    return "O desenho sai da área de trabalho da máquina: vai de X " +
-           Millimetres(x0) + " a " + Millimetres(x1) + " mm e Y " + Millimetres(y0) + " a " +
-           Millimetres(y1) + " mm, e a máquina anda de X 0,0 a " + Millimetres(m.TravelX) +
-           " mm e Y 0,0 a " + Millimetres(m.TravelY) + " mm.";
+    // The check compares the figures it prints, so a drawing it refuses
+    // shows the figure that fails.
+    const std::string x0 = Millimetres((static_cast<double>(p.X) + minX) / m.StepsPerMmX);
+    const std::string x1 = Millimetres((static_cast<double>(p.X) + maxX) / m.StepsPerMmX);
+    const std::string y0 = Millimetres((static_cast<double>(p.Y) + minY) / m.StepsPerMmY);
+    const std::string y1 = Millimetres((static_cast<double>(p.Y) + maxY) / m.StepsPerMmY);
+    const std::string tx = Millimetres(m.TravelX);
+    const std::string ty = Millimetres(m.TravelY);
+    if (ShownValue(x0) >= 0 && ShownValue(y0) >= 0 && ShownValue(x1) <= ShownValue(tx) &&
+        ShownValue(y1) <= ShownValue(ty))
+        return {};
+    return "O desenho sai da área de trabalho da máquina: vai de X " + x0 + " a " + x1 +
+           " mm e Y " + y0 + " a " + y1 + " mm, e a máquina anda de X 0,0 a " + tx +
+           " mm e Y 0,0 a " + ty + " mm.";
 }
 
 }  // namespace pm

@@ -19,6 +19,20 @@ struct StopPoint {
     std::string divisor;         // the divisor as the job last read it
 };
 
+// The five switch inputs as the last reading of the status register found
+// them, and when. Written by the 100 ms poll and by the fresh readings an
+// operation makes itself (the tool lift); read by the operations that stop
+// at a switch. The window's switch lamps are its view of the poll.
+struct SwitchState {
+    // By status bit, 3 to 7: true while the input is active (its line low).
+    std::array<bool, 8> active{};
+    bool read = false;        // false until the first reading
+    std::int64_t atNs = 0;    // when, on the machine's clock
+    bool YHome() const { return active[3]; }
+    bool XHome() const { return active[4]; }
+    bool ZTop() const { return active[5]; }
+};
+
 // Every variable of the machine, one copy, owned by the machine thread (or
 // the headless runner).
 struct MachineState {
@@ -34,6 +48,16 @@ struct MachineState {
     bool CancelRequested = false;  // "Cancelar": the running operation stops at its next look
     std::int16_t ZStepCount = 0;
     std::array<std::int16_t, 8> LimitBits{};
+    SwitchState Switches;
+    // When the Z motor last ended a cycle: a switch reading from before then
+    // may no longer hold.
+    std::int64_t LastZMoveNs = -1;
+    // What each XY walk adds to its positions before it picks a drive-table
+    // entry, so that its first pattern is the one the motor holds: set when
+    // a walk starts from a new origin (AnchorWalk), kept by the moves that
+    // follow on from it.
+    int PhaseOffsetX = 0;
+    int PhaseOffsetY = 0;
 
     // Set by a lift that ran with the motors on, cleared by the lower that
     // follows it: the tool is lowered only after it has been lifted.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "motion/Ramp.h"
+#include "motion/SwitchPoll.h"
 
 namespace pm {
 
@@ -30,8 +31,24 @@ int PhaseIndex(double position) {
     return ri;
 }
 
+int WalkPhase(double position, int offset) { return (PhaseIndex(position) + offset) & 7; }
+
 int DataByte(const MachineState& st, double x, double y) {
-    return st.PhaseTableX[PhaseIndex(x)] + st.PhaseTableY[PhaseIndex(y)];
+    return st.PhaseTableX[WalkPhase(x, st.PhaseOffsetX)] +
+           st.PhaseTableY[WalkPhase(y, st.PhaseOffsetY)];
+}
+
+void AnchorWalk(MachineState& st) {
+    const MachinePosition& p = st.Position;
+    st.PhaseOffsetX = p.PhaseX < 0 ? 0 : (p.PhaseX - PhaseIndex(st.CurrentX)) & 7;
+    st.PhaseOffsetY = p.PhaseY < 0 ? 0 : (p.PhaseY - PhaseIndex(st.CurrentY)) & 7;
+}
+
+DotKind PresentDotKind(Context& c) {
+    // With the motors on, a move is travel only when the tool was lifted
+    // for it: a pen-up whose lift did not happen cuts.
+    const bool up = c.st.MoveMode == "M" && (c.st.ToolRaised || !c.run.motorsOn);
+    return up ? DotKind::Travel : DotKind::Cut;
 }
 
 int PassSpeed(Context& c) {
@@ -81,12 +98,11 @@ void MoveToTarget(Context& c) {
             const int sc = c.run.previewScale;
             const double px = sc != 0 ? x / sc : x;
             const double py = kPreviewBase - (sc != 0 ? y / sc : y);
-            c.events.Dot(static_cast<float>(px), static_cast<float>(py),
-                         s.MoveMode == "M" ? DotKind::Travel : DotKind::Cut);
+            c.events.Dot(static_cast<float>(px), static_cast<float>(py), PresentDotKind(c));
         }
 
-        const int ix = PhaseIndex(x);
-        const int iy = PhaseIndex(y);
+        const int ix = WalkPhase(x, s.PhaseOffsetX);
+        const int iy = WalkPhase(y, s.PhaseOffsetY);
         if (c.run.motorsOn) {
             c.port.vbOut(kDataReg,
                          static_cast<std::int16_t>(DataByte(s, x, y)));
@@ -146,17 +162,32 @@ void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
         CountZWrite(c.st.Position, v);
         c.clock.SpinDelay(pause);
     }
+    c.st.LastZMoveNs = c.clock.nowNs();
 }
 
 LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles) {
+    // At the top already: nothing to write. The switch state is read afresh
+    // whenever Z has moved since it was last read, so a poll from before a
+    // lower never passes for the top.
+    if (c.st.CancelRequested) return LiftEnd::Cancelled;
+    if (ZTopClosed(c)) return LiftEnd::Top;
+    bool seen = false;
     for (;;) {
-        if (c.events.TopSwitchLit()) return LiftEnd::Top;
         if (c.st.CancelRequested) return LiftEnd::Cancelled;
         if (cycles == INT16_MAX) return LiftEnd::Full;
         c.pump.turn();
         ++cycles;
         ZCycle(c, ZPhasesUp, pause);
+        // One cycle past the reading that saw the switch.
+        if (seen) return LiftEnd::Top;
+        seen = ZTopClosed(c);
     }
+}
+
+bool LiftForTravel(Context& c) {
+    if (!c.run.motorsOn || c.st.ToolRaised) return false;
+    RaiseTool(c);
+    return c.st.ToolRaised;
 }
 
 void RaiseTool(Context& c) {
@@ -164,7 +195,10 @@ void RaiseTool(Context& c) {
     if (!c.run.motorsOn) return;
     s.ZStepCount = 0;
     s.ToolRaised = true;
-    if (LiftToTop(c, kToolPause, s.ZStepCount) != LiftEnd::Full) return;
+    const LiftEnd end = LiftToTop(c, kToolPause, s.ZStepCount);
+    // A lift cancelled before its first cycle left the tool where it was.
+    if (end == LiftEnd::Cancelled && s.ZStepCount == 0) s.ToolRaised = false;
+    if (end != LiftEnd::Full) return;
     // The switch never closed: the tool's height is unknown, so no lower may
     // replay this count, and the job must not go on to mill with it.
     s.ToolRaised = false;

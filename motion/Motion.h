@@ -25,8 +25,19 @@ inline constexpr double kPreviewBase = 5700;
 // integer (a half to the even neighbour), its non-negative residue mod 8.
 int PhaseIndex(double position);
 
-// The data-register byte for both motors at (x, y).
+// The drive-table index a walk uses at an axis position: PhaseIndex moved
+// on by the walk's phase offset.
+int WalkPhase(double position, int offset);
+// The data-register byte for both motors at (x, y) of the present walk.
 int DataByte(const MachineState& st, double x, double y);
+// A walk starts at (CurrentX, CurrentY) from a new origin: the phase offsets
+// are set so that its first pattern is the one each motor holds, and no
+// write moves a motor more than one half-step. A motor never energised
+// since the program started holds nothing known: offset 0.
+void AnchorWalk(MachineState& st);
+// The kind of a dot of the present move: travel with the tool up, a cut
+// otherwise.
+DotKind PresentDotKind(Context& c);
 
 // The speed of the next XY pass on the run speed's scale: the travel speed
 // while the tool is up (MoveMode "M") if one is set, the run speed otherwise.
@@ -41,16 +52,18 @@ void MoveToTarget(Context& c);
 
 // How a lift to the Z top switch ended.
 enum class LiftEnd {
-    Top,        // the top switch shows
+    Top,        // the top switch is closed
     Cancelled,  // "Cancelar"
     Full,       // 32767 cycles and the switch never closed
 };
 // The lift of the tool and of Home Z: one pump and one Z cycle up a pass,
-// `pause` counts after each write, until the top switch shows, "Cancelar" or a full
-// count, counting the cycles into `cycles` (from where it stands). The
-// switch is tested before the pump of the same pass, so the lift goes one
-// cycle past the poll that sees the top switch. A full count says nothing:
-// the caller puts its own state right, then shows kZTopNotFound.
+// `pause` counts after each write, until the top switch closes, "Cancelar"
+// or a full count, counting the cycles into `cycles` (from where it
+// stands). The switch is read afresh after every cycle, and the lift goes
+// one cycle past the reading that saw it closed; with the switch open at
+// the start it writes at least one cycle, with it closed nothing. A full
+// count says nothing: the caller puts its own state right, then shows
+// kZTopNotFound.
 LiftEnd LiftToTop(Context& c, long pause, std::int16_t& cycles);
 // "Pausar" seen by a move pass: holds the job, pumping events, until
 // "Continuar" or "Cancelar". With the motors on and the tool down, the tool
@@ -60,8 +73,13 @@ void HoldWhilePaused(Context& c);
 // How long the hold waits on the clock between two pumps.
 inline constexpr std::int64_t kPausePumpNs = 10'000'000;
 
-// Z lift until the top switch shows (or Cancelar, or the count is full),
-// counting the cycles into ZStepCount. Nothing when the motors are off. A full count
+// Before a move that does not cut, with the motors on: lifts the tool
+// unless it is up already. True when this lifted it, so the caller lowers it
+// again after the move (and not after a cancel).
+bool LiftForTravel(Context& c);
+
+// Z lift until the top switch closes (or Cancelar, or the count is full), counting the
+// cycles into ZStepCount. Nothing when the motors are off. A full count
 // means the top switch was never seen: the lift says so in a message box and
 // cancels the running job, and no lower replays that count.
 void RaiseTool(Context& c);

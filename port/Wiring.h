@@ -57,6 +57,13 @@ inline constexpr std::array<Line, 5> kStatusLines{{
     {kStatusReg, 7, 11, "BUSY", 0, 0, "entrada livre (LE 7)", "entrada livre"},
 }};
 
+// Whether the switch input on `line` is active (held low) in a status
+// register reading: its bit reads 0, or 1 on Busy, which the port inverts.
+constexpr bool InputActive(const Line& line, int reading) {
+    const bool bit = (reading >> line.bit & 1) != 0;
+    return line.bit == 7 ? bit : !bit;
+}
+
 // Ground pins of the connector.
 inline constexpr std::array<int, 8> kGroundPins{18, 19, 20, 21, 22, 23, 24, 25};
 

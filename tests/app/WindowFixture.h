@@ -26,10 +26,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "app/Canvas.h"
 #include "app/Form1.h"
@@ -83,6 +86,12 @@ protected:
         o.lockstep = true;
         form_ = std::make_unique<Form1>(std::move(trace), std::move(clock), o);
         form_->onExit = [this] { ++exits_; };
+        // The window's questions go on as before they were asked: the cut,
+        // the stop at the end, a start from a statement where the machine is.
+        form_->ask = [](const std::string&, const std::vector<std::string>& buttons) {
+            const auto here = std::find(buttons.begin(), buttons.end(), "Começar daqui");
+            return here != buttons.end() ? static_cast<int>(here - buttons.begin()) : 0;
+        };
         form_->show();
     }
 

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QWheelEvent>
+#include <algorithm>
 #include <functional>
 
 #include "app/JobMenu.h"
@@ -38,6 +39,12 @@ protected:
         o.settings = store_;
         form_ = std::make_unique<Form1>(std::move(trace), std::move(clock), o);
         form_->onExit = [this] { ++exits_; };
+        // The window's questions go on as before they were asked: the cut,
+        // the stop at the end, a start from a statement where the machine is.
+        form_->ask = [](const std::string&, const std::vector<std::string>& buttons) {
+            const auto here = std::find(buttons.begin(), buttons.end(), "Começar daqui");
+            return here != buttons.end() ? static_cast<int>(here - buttons.begin()) : 0;
+        };
         form_->show();
         form_->settle();  // the remembered settings reach the machine thread
     }

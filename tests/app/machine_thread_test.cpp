@@ -364,6 +364,7 @@ TEST(WindowEnd, EveryCoilIsOffWhenTheProgramHasEnded) {
                 o.clockTicks = true;
                 o.lockstep = true;
                 Form1 form(std::make_unique<PrintingPort>(), std::make_unique<VirtualClock>(), o);
+                form.ask = [](const std::string&, const std::vector<std::string>&) { return 0; };  // "Parar e sair"
                 form.EndOnSignals();
                 form.show();
                 QCoreApplication::processEvents();

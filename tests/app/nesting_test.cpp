@@ -4,6 +4,7 @@
 // believes it is and no step lost.
 #include <QDirIterator>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "tests/app/WindowFixture.h"
 
@@ -73,6 +74,12 @@ struct Rig {
         o.lockstep = true;
         form = std::make_unique<Form1>(std::move(m), std::move(c), o);
         form->onExit = [this] { ++exits; };
+        // The window's questions go on as before they were asked: the cut,
+        // the stop at the end, a start from a statement where the machine is.
+        form->ask = [](const std::string&, const std::vector<std::string>& buttons) {
+            const auto here = std::find(buttons.begin(), buttons.end(), "Começar daqui");
+            return here != buttons.end() ? static_cast<int>(here - buttons.begin()) : 0;
+        };
         form->show();
         form->activateWindow();  // so that Esc reaches its shortcut
         QCoreApplication::processEvents();

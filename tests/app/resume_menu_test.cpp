@@ -3,6 +3,7 @@
 #include <QSettings>
 
 #include "app/ResumeMenu.h"
+#include "job/ReturnToOrigin.h"
 #include "tests/app/WindowFixture.h"
 
 namespace pm::test {
@@ -124,6 +125,67 @@ TEST_F(ResumeMenu, SairDuringAJobKeepsWhereItWas) {
     form_->onPump = nullptr;
     EXPECT_EQ(exits_, 1);
     EXPECT_EQ(pm::ResumeMenu::SavedStopPoint().statement, 5U);
+}
+
+// Started from a statement while the machine stands away from the job's
+// origin: the window says so and offers the way back first.
+TEST_F(ResumeMenu, AwayFromTheOriginOffersTheWayBackFirst) {
+    const long long x0 = sim_.x();
+    const long long y0 = sim_.y();
+    holdAt(7, "Cancel");
+    click("Command1");
+    form_->onPump = nullptr;
+    ASSERT_TRUE(sim_.x() != x0 || sim_.y() != y0);
+    std::vector<std::vector<std::string>> asked;
+    form_->ask = [&](const std::string&, const std::vector<std::string>& buttons) {
+        // The tool stays lifted after the pause: "Fresar assim mesmo".
+        if (buttons.front() != "Fresar assim mesmo") asked.push_back(buttons);
+        return 0;
+    };
+    form_->askStatement = [](std::uint64_t p) { return p; };
+    action("ComecarDa")->trigger();
+    form_->settle();
+    ASSERT_EQ(asked.size(), 1U);
+    EXPECT_EQ(asked[0], (std::vector<std::string>{"Voltar à origem e começar", "Começar daqui",
+                                                  "Cancelar"}));
+    // Back at the origin first, the rest of the house ends where the whole
+    // house does: its last target, (750, 0) / 3.55, walked to 211.
+    EXPECT_EQ(form_->state().Running, Operation::None);
+    EXPECT_EQ(sim_.x() - x0, 211);
+    EXPECT_EQ(sim_.y() - y0, 0);
+    EXPECT_EQ(sim_.missedSteps(), 0);
+
+    // At the origin nothing is asked.
+    asked.clear();
+    form_->run([](Context& c) { (void)ReturnToJobOrigin(c); });
+    form_->settle();
+    action("ComecarDa")->trigger();
+    form_->settle();
+    EXPECT_TRUE(asked.empty());
+}
+
+// "Sair" during a job asks first; "Cancelar" there lets the job go on.
+TEST_F(ResumeMenu, SairDuringAJobAsksFirst) {
+    std::vector<std::string> asked;
+    form_->ask = [&](const std::string& text, const std::vector<std::string>& buttons) {
+        asked.push_back(text);
+        EXPECT_EQ(buttons, (std::vector<std::string>{"Parar e sair", "Cancelar"}));
+        return asked.size() == 1 ? 1 : 0;
+    };
+    form_->onPump = [this, &asked] {
+        const std::size_t n = form_->statements().size();
+        if ((n == 4 && asked.empty()) || (n == 8 && asked.size() == 1)) action("Exit")->trigger();
+    };
+    form_->onExit = [this] {
+        ++exits_;
+        click("Cancel");
+    };
+    click("Command1");
+    form_->onPump = nullptr;
+    ASSERT_EQ(asked.size(), 2U);
+    EXPECT_EQ(asked[0].substr(0, 14), "Parar e sair?\n");
+    EXPECT_EQ(exits_, 1);
+    EXPECT_EQ(Form1::SavedStopPoint().statement, 8U);
 }
 
 }  // namespace

@@ -510,11 +510,8 @@ TEST_F(Window, TheXYArrowsDoNothing) {
 }
 
 TEST_F(Window, HomeButtonsReachTheirHandlers) {
-    // Home Z with the top switch already shown writes nothing.
-    form_->run([](Context& c) {
-        c.st.LimitBits[5] = 1;
-        c.events.SwitchesRead(c.st.LimitBits);
-    });
+    // Home Z with the top switch already closed writes nothing.
+    sim_.setPosition(SimulatedMachine::Axis::Z, 160);
     click("Command3");
     EXPECT_TRUE(trace_->accesses().empty());
     // Home XY ends with every coil released.
@@ -553,7 +550,7 @@ TEST_F(Window, ThePumpRunsTheEventLoopAtMostOnceAMillisecond) {
         sim_.setZTop(0);
         clock_->waitUntilNs(clock_->nowNs() + 100'000'000);
         c.pump.turn();
-        EXPECT_TRUE(c.events.TopSwitchLit());
+        EXPECT_TRUE(c.st.Switches.ZTop());
     });
     form_->settle();
     EXPECT_TRUE(form_->LampVisible(5));
@@ -711,6 +708,7 @@ TEST(WindowExit, SairEndsAJobAtOnceWithoutTouchingThePort) {
             o.lockstep = true;
             Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<VirtualClock>(), o);
             form.SetCaption(path.toStdString());
+            form.ask = [](const std::string&, const std::vector<std::string>&) { return 0; };  // "Parar e sair"
             int pumps = 0;
             form.onPump = [&] {
                 if (++pumps == 50) form.findChild<QAction*>("Exit")->trigger();

@@ -14,8 +14,9 @@ const char* const kGolden = PM_CORE_DATA "/core_moves_and_lift.trace";
 
 const char* const kHeader =
     "# Port accesses of a short run on the simulated machine, speed 20, motors on:\n"
-    "# a travel move to (45, 10), a lift that the 100 ms poll stops at the top\n"
-    "# switch, a lower, two milling moves to (41, 16) and (39, 13), and the end\n"
+    "# a travel move to (45, 10), a lift that reads the top switch after every\n"
+    "# cycle and stops one cycle past the reading that sees it, a lower, two\n"
+    "# milling moves to (41, 16) and (39, 13), and the end\n"
     "# of the job. One line an access: <time ns> <W|R> <address> <value>.\n"
     "# Rewrite with PM_UPDATE_GOLDEN=1 after a deliberate change, and read the diff.\n";
 

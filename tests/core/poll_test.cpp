@@ -78,7 +78,7 @@ TEST(PollSwitches, HomedXYDoNotEndALiftOnACardWithLowBitsZero) {
     r.run.motorsOn = true;
     PollSwitches(r.c);
     RaiseTool(r.c);
-    EXPECT_EQ(r.st.ZStepCount, 51);
+    EXPECT_EQ(r.st.ZStepCount, 42);
     EXPECT_TRUE(r.sim.zTopClosed());
 }
 

@@ -16,31 +16,29 @@ std::vector<int> repeated(const std::array<int, 4>& cycle, int times) {
     return v;
 }
 
-// The poll runs every 100 ms and a lift cycle lasts 4 ms (four writes of
-// 10000 counts), so the pump before cycle k polls when k = 26, 51, 76...
-TEST(RaiseTool, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
+// The lift reads the top switch afresh after every cycle (the poll's
+// reading is older than the cycle) and goes one cycle past the reading that
+// sees it closed. The rotor takes the first write as its phase, so n cycles
+// rise 4n - 1 steps: the switch at `top` is seen after cycle k, the first
+// with z + 4k - 1 >= top, and the lift ends after cycle k + 1.
+TEST(RaiseTool, StopsOneCyclePastTheReadingThatSeesTheTopSwitch) {
     const struct {
         long long z, top;
         bool lampShownBefore;  // an earlier poll already showed LE(5)
         int cycles;
     } cases[] = {
-        {0, 160, false, 51},   // 25 cycles = 100 steps at the first poll, 200 at the second
-        {0, 99, false, 26},    // closes exactly as the first poll reads it
-        {0, 100, false, 51},   // one step short at the first poll
-        {200, 160, false, 26}, // already closed, but no poll has shown it yet
+        {0, 160, false, 42},
+        {0, 99, false, 26},    // closes exactly at cycle 25
+        {0, 100, false, 27},   // one step short at cycle 25
+        {200, 160, false, 0},  // already closed, though no poll has shown it yet
         {200, 160, true, 0},   // shown before the lift: nothing at all
-        {-400, 160, false, 151},
+        {-400, 160, false, 142},
     };
     for (const auto& k : cases) {
         Rig r({.z = k.z, .zTop = k.top});
         r.run.motorsOn = true;
         if (k.lampShownBefore) PollSwitches(r.c);
         r.st.ZStepCount = 999;
-        int countAtSeeingPoll = -1;
-        r.pump.onTick = [&] {
-            PollSwitches(r.c);
-            if (r.events.lamp[5] && countAtSeeingPoll < 0) countAtSeeingPoll = r.st.ZStepCount;
-        };
         r.trace.clear();
         RaiseTool(r.c);
 
@@ -48,16 +46,31 @@ TEST(RaiseTool, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
         EXPECT_EQ(r.st.ZStepCount, k.cycles);
         const auto writes = r.trace.writes(kControlReg);
         EXPECT_EQ(writes, repeated(ZPhasesUp, k.cycles));
-        // The rotor takes the first write as its phase; every later one is a
-        // full step up.
         EXPECT_EQ(r.sim.z(), k.z + (k.cycles > 0 ? 4LL * k.cycles - 1 : 0));
         EXPECT_EQ(r.sim.missedSteps(), 0);
-        if (k.cycles > 0 && !k.lampShownBefore) {
-            EXPECT_EQ(countAtSeeingPoll + 1, k.cycles);
-        }
         EXPECT_EQ(r.clock.nowNs(), k.cycles * 4'000'000LL);
         EXPECT_EQ(r.sim.controlRegister(), k.cycles > 0 ? 3 : kZRelease);
     }
+}
+
+// A lower pumps no events, so the lamp still shows the poll from before
+// it: the next lift reads the switch itself and lifts the tool again.
+TEST(RaiseTool, ReadsTheSwitchAfreshAfterALower) {
+    Rig r({.z = 0});
+    r.run.motorsOn = true;
+    RaiseTool(r.c);
+    const int n = r.st.ZStepCount;
+    PollSwitches(r.c);  // the poll sees the tool at the top
+    ASSERT_TRUE(r.events.lamp[5]);
+    LowerTool(r.c);
+    ASSERT_TRUE(r.events.lamp[5]);  // no poll since
+    ASSERT_EQ(r.sim.z(), 0);
+    r.trace.clear();
+    r.pump.onTick = nullptr;  // no poll during the lift either
+    RaiseTool(r.c);
+    EXPECT_EQ(r.st.ZStepCount, n);
+    EXPECT_EQ(r.trace.writes(kControlReg), repeated(ZPhasesUp, n));
+    EXPECT_GE(r.sim.z(), 160);
 }
 
 TEST(RaiseTool, LowerReplaysTheCountAndBringsZBack) {
@@ -123,7 +136,7 @@ TEST(LowerTool, LowersOnlyAfterALift) {
              r.trace.clear();
              FinishJob(r.c);
          },
-         51},
+         42},
         {"lift with motors on, lower with motors off, then on",
          [](Rig& r) {
              RaiseTool(r.c);
@@ -133,7 +146,7 @@ TEST(LowerTool, LowersOnlyAfterALift) {
              r.trace.clear();
              LowerTool(r.c);
          },
-         51},
+         42},
         {"lift with motors on, a lift with motors off, lower",
          [](Rig& r) {
              RaiseTool(r.c);
@@ -143,7 +156,7 @@ TEST(LowerTool, LowersOnlyAfterALift) {
              r.trace.clear();
              LowerTool(r.c);
          },
-         51},
+         42},
     };
     for (const auto& k : cases) {
         Rig r;

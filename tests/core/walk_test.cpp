@@ -97,17 +97,21 @@ TEST(MoveToTarget, PlacesTheDotByScaleAndColoursItByMode) {
         bool drawn;
         float x, y;
         std::uint32_t colour;
+        bool raised = true;  // the tool was lifted for the move
     } cases[] = {
         {0, "M", true, 100, 5660, kGreen},  {1, "M", true, 100, 5660, kGreen},
         {2, "D", true, 50, 5680, kBlue},    {-2, "D", true, -50, 5720, kBlue},
         {3, "M", true, 100.0F / 3, 5700 - 40.0F / 3, kGreen},
         {1, "", false, 0, 0, 0},            {1, "PA", false, 0, 0, 0},
+        // Travel with the motors on and the tool not lifted cuts: blue.
+        {1, "M", true, 100, 5660, kBlue, false},
     };
     for (const auto& k : cases) {
         Rig r;
         r.run.motorsOn = true;
         r.run.previewScale = k.slider1;
         r.st.MoveMode = k.mode;
+        r.st.ToolRaised = k.raised;
         r.st.CurrentX = r.st.TargetX = 100;
         r.st.CurrentY = r.st.TargetY = 40;
         std::vector<std::tuple<float, float, std::uint32_t>> dots;

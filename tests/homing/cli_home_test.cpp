@@ -54,10 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"elapsed_ns=1000500000 sim=0,0,0 missed=0\n", "CurrentX=0 CurrentY=0 "}, ""},
         CliCase{"HomeXYFromElsewhere", {"home-xy", "--sim-start", "7,3,5"}, 0,
                 {"elapsed_ns=4000000 sim=0,0,5 missed=0\n"}, ""},
-        // The poll at 201.6 ms sees the switch that closed at 131.2 ms; one
-        // more cycle follows: 64 cycles of 3.2 ms.
-        CliCase{"HomeZ", {"home-z"}, 0, {"elapsed_ns=204800000 sim=2000,1500,255 missed=0\n"}, ""},
-        CliCase{"HomeZLowTop", {"home-z", "--sim-ztop", "3"}, 0, {"sim=2000,1500,131 "}, ""},
+        // The switch, read after every cycle, closes at cycle 41 (z 163);
+        // one more cycle follows: 42 cycles of 3.2 ms.
+        CliCase{"HomeZ", {"home-z"}, 0, {"elapsed_ns=134400000 sim=2000,1500,167 missed=0\n"}, ""},
+        CliCase{"HomeZLowTop", {"home-z", "--sim-ztop", "3"}, 0, {"sim=2000,1500,7 "}, ""},
         CliCase{"HomeXYLostX", {"home-xy", "--sim-broken", "x"}, 1,
                 {"sim=-397999,0,0 missed=0\n"}, "eixo X não foi encontrada"},
         // With the travel known, the allowance is the travel plus 10 %:

@@ -36,17 +36,11 @@ void PrintTo(const HomeZCase& row, std::ostream* os) { *os << row.name; }
 
 class HomeZ : public ::testing::TestWithParam<HomeZCase> {};
 
-TEST_P(HomeZ, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
+TEST_P(HomeZ, StopsOneCyclePastTheReadingThatSeesTheTopSwitch) {
     const HomeZCase& k = GetParam();
     Rig r({.z = 0, .zTop = k.zTop});
     r.markPositions();
-    long long seenAt = -1;  // cycles written when a poll first showed LE(5)
-    const auto poll = [&] {
-        PollSwitches(r.c);
-        if (r.events.lamp[5] && seenAt < 0) {
-            seenAt = static_cast<long long>(r.controlWrites().size()) / 4;
-        }
-    };
+    const auto poll = [&] { PollSwitches(r.c); };
     if (k.poll == Poll::OnTheClock) {
         r.pump.onTick = poll;
     } else {
@@ -60,7 +54,6 @@ TEST_P(HomeZ, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
     EXPECT_TRUE(WholeUpCycles(w));
     const long long cycles = static_cast<long long>(w.size()) / 4;
     EXPECT_EQ(cycles, k.cycles);
-    EXPECT_EQ(cycles, seenAt + 1);
     EXPECT_EQ(r.pump.count, cycles);
     // The first pattern only energises the motor; every later one is a step.
     EXPECT_EQ(r.sim.z(), 4 * cycles - 1);
@@ -82,20 +75,21 @@ TEST_P(HomeZ, StopsOneCyclePastThePollThatSeesTheTopSwitch) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, HomeZ,
     ::testing::Values(
-        // A cycle is 4 x 8000 counts of 100 ns, 3.2 ms: the 100 ms poll runs
-        // in the pumps at 102.4 ms (cycle 33) and 201.6 ms (cycle 64).
-        HomeZCase{"ClockPollSwitchCloses131ms", Poll::OnTheClock, 160, 64},
-        HomeZCase{"ClockPollSwitchClosesAtOnce", Poll::OnTheClock, 3, 33},
+        // The switch is read afresh after every cycle, whenever the poll
+        // runs: at 160 it is seen after cycle 41 (z 163), at 3 after cycle 1.
+        HomeZCase{"ClockPollSwitchCloses131ms", Poll::OnTheClock, 160, 42},
+        HomeZCase{"ClockPollSwitchClosesAtOnce", Poll::OnTheClock, 3, 2},
         HomeZCase{"PollEveryPump", Poll::AtEveryPump, 160, 42},
         HomeZCase{"PollEveryPumpOneCycleToTheTop", Poll::AtEveryPump, 3, 2}),
     RowName());
 
-TEST(HomeZShown, WritesNothingWhenLE5IsAlreadyShown) {
-    Rig r;
-    r.events.lamp[5] = true;
+TEST(HomeZShown, WritesNothingWhenTheTopSwitchIsAlreadyClosed) {
+    Rig r({.z = 160});
     r.markPositions();
     pm::HomeZ(r.c);
-    EXPECT_TRUE(r.trace.accesses().empty());
+    // One reading of the switches, and nothing written.
+    ASSERT_EQ(r.trace.accesses().size(), 1U);
+    EXPECT_EQ(r.trace.accesses()[0].kind, 'R');
     EXPECT_EQ(r.pump.count, 0);
     EXPECT_EQ(r.st.Running, Operation::None);
     EXPECT_TRUE(r.positionsKept());

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "motion/Motion.h"
 #include "tests/job/Rig.h"
 #include "tests/support/CliRun.h"
 
@@ -94,6 +96,85 @@ TEST(Cli, ScanThenGotoReachTheCorner) {
     EXPECT_EQ(go.status, 0) << go.err;
     EXPECT_EQ(go.out.substr(0, 51), "CurrentX=338 CurrentY=422 TargetX=338 TargetY=422 M");
     EXPECT_NE(go.out.find(" sim=2338,1922,0 missed=0\n"), std::string::npos) << go.out;
+}
+
+// Where the tool is while the XY motors move, read from a trace: the Z
+// height follows the control-register phases from the simulated start z;
+// each data write that changes the pattern is a half-step, made with the
+// tool at the top (z >= top) or below it.
+struct ToolHeights {
+    long long atTop = 0;
+    long long below = 0;
+    long long zEnd = 0;
+    std::size_t firstData = 0;  // line of the first pattern change
+    std::size_t firstZ = 0;     // line of the first Z phase
+};
+
+ToolHeights ReadToolHeights(const std::string& trace, long long z, long long top) {
+    ToolHeights h;
+    std::istringstream in(trace);
+    long long t = 0;
+    char rw = 0;
+    int address = 0;
+    int value = 0;
+    int zPhase = -1;
+    int data = -1;
+    std::size_t line = 0;
+    while (in >> t >> rw >> address >> value) {
+        ++line;
+        if (rw != 'W') continue;
+        if (address == 890) {
+            const auto at = std::find(pm::ZPhasesUp.begin(), pm::ZPhasesUp.end(), value);
+            if (at == pm::ZPhasesUp.end()) continue;
+            const int p = static_cast<int>(at - pm::ZPhasesUp.begin());
+            if (zPhase >= 0) z += (p - zPhase + 4) % 4 == 1 ? 1 : (p - zPhase + 4) % 4 == 3 ? -1 : 0;
+            zPhase = p;
+            if (h.firstZ == 0) h.firstZ = line;
+        } else if (address == 888) {
+            if (data > 0 && value > 0 && value != data) {
+                (z >= top ? h.atTop : h.below) += 1;
+                if (h.firstData == 0) h.firstData = line;
+            }
+            data = value;
+        }
+    }
+    h.zEnd = z;
+    return h;
+}
+
+// Very short cuts, each followed by a long travel: the tool goes up before
+// every travel, however soon after its lower, at the fastest speeds.
+TEST(Cli, ShortCutsLiftBeforeEveryTravel) {
+    const std::string plot = pm::test::WritePlotFile(
+        "PU;PA0,0;PD;PA1,0;PU;PA2000,2000;PD;PA2001,2000;PU;PA0,4000;", "short.red");
+    for (const char* speed : {"0", "1"}) {
+        for (const char* z : {"0", "150"}) {
+            SCOPED_TRACE(std::string("speed ") + speed + " z " + z);
+            const std::string trace = pm::test::WritePlotFile("", "trace.txt");
+            const Result r = Cli({"run", plot, "--motors", "on", "--divisor", "1", "--speed",
+                                  speed, "--sim-start", std::string("0,0,") + z, "--trace", trace});
+            EXPECT_EQ(r.status, 0) << r.err;
+            const ToolHeights h = ReadToolHeights(Slurp(trace), std::stoll(z), 160);
+            EXPECT_EQ(h.below, 2);      // the two cuts of one half-step
+            EXPECT_EQ(h.atTop, 4001);   // 2000 + 2000 travel half-steps, 1 back
+            EXPECT_EQ(h.zEnd, std::stoll(z));
+        }
+    }
+}
+
+// "Ir para o Limite" with the tool down lifts it before the first step and
+// brings it back to its height at the end.
+TEST(Cli, GotoLiftsTheToolFirst) {
+    const std::string trace = pm::test::WritePlotFile("", "trace.txt");
+    const Result r = Cli({"goto", "300", "200", "--motors", "on", "--divisor", "1",
+                          "--sim-start", "0,0,100", "--trace", trace});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const ToolHeights h = ReadToolHeights(Slurp(trace), 100, 160);
+    EXPECT_GT(h.firstData, h.firstZ);
+    EXPECT_EQ(h.below, 0);
+    EXPECT_EQ(h.atTop, 300);
+    EXPECT_EQ(h.zEnd, 100);
+    EXPECT_NE(r.out.find(" sim=300,200,100 missed=0\n"), std::string::npos) << r.out;
 }
 
 TEST(Cli, NegativeLimitsAreArgumentsNotOptions) {

@@ -303,7 +303,7 @@ TEST_P(JobCancel, StopsAtTheNextPassAndLeavesTheCoils) {
     Rig r;
     r.run.motorsOn = true;
     r.run.divisor = "1";
-    r.events.lamp[5] = true;  // no lift: the top switch already shows
+    r.sim.setPosition(SimulatedMachine::Axis::Z, 160);  // no lift: the tool is at the top
     r.pump.onTick = nullptr;
     r.run.plotFile = WritePlotFile("PU0,0;PD10,0;PD10,10;");
     r.pump.onPump = [&] {

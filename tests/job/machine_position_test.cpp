@@ -3,6 +3,8 @@
 // runs; the way back to the job's origin; the Home XY allowance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -15,6 +17,7 @@
 #include "job/ReturnToOrigin.h"
 #include "jog/Jog.h"
 #include "motion/MachinePosition.h"
+#include "port/Wiring.h"
 #include "tests/job/Rig.h"
 
 namespace pm::test {
@@ -205,6 +208,67 @@ TEST(ReturnToJobOrigin, EndsWhereTheJobStarted) {
         RunJob(b.c);
         EXPECT_EQ(b.st.Position.JobOriginX - b.dx(), originX);
         EXPECT_EQ(b.st.Position.JobOriginY - b.dy(), originY);
+    }
+}
+
+// The largest jump, in half-steps the short way, between two patterns that
+// one motor is given in a row (a release, 0, keeps the last pattern; the
+// first pattern after start-up is free).
+int LargestJump(const std::vector<int>& data) {
+    int largest = 0;
+    std::array<int, 2> last{-1, -1};
+    for (const int v : data) {
+        for (int m = 0; m < 2; ++m) {
+            const int nibble = (v >> (4 * m)) & 15;
+            if (nibble == 0) continue;
+            int phase = -1;
+            for (int i = 0; i < 8; ++i) {
+                if (wiring::kHalfStepNibbles[static_cast<std::size_t>(i)] == nibble) phase = i;
+            }
+            if (phase < 0) return 99;
+            if (last[m] >= 0) {
+                const int d = (phase - last[m] + 8) % 8;
+                largest = std::max(largest, std::min(d, 8 - d));
+            }
+            last[m] = phase;
+        }
+    }
+    return largest;
+}
+
+// Home XY, a job, Home XY, a job, and the goto and the return between:
+// every walk starts from the pattern its motor holds, so no write jumps an
+// axis, and the machine ends where the program believes it is.
+TEST(MachinePosition, HomingsAndJobsKeepEveryMotorOnItsPattern) {
+    const std::vector<std::vector<Step>> sequences{
+        {Steps()[3], Steps()[0], Steps()[3], Steps()[0]},
+        {Steps()[0], Steps()[3], Steps()[2], Steps()[3], Steps()[6], Steps()[0], Steps()[7],
+         Steps()[3]},
+    };
+    for (const auto& seq : sequences) {
+        Bench b;
+        std::string names;
+        for (const Step& s : seq) {
+            names += std::string(s.name) + ", ";
+            SCOPED_TRACE(names);
+            s.run(b);
+            EXPECT_LE(LargestJump(b.port.writes(kDataReg)), 1);
+            EXPECT_EQ(b.sim.roughSteps(Axis::X) + b.sim.roughSteps(Axis::Y), 0);
+            EXPECT_EQ(b.sim.missedSteps(), 0);
+            if (b.st.Position.HomedXY) {
+                // The home switches close at 0: the count is the machine's place.
+                EXPECT_EQ(b.st.Position.X, b.sim.x());
+                EXPECT_EQ(b.st.Position.Y, b.sim.y());
+            }
+        }
+        // The last job ended at its last target from its origin, short of
+        // it by less than the half-step its walk could not reach.
+        if (std::string(seq.back().name) == "job") {
+            const double x = static_cast<double>(b.sim.x() - (b.st.Position.JobOriginX - b.dx()));
+            const double y = static_cast<double>(b.sim.y() - (b.st.Position.JobOriginY - b.dy()));
+            EXPECT_LT(std::fabs(x - b.st.CurrentX), 1.0);
+            EXPECT_LT(std::fabs(y - b.st.CurrentY), 1.0);
+        }
     }
 }
 

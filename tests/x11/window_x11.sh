@@ -240,7 +240,153 @@ done
 [[ $title == *"$work/lento.red"* ]] || fail "after the conversion the title is '$title'"
 echo "ok: the converted drawing is the chosen file"
 
-# "Sair" ends the program.
+# The safety questions: "Fresar" with the tool at the top, closing the
+# window mid-job, and the stopping point kept across a restart.
+command3=(516 490)  # Home Z
+text3=(94 514)      # Dividir cordenadas por:
+trabalho=220        # the menu "Trabalho"
+comecar_da=(284 74) # its item "Começar da declaração…", from the window's top
+
+# A dialog of the program's own (its title is the program's name) shows.
+wait_question() {
+  timeout 10 xdotool search --sync --onlyvisible --name '^portmill$' | head -1 ||
+    fail "$1: the question did not show"
+}
+# Takes the first button of the question up: the last one has the focus.
+take_first_button() {
+  xdotool key --delay 80 Tab space
+}
+conf=${XDG_CONFIG_HOME:-$HOME/.config}/portmill/portmill.conf
+kept() { awk -F= '/^\[parada\]/ {p = 1; next} /^\[/ {p = 0} p && $1 == "declaracao" {print $2}' "$conf" 2>/dev/null; }
+
+# A drawing of many short statements along X: statement k + 2 ends at X k
+# (divisor 1), so where a job starts again tells its statement.
+line=$work/line.red
+{
+  printf 'PU;PD;'
+  for k in $(seq 1 3000); do printf 'PA%d,0;' "$k"; done
+} >"$line"
+
+# With "Ativar Motores" ticked (it still is) and the tool at the top after
+# Home Z, "Fresar" asks first; "Cancelar" starts nothing.
+mark=$(lines)
+click "${command3[@]}"
+for _ in $(seq 1 100); do
+  got=$(writes 890 "$mark")
+  [ -n "$got" ] && [ "$(lines)" = "$(sleep 0.3; lines)" ] && break
+  sleep 0.1
+done
+[[ $(writes 890 "$mark") == *"${up}" ]] || fail "Home Z: control register got '$(writes 890 "$mark")'"
+sleep 0.3
+xdotool mousemove --sync $((wx + text3[0])) $((wy + menu + text3[1])) click --repeat 3 1
+xdotool key ctrl+a
+xdotool type --delay 5 "1"
+click_menu "$abrir"
+timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
+  fail "the open dialog did not show"
+sleep 0.3
+xdotool type --delay 5 "$line"
+xdotool key Return
+sleep 0.8
+mark=$(lines)
+click "${command1[@]}"
+wait_question "Fresar at the top" >/dev/null
+sleep 0.3
+xdotool key Escape
+sleep 0.8
+[ -z "$(writes 888 "$mark")" ] || fail "Cancelar at the question: the job wrote '$(writes 888 "$mark" | head -c 80)'"
+echo "ok: Fresar with the tool at the top asks, and Cancelar starts nothing"
+
+# "Fresar assim mesmo" mills in the air.
+click "${command1[@]}"
+wait_question "Fresar at the top" >/dev/null
+sleep 0.3
+take_first_button
+for _ in $(seq 1 100); do
+  [ "$(wc -l <"$list")" -ge 20 ] && break
+  sleep 0.1
+done
+[ "$(wc -l <"$list")" -ge 20 ] || fail "Fresar assim mesmo: the job did not run"
+[ -n "$(writes 888 "$mark")" ] || fail "Fresar assim mesmo: nothing written to the motors"
+echo "ok: Fresar assim mesmo runs the job"
+
+# Closing the window mid-job asks "Parar e sair?"; taking it stops the job,
+# keeps its stopping point and switches every coil off.
+if command -v openbox >/dev/null; then
+  xdotool windowactivate --sync "$win" 2>/dev/null || true
+  xdotool key alt+F4
+else
+  click_menu "$sair"
+fi
+wait_question "closing mid-job" >/dev/null
+sleep 0.3
+take_first_button
+for _ in $(seq 1 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then fail "Parar e sair did not end the program"; fi
+status=0
+wait "$pid" || status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ "$(tail -n 2 "$trace" | awk '{printf "%s %s ", $3, $4}')" = "888 0 890 11 " ] ||
+  fail "closing mid-job: the trace ends with '$(tail -n 2 "$trace" | tr '\n' ' ')', want every coil off"
+n=$(kept)
+[ -n "$n" ] && [ "$n" -ge 10 ] || fail "closing mid-job kept the stopping point '$n'"
+echo "ok: closing the window mid-job asks, stops at statement $n, switches the coils off"
+
+# Started again with the same settings, "Começar da declaração…" proposes the
+# kept point: accepted as proposed, the job travels from its origin to where
+# statement n starts (X n - 3) and goes on from there.
+trace=$work/again.trace
+list=$work/again.list
+dots=$work/again.dots
+"$bin" --port sim --trace "$trace" --list "$list" --dots "$dots" >"$work/out2.txt" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -1) ||
+  fail "the window did not show again"
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+sleep 0.3
+geometry=$(xwininfo -id "$win")
+wx=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
+wy=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
+click_menu "$abrir"
+timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
+  fail "the open dialog did not show"
+sleep 0.3
+xdotool type --delay 5 "$line"
+xdotool key Return
+sleep 0.8
+click_menu "$trabalho"
+sleep 0.4
+xdotool mousemove --sync $((wx + comecar_da[0])) $((wy + comecar_da[1])) click 1
+timeout 10 xdotool search --sync --onlyvisible --name 'declara' >/dev/null ||
+  fail "the statement dialog did not show"
+sleep 0.3
+xdotool key Return
+# After a restart the program does not know where the job's origin is, and
+# says so; "Começar daqui".
+wait_question "starting from a statement" >/dev/null
+sleep 0.3
+take_first_button
+first_blue=""
+for _ in $(seq 1 100); do
+  first_blue=$(awk '$3 == 16711680 {print NR; exit}' "$dots" 2>/dev/null)
+  [ -n "$first_blue" ] && break
+  sleep 0.1
+done
+[ -n "$first_blue" ] || fail "the job started again drew no cut"
+# The travel's last dot, at scale 5: X (n - 3) / 5 twips.
+travel_end=$(awk -v b="$first_blue" 'NR == b - 1 {print $1 * 5}' "$dots")
+[ "$(awk -v t="$travel_end" -v n="$n" 'BEGIN {print (t > n - 4.5 && t < n - 1.5) ? 1 : 0}')" = 1 ] ||
+  fail "the job started again at X $travel_end, want the kept statement $n (X $((n - 3)))"
+echo "ok: after a restart the kept statement $n is proposed and the job goes on from there"
+
+# Cancelled, nothing runs: "Sair" ends the program at once.
+click "${cancel[@]}"
+sleep 0.8
 click_menu "$sair"
 for _ in $(seq 1 50); do
   kill -0 "$pid" 2>/dev/null || break
