@@ -142,7 +142,7 @@ TEST_F(ResumeMenu, AwayFromTheOriginOffersTheWayBackFirst) {
         if (buttons.front() != "Fresar assim mesmo") asked.push_back(buttons);
         return 0;
     };
-    form_->askStatement = [](std::uint64_t p) { return p; };
+    form_->resumeMenu().askStatement = [](std::uint64_t p) { return p; };
     action("ComecarDa")->trigger();
     form_->settle();
     ASSERT_EQ(asked.size(), 1U);
@@ -185,7 +185,7 @@ TEST_F(ResumeMenu, SairDuringAJobAsksFirst) {
     ASSERT_EQ(asked.size(), 2U);
     EXPECT_EQ(asked[0].substr(0, 14), "Parar e sair?\n");
     EXPECT_EQ(exits_, 1);
-    EXPECT_EQ(Form1::SavedStopPoint().statement, 8U);
+    EXPECT_EQ(pm::ResumeMenu::SavedStopPoint().statement, 8U);
 }
 
 }  // namespace
