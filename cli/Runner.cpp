@@ -205,38 +205,6 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
     return true;
 }
 
-// Passes every access on to the port and writes it to the trace record as
-// "<t_ns> <W|R> <address> <value>".
-class Session::RecordPort final : public Port {
-public:
-    RecordPort(Port& inner, Clock& clock, ReplacingFile& out)
-        : inner_(inner), clock_(clock), out_(out) {}
-    void vbOut(std::int16_t address, std::int16_t value) override {
-        inner_.vbOut(address, value);
-        record('W', address, value);
-    }
-    std::int16_t vbInp(std::int16_t address) override {
-        const std::int16_t v = inner_.vbInp(address);
-        record('R', address, v);
-        return v;
-    }
-    std::string fault() const override { return inner_.fault(); }
-    std::string describe() const override { return inner_.describe(); }
-
-private:
-    void record(char kind, std::int16_t address, std::int16_t value) {
-        line_.clear();
-        AppendTraceLine(line_, {clock_.nowNs(), kind, address, value});
-        if (std::fwrite(line_.data(), 1, line_.size(), out_.stream()) != line_.size()) {
-            out_.noteWriteError(errno);
-        }
-    }
-    Port& inner_;
-    Clock& clock_;
-    ReplacingFile& out_;
-    std::string line_;
-};
-
 Session::Session(const Options& options) : options_(options) {}
 
 Session::~Session() {
@@ -295,7 +263,15 @@ bool Session::open(std::string& error, int& status) {
         std::setvbuf(record->stream(), nullptr, _IOFBF, std::size_t{1} << 20);
     }
     if (traceRecord_.isOpen()) {
-        trace_ = std::make_unique<RecordPort>(*port_, *clock_, traceRecord_);
+        // Each access as a line of the trace record; a failed write is
+        // noted and told when the records are closed.
+        trace_ = std::make_unique<TracePort>(
+            *port_, [this] { return clock_->nowNs(); },
+            [this](std::string_view line) {
+                if (std::fwrite(line.data(), 1, line.size(), traceRecord_.stream()) != line.size()) {
+                    traceRecord_.noteWriteError(errno);
+                }
+            });
     }
 
     Port& port = trace_ ? static_cast<Port&>(*trace_) : *port_;

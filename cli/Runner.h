@@ -15,6 +15,7 @@
 #include "motion/MachineState.h"
 #include "motion/RunSettings.h"
 #include "port/Port.h"
+#include "port/TracePort.h"
 #include "files/SafeFile.h"
 #include "port/SimOptions.h"
 #include "port/SimulatedMachine.h"
@@ -113,12 +114,11 @@ public:
     bool stopping() const;
 
 private:
-    class RecordPort;
 
     Options options_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
-    std::unique_ptr<RecordPort> trace_;
+    std::unique_ptr<TracePort> trace_;
     SimulatedMachine* sim_ = nullptr;
     std::unique_ptr<HeadlessMachine> machine_;
     bool finished_ = false;

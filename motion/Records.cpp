@@ -48,37 +48,6 @@ void AppendListLine(std::string& out, std::string_view entry) {
     out += '\n';
 }
 
-// Passes every access on to the port and writes it to the trace record.
-class RunRecords::TraceRecordPort final : public Port {
-public:
-    TraceRecordPort(Port& inner, const Clock& clock, std::FILE* out,
-                    std::unique_ptr<Port> owned = nullptr)
-        : owned_(std::move(owned)), inner_(inner), clock_(clock), out_(out) {}
-    void vbOut(std::int16_t address, std::int16_t value) override {
-        inner_.vbOut(address, value);
-        record('W', address, value);
-    }
-    std::int16_t vbInp(std::int16_t address) override {
-        const std::int16_t v = inner_.vbInp(address);
-        record('R', address, v);
-        return v;
-    }
-    std::string fault() const override { return inner_.fault(); }
-    std::string describe() const override { return inner_.describe(); }
-
-private:
-    void record(char kind, std::int16_t address, std::int16_t value) {
-        line_.clear();
-        AppendTraceLine(line_, {clock_.nowNs(), kind, address, value});
-        std::fwrite(line_.data(), 1, line_.size(), out_);
-    }
-    std::unique_ptr<Port> owned_;
-    Port& inner_;
-    const Clock& clock_;
-    std::FILE* out_;
-    std::string line_;
-};
-
 RunRecords::~RunRecords() {
     if (dots_ != nullptr) std::fclose(dots_);
     if (trace_ != nullptr) std::fclose(trace_);
@@ -107,14 +76,17 @@ bool RunRecords::open(const std::string& tracePath, const std::string& dotsPath,
 
 Port& RunRecords::port(Port& inner, const Clock& clock) {
     if (trace_ == nullptr) return inner;
-    tracePort_ = std::make_unique<TraceRecordPort>(inner, clock, trace_);
+    tracePort_ = std::make_unique<TracePort>(inner, [&clock] { return clock.nowNs(); }, traceSink());
     return *tracePort_;
 }
 
 std::unique_ptr<Port> RunRecords::port(std::unique_ptr<Port> inner, const Clock& clock) {
     if (trace_ == nullptr) return inner;
-    Port& p = *inner;
-    return std::make_unique<TraceRecordPort>(p, clock, trace_, std::move(inner));
+    return std::make_unique<TracePort>(std::move(inner), [&clock] { return clock.nowNs(); }, traceSink());
+}
+
+TracePort::Sink RunRecords::traceSink() {
+    return [out = trace_](std::string_view line) { std::fwrite(line.data(), 1, line.size(), out); };
 }
 
 void RunRecords::dot(float x, float y, std::uint32_t colour) {

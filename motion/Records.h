@@ -9,6 +9,7 @@
 
 #include "motion/Clock.h"
 #include "port/Port.h"
+#include "port/TracePort.h"
 
 namespace pm {
 
@@ -62,7 +63,8 @@ public:
     bool close(std::string& error);
 
 private:
-    class TraceRecordPort;
+    // Each trace line straight into the trace record.
+    TracePort::Sink traceSink();
     bool putList(const char* mode, std::size_t from, std::size_t count,
                  const std::function<std::string_view(std::size_t)>& entry, std::string& error);
 

@@ -4,13 +4,24 @@ namespace pm {
 
 void TracePort::vbOut(std::int16_t address, std::int16_t value) {
     inner_.vbOut(address, value);
-    log_.push_back({now_(), 'W', address, value});
+    record('W', address, value);
 }
 
 std::int16_t TracePort::vbInp(std::int16_t address) {
     const std::int16_t v = inner_.vbInp(address);
-    if (recordReads_) log_.push_back({now_(), 'R', address, v});
+    if (recordReads_) record('R', address, v);
     return v;
+}
+
+void TracePort::record(char kind, std::int16_t address, std::int16_t value) {
+    const Access a{now_(), kind, address, value};
+    if (!sink_) {
+        log_.push_back(a);
+        return;
+    }
+    line_.clear();
+    AppendTraceLine(line_, a);
+    sink_(line_);
 }
 
 std::vector<int> TracePort::writes(std::int16_t address) const {
