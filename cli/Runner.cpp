@@ -56,6 +56,8 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
         int rate = 0;
         if (!ParseInRange(name, value, 1, 1'000'000, rate, error)) return false;
         o.machine.startRate = rate;
+    } else if (name == "--lookahead") {
+        return ParseInRange(name, value, 0, kMaxLookahead, o.machine.lookahead, error);
     } else if (name == "--travel-speed") {
         return ParseInRange(name, value, 0, 40, o.machine.travelSpeed, error);
     } else if (name == "--port") {
@@ -133,6 +135,8 @@ const char* UsageText() {
            "  --motors on|off    the box \"Ativar Motores\" ticked or not, default off (a dry run)\n"
            "  --accel N          XY ramps, half-steps/s^2; 0 (default) turns them off\n"
            "  --start-rate N     half-steps/s a motor starts and stops at, default 200\n"
+           "  --lookahead N      with ramps, moves a job plans ahead, default 64; 0 stops\n"
+           "                     at the start rate at every corner\n"
            "  --travel-speed N   the speed slider's value (0..40) for tool-up moves,\n"
            "                     default as --speed\n"
            "  --steps-per-mm X,Y the machine's half-steps per millimetre, default 11.27,11.27\n"

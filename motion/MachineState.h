@@ -5,6 +5,7 @@
 
 #include "motion/MachinePosition.h"
 #include "motion/MachineSettings.h"
+#include "motion/Planner.h"
 
 namespace pm {
 
@@ -48,6 +49,9 @@ struct MachineState {
     // "Pausar" (-1) asks the running job to hold at the next pass of its
     // move; "Continuar" (0) lets it go on.
     std::int16_t PauseRequested = 0;
+    // What the running job planned for the XY walk's next move, and the
+    // walk's rate through it.
+    MotionPlan Plan;
     // The running job's file, the statement it is working on and its divisor.
     StopPoint JobPoint;
 };
