@@ -127,6 +127,8 @@ const char* UsageText() {
            "                                     # the job's duration on FILE at these settings\n"
            "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
            "                                     # wiring check: each coil line alone, the switches\n"
+           "  portmill-cli latency [--seconds N]  # how late this computer makes the steps at each\n"
+           "                                     # speed (real clock, N seconds, default 10)\n"
            "options (the window's controls they stand for):\n"
            "  --divisor TEXT     the box \"Dividir cordenadas por:\" (plot units per half-step),\n"
            "                     default 3.55\n"
@@ -253,6 +255,9 @@ bool Session::open(std::string& error, int& status) {
         EnterRealTime();
         clock_ = std::make_unique<RealClock>();
         clock_->calibrateSleep();
+        // On the real clock the last line tells how late the steps came.
+        lateness_ = std::make_unique<StepLateness>();
+        clock_->setStepTiming(lateness_.get());
     } else {
         clock_ = std::make_unique<VirtualClock>();
     }
@@ -365,11 +370,12 @@ int Session::finish(std::uint64_t statements) {
                 ui.text[1].c_str(), ui.text[2].c_str(), ui.text[3].c_str(), statements,
                 clock_->nowNs());
     if (sim_ != nullptr) {
-        std::printf(" sim=%lld,%lld,%lld missed=%lld\n", sim_->x(), sim_->y(), sim_->z(),
+        std::printf(" sim=%lld,%lld,%lld missed=%lld", sim_->x(), sim_->y(), sim_->z(),
                     sim_->missedSteps());
     } else {
-        std::printf(" sim=- missed=-\n");
+        std::printf(" sim=- missed=-");
     }
+    std::printf("%s\n", lateness_ ? lateness_->fields().c_str() : "");
     FlushStandardOutput();
     if (!stopped && CaughtSignal() != 0) {
         // Told to stop while the records were being put in place: the

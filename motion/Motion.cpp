@@ -164,6 +164,7 @@ void MoveToTarget(Context& c) {
         // means a write held up (the thread descheduled in it) makes the
         // next step later, never sooner.
         const std::int64_t stepNs = c.clock.nowNs();
+        c.clock.noteStep(stepNs);
         if (chained && !onTheSpot) s.Plan.lastPassNs = stepNs;
 
         c.ui.DoEvents();
