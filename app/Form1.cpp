@@ -682,7 +682,10 @@ void Form1::Show(WindowUpdate& u) {
             UpdatePortStatus();
             break;
         case K::JobPaused: SetJobPaused(u.on, u.read); break;
-        case K::JobEnded: JobEnded(u.stop); break;
+        case K::JobEnded:
+            JobEnded(u.stop);
+            ShowStepLateness(u.text);
+            break;
         case K::Position:
             machinePosition_ = u.position;
             if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();

@@ -89,6 +89,8 @@ public:
     void SetWaitCursor(bool on);
     void SetJobPaused(bool paused, std::uint64_t statement);
     void JobEnded(const StopPoint& at);
+    // After a job on the real clock: how late its steps came, in the job's status field.
+    void ShowStepLateness(const std::string& summary);
 
     // Queues fn to run on the machine thread at its next pump (or at once
     // when it is idle), with the context every operation works on.

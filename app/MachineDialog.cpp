@@ -96,7 +96,8 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
                          QString& error) {
     MachineSettings read = m;
     double travelSpeed = -1;
-    double lookahead = MachineSettings{}.lookahead;
+    const MachineSettings defaults;
+    double lookahead = defaults.lookahead;  // an empty box
     for (int i = 0; i < kFields; ++i) {
         const FieldInfo& info = kInfo[static_cast<std::size_t>(i)];
         QString t = texts[static_cast<std::size_t>(i)].trimmed();

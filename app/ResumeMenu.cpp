@@ -85,6 +85,12 @@ void Form1::JobEnded(const StopPoint& at) {
     UpdateJobMenu();
 }
 
+void Form1::ShowStepLateness(const std::string& summary) {
+    if (summary.empty()) return;
+    const QString text = QString::fromStdString(summary);
+    jobStatus_->setText(jobStatus_->text().isEmpty() ? text : jobStatus_->text() + QStringLiteral("; ") + text);
+}
+
 StopPoint Form1::SavedStopPoint() {
     const QSettings settings(QStringLiteral("portmill"), QStringLiteral("portmill"));
     StopPoint at;

@@ -1,5 +1,6 @@
 #include "motion/Motion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -212,7 +213,15 @@ void HoldWhilePaused(Context& c) {
     c.ui.SetJobPaused(false, s.JobPoint.statement);
 }
 
+long StepPause(const Context& c, long counts) {
+    if (!c.st.Settings.rampsOn()) return counts;
+    const double startNs = 1e9 / StartRate(c.st.Settings);
+    const auto startCounts = static_cast<long>(std::ceil(startNs / static_cast<double>(c.clock.countNs())));
+    return std::max(counts, startCounts);
+}
+
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
+    pause = StepPause(c, pause);
     for (const int v : phases) {
         c.port.vbOut(kControlReg, static_cast<std::int16_t>(v));
         CountZWrite(c.st.Position, v);

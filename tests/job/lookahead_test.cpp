@@ -12,7 +12,9 @@
 
 #include "Rig.h"
 #include "job/Estimate.h"
+#include "homing/Homing.h"
 #include "job/Job.h"
+#include "jog/Jog.h"
 
 namespace pm::test {
 namespace {
@@ -265,6 +267,46 @@ TEST(LookAhead, ShortChordsInALineKeepTheSetRate) {
     ASSERT_GT(s.size(), 1000u);
     EXPECT_NEAR(s[s.size() / 2].rate, 10000, 1);
     EXPECT_LT(planned.ns * 3, corners.ns);
+}
+
+// With the ramps on, the moves without a ramp of their own keep within the
+// start rate: every write of Home XY, Home Z, the lift and lower of a job
+// and the jog pad comes at least one start period after the one before on
+// its register. With the ramps off they keep their fixed pauses.
+TEST(LookAhead, UnrampedMotionsKeepWithinTheStartRate) {
+    const std::string path = WritePlotFile("PU0,0;PD40,0;PU;");
+    for (const double accel : {0.0, 20000.0}) {
+        SCOPED_TRACE(testing::Message() << "accel " << accel);
+        Rig r;
+        r.st.Settings = Ramps(accel, 150);
+        r.ui.check1 = true;
+        r.ui.caption = path;
+        Command4_Click(r.c);  // Home XY
+        Command3_Click(r.c);  // Home Z
+        Command8_Click(r.c);  // the jog pad
+        Command9_Click(r.c);
+        pm::RunJob(r.c);
+        std::int64_t shortest[2] = {INT64_MAX, INT64_MAX};
+        std::int64_t last[2] = {-1, -1};
+        for (const auto& a : r.port.accesses()) {
+            if (a.kind != 'W') continue;
+            const int reg = a.address == kDataReg ? 0 : 1;
+            // Coils off (data 0, Z release) end a move; they are no step.
+            if (a.value == 0 || (reg == 1 && a.value == kZRelease)) {
+                last[reg] = -1;
+                continue;
+            }
+            if (last[reg] >= 0 && a.tNs > last[reg]) shortest[reg] = std::min(shortest[reg], a.tNs - last[reg]);
+            last[reg] = a.tNs;
+        }
+        const std::int64_t start = 1'000'000'000 / 150 - 1;
+        if (accel > 0) {
+            EXPECT_GE(shortest[1], start);  // Z
+            EXPECT_GE(shortest[0], std::min<std::int64_t>(start, 20 * 100'000));  // XY, speed 20 is slower
+        } else {
+            EXPECT_LT(shortest[1], start);
+        }
+    }
 }
 
 }  // namespace
