@@ -61,7 +61,7 @@ void HomeXY(Context& c) {
         c.port.vbOut(kDataReg, static_cast<std::int16_t>(c.st.PhaseTableX[countX % 8] +
                                                          c.st.PhaseTableY[countY % 8]));
         CountXYWrite(c.st.Position, countX % 8, countY % 8);
-        c.clock.SpinDelay(kHomePause);
+        c.clock.SpinDelay(StepPause(c, kHomePause));
         const int first = c.port.vbInp(kStatusReg);
         const int second = c.port.vbInp(kStatusReg);
         open = (second & kXHomeBit) != 0 || (first & kYHomeBit) != 0;
