@@ -106,7 +106,10 @@ void Form1::Show(WindowUpdate& u) {
             UpdatePortStatus();
             break;
         case K::JobPaused: resumeMenu_->Paused(u.on, u.read); break;
-        case K::JobEnded: resumeMenu_->JobEnded(u.stop); break;
+        case K::JobEnded:
+            resumeMenu_->JobEnded(u.stop);
+            resumeMenu_->ShowStepLateness(u.text);
+            break;
         case K::Position:
             machinePosition_ = u.position;
             if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();

@@ -31,6 +31,7 @@ constexpr std::array<FieldInfo, MachineDialog::kFields> kInfo{{
     {"aceleracao", "Aceleração em meios-passos/s² (0: sem rampas):", true},
     {"partida", "Velocidade de partida em meios-passos/s:", false},
     {"deslocamento", "Velocidade dos deslocamentos, 0 a 40 (vazio: a de Velocidade):", true},
+    {"antecipacao", "Antecipação em movimentos (0: parar em cada canto; vazio: 64):", true},
 }};
 
 QString Text(double v) {
@@ -40,9 +41,10 @@ QString Text(double v) {
 }
 
 // The travel speed is a Slider2 value, or -1 to follow Slider2; the dialog
-// shows it as a number, empty for -1.
-double& Value(MachineSettings& m, double& travelSpeed, int field) {
+// shows it as a number, empty for -1. The look-ahead is a whole number.
+double& Value(MachineSettings& m, double& travelSpeed, double& lookahead, int field) {
     switch (field) {
+        case MachineDialog::Lookahead: return lookahead;
         case MachineDialog::Accel: return m.accel;
         case MachineDialog::StartRate: return m.startRate;
         case MachineDialog::TravelSpeed: return travelSpeed;
@@ -65,8 +67,9 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
     auto* form = new QFormLayout;
     MachineSettings shown = m;
     double travelSpeed = m.travelSpeed;
+    double lookahead = m.lookahead;
     for (int i = 0; i < kFields; ++i) {
-        const double v = Value(shown, travelSpeed, i);
+        const double v = Value(shown, travelSpeed, lookahead, i);
         auto* e = new QLineEdit(i == TravelSpeed && v < 0 ? QString() : Text(v), this);
         e->setObjectName(QString::fromLatin1(kInfo[static_cast<std::size_t>(i)].name));
         form->addRow(QString::fromUtf8(kInfo[static_cast<std::size_t>(i)].label), e);
@@ -76,7 +79,8 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
         QStringLiteral("O padrão de meios-passos por mm é o que o divisor 3,55 supõe: 40 / 3,55.\n"
                        "Com o curso conhecido, o Home XY desiste após o curso mais 10 %,\n"
                        "e \"Fresar\" avisa quando o desenho sai da área de trabalho.\n"
-                       "Com aceleração, cada movimento XY parte e para na velocidade de partida."),
+                       "Com aceleração, cada movimento XY parte e para na velocidade de partida;\n"
+                       "com antecipação, o trabalho passa pelos cantos sem parar quando pode."),
         this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
@@ -92,11 +96,13 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
                          QString& error) {
     MachineSettings read = m;
     double travelSpeed = -1;
+    const MachineSettings defaults;
+    double lookahead = defaults.lookahead;  // an empty box
     for (int i = 0; i < kFields; ++i) {
         const FieldInfo& info = kInfo[static_cast<std::size_t>(i)];
         QString t = texts[static_cast<std::size_t>(i)].trimmed();
         t.replace(QLatin1Char(','), QLatin1Char('.'));
-        double v = i == TravelSpeed ? -1 : 0;
+        double v = i == TravelSpeed ? -1 : i == Lookahead ? lookahead : 0;
         bool ok = t.isEmpty() && info.zeroAllowed;
         if (!t.isEmpty()) v = t.toDouble(&ok);
         if (!ok) {
@@ -106,7 +112,7 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
                         .arg(texts[static_cast<std::size_t>(i)].trimmed(), label);
             return false;
         }
-        Value(read, travelSpeed, i) = v;
+        Value(read, travelSpeed, lookahead, i) = v;
     }
     if (travelSpeed != -1 && (travelSpeed < 0 || travelSpeed > 40 || travelSpeed != static_cast<int>(travelSpeed))) {
         error = QStringLiteral("A velocidade dos deslocamentos é um número inteiro de 0 a 40, como "
@@ -114,6 +120,12 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
         return false;
     }
     read.travelSpeed = static_cast<int>(travelSpeed);
+    if (lookahead < 0 || lookahead > kMaxLookahead || lookahead != static_cast<int>(lookahead)) {
+        error = QStringLiteral("A antecipação é um número inteiro de movimentos, de 0 (parar em cada "
+                               "canto) a 10000.");
+        return false;
+    }
+    read.lookahead = static_cast<int>(lookahead);
     const std::string why = ValidateMachineSettings(read);
     if (!why.empty()) {
         error = QString::fromStdString(why);

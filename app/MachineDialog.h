@@ -22,7 +22,7 @@ public:
     // Reads the fields' texts (a decimal point or comma; empty is 0 for the
     // values that may be unknown, and "the same as Velocidade" for the travel
     // speed) into m, or says why not.
-    enum Field { StepsX, StepsY, TravelX, TravelY, AllowX, AllowY, ZCycles, Accel, StartRate, TravelSpeed, kFields };
+    enum Field { StepsX, StepsY, TravelX, TravelY, AllowX, AllowY, ZCycles, Accel, StartRate, TravelSpeed, Lookahead, kFields };
     static bool Read(const std::array<QString, kFields>& texts, MachineSettings& m, QString& error);
 
     void accept() override;

@@ -465,6 +465,11 @@ void MachineThread::OperationEnded() { operationChanged(Operation::None); }
 
 void MachineThread::operationChanged(Operation op) {
     running_ = op;
+    // A job on the real clock measures how late its steps come.
+    if (op == Operation::Job && dynamic_cast<RealClock*>(&clock_) != nullptr) {
+        lateness_ = std::make_unique<StepLateness>();
+        clock_.setStepTiming(lateness_.get());
+    }
     followRealTime();
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::Running;
@@ -508,6 +513,11 @@ void MachineThread::JobEnded(const StopPoint& at) {
     WindowUpdate u;
     u.kind = WindowUpdate::Kind::JobEnded;
     u.stop = at;
+    if (lateness_) {
+        clock_.setStepTiming(nullptr);
+        if (lateness_->count() > 0) u.text = lateness_->summary();
+        lateness_.reset();
+    }
     push(std::move(u));
 }
 

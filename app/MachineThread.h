@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,7 +37,7 @@ struct WindowUpdate {
     StopPoint stop;            // JobEnded: where the job stopped
     MachinePosition position;  // Position: where the machine stands
     std::size_t dotsBefore = 0;  // ClearPreview: dots of the batch drawn before it
-    std::string text;          // entry, text, running file, port description
+    std::string text;          // entry, text, running file, port description, steps' lateness
     std::string fault;         // PortStatus
 };
 
@@ -229,6 +230,8 @@ private:
     bool pumpedOnce_ = false;
     std::int64_t lastPumpNs_ = 0;
     int realTimePriority_ = 0;  // 0: real time not allowed
+    // How late the running job's steps come, on the real clock.
+    std::unique_ptr<StepLateness> lateness_;
     bool realTimeNow_ = false;
 
     mutable std::mutex mutex_;

@@ -77,6 +77,12 @@ void ResumeMenu::JobEnded(const StopPoint& at) {
     Update();
 }
 
+void ResumeMenu::ShowStepLateness(const std::string& summary) {
+    if (summary.empty()) return;
+    const QString text = QString::fromStdString(summary);
+    jobStatus_->setText(jobStatus_->text().isEmpty() ? text : jobStatus_->text() + QStringLiteral("; ") + text);
+}
+
 StopPoint ResumeMenu::SavedStopPoint() { return SettingsStore().stopPoint(); }
 
 void ResumeMenu::SaveStopPoint(const StopPoint& at) { SettingsStore().setStopPoint(at); }

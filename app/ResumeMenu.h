@@ -54,6 +54,8 @@ public:
     // What the machine told: the job holds or goes on, or it ended.
     void Paused(bool paused, std::uint64_t statement);
     void JobEnded(const StopPoint& at);
+    // After a job on the real clock: how late its steps came, in the job's status field.
+    void ShowStepLateness(const std::string& summary);
     // The items enabled as the running operation allows.
     void Update();
 

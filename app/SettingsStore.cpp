@@ -16,6 +16,7 @@ constexpr const char* kZCycles = "maquina/ciclosZPorMm";
 constexpr const char* kAccel = "maquina/aceleracao";
 constexpr const char* kStartRate = "maquina/velocidadeDePartida";
 constexpr const char* kTravelSpeed = "maquina/velocidadeDosDeslocamentos";
+constexpr const char* kLookahead = "maquina/antecipacao";
 constexpr const char* kDivisor = "janela/divisor";
 constexpr const char* kSpeed = "janela/velocidade";
 constexpr const char* kScale = "janela/escala";
@@ -60,6 +61,9 @@ MachineSettings SettingsStore::machine() const {
     double travelSpeed = m.travelSpeed;
     read(kTravelSpeed, travelSpeed);
     m.travelSpeed = static_cast<int>(travelSpeed);
+    double lookahead = m.lookahead;
+    read(kLookahead, lookahead);
+    m.lookahead = static_cast<int>(lookahead);
     // A file edited by hand, or by another version, is not trusted.
     if (!ValidateMachineSettings(m).empty()) return MachineSettings{};
     return m;
@@ -76,6 +80,7 @@ void SettingsStore::setMachine(const MachineSettings& m) {
     put(kAccel, m.accel);
     put(kStartRate, m.startRate);
     put(kTravelSpeed, m.travelSpeed);
+    put(kLookahead, m.lookahead);
 }
 
 std::optional<int> SettingsStore::wholeIn(const char* key, int lo, int hi) const {

@@ -5,17 +5,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "bench/BenchCommon.h"
+#include "importer/Drawing.h"
 #include "job/Job.h"
 #include "job/Limits.h"
 #include "motion/HeadlessMachine.h"
 #include "motion/Motion.h"
 #include "port/SimulatedMachine.h"
+#if PM_WITH_SVG
+#include "importer_svg/Svg.h"
+#endif
 
 namespace {
 
@@ -77,7 +82,7 @@ struct Bench {
 // Runs a job of `statements` statements in a child process; its peak RSS
 // (KiB) and the list's bytes per entry come back through a pipe.
 bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peakKiB,
-                   double* bytesPerEntry) {
+                   double* bytesPerEntry, const MachineSettings& machine = {}) {
     int fds[2];
     if (::pipe(fds) != 0) return false;
     const pid_t pid = ::fork();
@@ -88,6 +93,8 @@ bool MeasureMemory(const std::string& file, std::uint64_t statements, long* peak
         {
             Bench b(file);
             b.run.motorsOn = false;  // a dry run: the list is what is measured
+            b.machine.state().Settings = machine;
+            if (machine.rampsOn()) b.run.speed = 1;
             RunJob(b.c);
             if (b.events.list.size() == statements) {
                 perEntry = static_cast<double>(b.events.list.bytes()) / static_cast<double>(statements);
@@ -132,6 +139,113 @@ void RampRows(const std::string& name, const std::string& file, const std::strin
     Row("job duration at speed 1, ramps on, " + name, on, "s",
         note + "; acceleration 20000 half-steps/s², start rate 400 half-steps/s");
     Row("job duration at speed 1, ramps on / off, " + name, on / off, "×", "the two rows above", 3);
+}
+
+// The virtual-clock duration (ns) of a dry-run job on file at `speed` and
+// `divisor`, with the given machine settings.
+std::int64_t PlannedJobNs(const std::string& file, int speed, const std::string& divisor,
+                          const MachineSettings& m) {
+    Bench b(file);
+    b.run.motorsOn = false;
+    b.run.speed = speed;
+    b.run.divisor = divisor;
+    b.machine.state().Settings = m;
+    RunJob(b.c);
+    return b.clock.nowNs();
+}
+
+MachineSettings Ramps(int lookahead) {
+    MachineSettings m;
+    m.accel = 20000;
+    m.startRate = 400;
+    m.lookahead = lookahead;
+    return m;
+}
+
+// The look-ahead rows of one drawing: against ramps off at the same top
+// speed (speed 1, 10000 half-steps/s) and at the start rate (speed 25, 400
+// half-steps/s).
+void LookaheadRows(const std::string& name, const std::string& file, const std::string& divisor,
+                   const std::string& about, const char* topTarget, const char* startTarget) {
+    const double off = static_cast<double>(PlannedJobNs(file, 1, divisor, MachineSettings{}));
+    const double offStart = static_cast<double>(PlannedJobNs(file, 25, divisor, MachineSettings{}));
+    const double corners = static_cast<double>(PlannedJobNs(file, 1, divisor, Ramps(0)));
+    const double planned = static_cast<double>(PlannedJobNs(file, 1, divisor, Ramps(64)));
+    const std::string note = about + "; dry run, divisor " + divisor +
+                             ", virtual clock, acceleration 20000 half-steps/s², start rate 400 half-steps/s";
+    Row("job duration at speed 1, ramps with look-ahead 64, " + name, planned / 1e9, "s",
+        note + "; look-ahead 0 (a stop at every corner): " + std::to_string(corners / 1e9) +
+            " s; ramps off: " + std::to_string(off / 1e9) + " s");
+    Row("job duration, ramps with look-ahead / ramps off, same top speed, " + name, planned / off, "×",
+        std::string("speed 1 both; target ") + topTarget, 3);
+    Row("job duration, ramps with look-ahead at speed 1 / ramps off at the start rate, " + name,
+        planned / offStart, "×", std::string("ramps off at speed 25 (400 half-steps/s); target ") + startTarget,
+        3);
+}
+
+// A circle of radius 2000 half-steps around (0, 0), from (2000, 0), in plot
+// units at the divisor 3.55 (40 a millimetre), as chords of `chordMm` mm, or
+// when `sagittaMm` is set, of the length that keeps each chord within that
+// distance of the circle; "%.2f" coordinates.
+std::string WriteCircle(const std::string& path, double chordMm, double sagittaMm, std::uint64_t* chords) {
+    constexpr double kPi = 3.14159265358979323846;
+    const double r = 2000 * 3.55;  // plot units
+    double angle = chordMm / (r / 40);
+    if (sagittaMm > 0) angle = 2 * std::acos(1 - sagittaMm * 40 / r);
+    const auto n = static_cast<std::uint64_t>(std::ceil(2 * kPi / angle));
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return "cannot write " + path;
+    std::fprintf(f, "PU%.2f,0;", r);
+    for (std::uint64_t i = 1; i <= n; ++i) {
+        const double a = 2 * kPi * static_cast<double>(i) / static_cast<double>(n);
+        std::fprintf(f, "PD%.2f,%.2f;", r * std::cos(a), r * std::sin(a));
+    }
+    std::fprintf(f, "PU;");
+    std::fclose(f);
+    *chords = n;
+    return {};
+}
+
+// CPU time of a dry run at speed 1 with ramps and the given look-ahead.
+double PlannedJobCpu(const std::string& file, int lookahead) {
+    Bench b(file);
+    b.run.motorsOn = false;
+    b.run.speed = 1;
+    b.run.divisor = "1";
+    b.machine.state().Settings = Ramps(lookahead);
+    const double t0 = CpuSeconds();
+    RunJob(b.c);
+    return CpuSeconds() - t0;
+}
+
+void LookaheadBench(const std::string& dir, const std::string& strokes, std::uint64_t strokeCount) {
+    std::uint64_t chords = 0;
+    const std::string circle = dir + "/circle.red";
+    if (WriteCircle(circle, 0.01, 0, &chords).empty()) {
+        LookaheadRows("circle of 0.01 mm chords", circle, "3.55",
+                      "radius 2000 half-steps, " + std::to_string(chords) + " chords of 0.01 mm (0.113 half-steps)",
+                      "at most 1.15", "at most 0.35");
+    }
+    const std::string coarse = dir + "/circle_coarse.red";
+    if (WriteCircle(coarse, 0, 0.01, &chords).empty()) {
+        LookaheadRows("circle of chords within 0.01 mm", coarse, "3.55",
+                      "radius 2000 half-steps, " + std::to_string(chords) +
+                          " chords of 3.8 mm, each within 0.01 mm of the circle",
+                      "none (the circle above is the issue's)", "none");
+    }
+    if (!strokes.empty()) {
+        LookaheadRows("generated drawing", strokes, "1",
+                      std::to_string(strokeCount) + " strokes of 37 to 163 half-steps a side, pen up every 100th",
+                      "none", "none");
+    }
+#if PM_WITH_SVG
+    const std::string star = dir + "/estrela.red";
+    const DrawingResult conv = ConvertDrawingFile(PM_SAMPLES_DIR "/estrela.svg", star, {},
+                                                  [](std::string_view t, const SvgOptions& o) { return ConvertSvg(t, o); });
+    if (conv.ok) LookaheadRows("samples/estrela.svg", star, "3.55", "converted to plot units", "none", "none");
+#endif
+    LookaheadRows("casa.red", PM_SAMPLES_DIR "/casa.red", "1", "the sample house", "none", "none");
+
 }
 
 }  // namespace
@@ -181,6 +295,7 @@ int main(int argc, char** argv) {
         if (WriteDrawing(strokes, 20'000, &n).empty()) {
             RampRows("generated drawing", strokes,
                      std::to_string(n) + " strokes of 37 to 163 half-steps a side, pen up every 100th");
+            LookaheadBench(dir, strokes, n);
         }
     }
 
@@ -195,6 +310,16 @@ int main(int argc, char** argv) {
         }
         std::fclose(f);
     }
+    {
+        // What planning adds to a job, per move: the CPU time with look-ahead
+        // less the same ramps stopping at every corner.
+        const double with = PlannedJobCpu(longJob, 64);
+        const double without = PlannedJobCpu(longJob, 0);
+        Row("planning cost per move", (with - without) / static_cast<double>(memStatements) * 1e6, "µs",
+            "CPU time, look-ahead 64 less look-ahead 0, speed 1, dry run, divisor 1, " +
+                std::to_string(memStatements) + " moves of 1 to 4000 half-steps; target at most 2 µs",
+            3);
+    }
     long peakKiB = 0;
     double perEntry = 0;
     const auto fileBytes = std::filesystem::file_size(longJob);
@@ -203,6 +328,14 @@ int main(int argc, char** argv) {
         Row("job peak RSS", static_cast<double>(peakKiB) / 1024.0, "MiB",
             "headless dry run of " + n + " (" + std::to_string(fileBytes / 1'000'000) +
                 " MB of text)");
+        long plannedKiB = 0;
+        double plannedPerEntry = 0;
+        if (MeasureMemory(longJob, memStatements, &plannedKiB, &plannedPerEntry, Ramps(64))) {
+            Row("peak memory of a " + n + " job with look-ahead", static_cast<double>(plannedKiB) / 1024.0,
+                "MiB", "the same dry run with ramps and look-ahead 64 at speed 1");
+            Row("peak memory with look-ahead / without", static_cast<double>(plannedKiB) / static_cast<double>(peakKiB),
+                "×", "the two rows above; target within 10 % (at most 1.10)", 3);
+        }
         Row("List1 bytes per entry", perEntry, "bytes",
             "average statement " +
                 std::to_string(static_cast<double>(fileBytes) / static_cast<double>(memStatements))

@@ -57,6 +57,8 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
         int rate = 0;
         if (!ParseInRange(name, value, 1, 1'000'000, rate, error)) return false;
         o.machine.startRate = rate;
+    } else if (name == "--lookahead") {
+        return ParseInRange(name, value, 0, kMaxLookahead, o.machine.lookahead, error);
     } else if (name == "--travel-speed") {
         return ParseInRange(name, value, 0, 40, o.machine.travelSpeed, error);
     } else if (name == "--port") {
@@ -127,6 +129,8 @@ const char* UsageText() {
            "                                     # the job's duration on FILE at these settings\n"
            "  portmill-cli selftest [--port NAME] [--hold MS] [--watch S]\n"
            "                                     # wiring check: each coil line alone, the switches\n"
+           "  portmill-cli latency [--seconds N]  # how late this computer makes the steps at each\n"
+           "                                     # speed (real clock, N seconds, default 10)\n"
            "options (the window's controls they stand for):\n"
            "  --divisor TEXT     the box \"Dividir cordenadas por:\" (plot units per half-step),\n"
            "                     default 3.55\n"
@@ -135,6 +139,8 @@ const char* UsageText() {
            "  --motors on|off    the box \"Ativar Motores\" ticked or not, default off (a dry run)\n"
            "  --accel N          XY ramps, half-steps/s^2; 0 (default) turns them off\n"
            "  --start-rate N     half-steps/s a motor starts and stops at, default 200\n"
+           "  --lookahead N      with ramps, moves a job plans ahead, default 64; 0 stops\n"
+           "                     at the start rate at every corner\n"
            "  --travel-speed N   the speed slider's value (0..40) for tool-up moves,\n"
            "                     default as --speed\n"
            "  --steps-per-mm X,Y the machine's half-steps per millimetre, default 11.27,11.27\n"
@@ -236,6 +242,9 @@ bool Session::open(std::string& error, int& status) {
         EnterRealTime();
         clock_ = std::make_unique<RealClock>();
         clock_->calibrateSleep();
+        // On the real clock the last line tells how late the steps came.
+        lateness_ = std::make_unique<StepLateness>();
+        clock_->setStepTiming(lateness_.get());
     } else {
         clock_ = std::make_unique<VirtualClock>();
     }
@@ -359,11 +368,12 @@ int Session::finish(std::uint64_t statements) {
                 run.limitX.c_str(), run.limitY.c_str(), run.divisor.c_str(), statements,
                 clock_->nowNs());
     if (sim_ != nullptr) {
-        std::printf(" sim=%lld,%lld,%lld missed=%lld\n", sim_->x(), sim_->y(), sim_->z(),
+        std::printf(" sim=%lld,%lld,%lld missed=%lld", sim_->x(), sim_->y(), sim_->z(),
                     sim_->missedSteps());
     } else {
-        std::printf(" sim=- missed=-\n");
+        std::printf(" sim=- missed=-");
     }
+    std::printf("%s\n", lateness_ ? lateness_->fields().c_str() : "");
     FlushStandardOutput();
     if (!stopped && CaughtSignal() != 0) {
         // Told to stop while the records were being put in place: the

@@ -117,6 +117,7 @@ private:
 
     Options options_;
     std::unique_ptr<Clock> clock_;
+    std::unique_ptr<StepLateness> lateness_;  // on the real clock
     std::unique_ptr<Port> port_;
     std::unique_ptr<TracePort> trace_;
     SimulatedMachine* sim_ = nullptr;

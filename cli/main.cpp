@@ -8,6 +8,7 @@
 
 #include "cli/ConvertCommand.h"
 #include "cli/EstimateCommand.h"
+#include "cli/LatencyCommand.h"
 #include "cli/Runner.h"
 #include "cli/Signals.h"
 #include "cli/WiringCheck.h"
@@ -30,6 +31,7 @@ constexpr Command kCommands[] = {
     {"convert", pm::cli::ConvertCommand},
     {"estimate", pm::cli::EstimateCommand},
     {"selftest", pm::cli::SelfTestCommand},
+    {"latency", pm::cli::LatencyCommand},
 };
 
 }  // namespace

@@ -74,7 +74,7 @@ void HomeXY(Context& c) {
         c.port.vbOut(kDataReg,
                      static_cast<std::int16_t>(c.st.PhaseTableX[ix] + c.st.PhaseTableY[iy]));
         CountXYWrite(c.st.Position, ix, iy);
-        c.clock.SpinDelay(kHomePause);
+        c.clock.SpinDelay(StepPause(c, kHomePause));
         const int first = c.port.vbInp(kStatusReg);
         const int second = c.port.vbInp(kStatusReg);
         open = (second & kXHomeBit) != 0 || (first & kYHomeBit) != 0;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "job/LeadingNumber.h"
+#include "job/LookAhead.h"
 #include "job/PlotFile.h"
 #include "job/PlotLoop.h"
 #include "job/Statement.h"
@@ -138,6 +139,10 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.run.divisor};
     s.Position.JobOriginPending = true;
     c.events.Progress(0, file.size());
+    // With the ramps on, the moves are planned ahead from a reader of the
+    // file of its own.
+    JobPlanner planner;
+    s.Plan.active = s.Settings.rampsOn() && s.Settings.lookahead > 0 && planner.open(s.PlotFileName);
 
     StatementBuffer statement;
     std::string lastMode;  // starts empty at every job start
@@ -201,6 +206,7 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
 
         c.pump.turn();
 
+        if (s.Plan.active) planner.plan(c, run.statements);
         MoveToTarget(c);
         // A statement's move that completed is behind the job: a stop from
         // here on goes on from the next statement.

@@ -30,6 +30,9 @@ void Clock::PaceStepNs(std::int64_t stepNs, std::int64_t periodNs) {
     waitUntilNs(next);
     deadline_ = std::max(next, nowNs());
     paceValid_ = true;
+    due_ = true;
+    dueNs_ = next;
+    duePeriodNs_ = period;
 }
 
 void Clock::takeTick() {

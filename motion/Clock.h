@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "motion/StepTiming.h"
+
 namespace pm {
 
 // Time for the motors and the switch poll. One count of SpinDelay lasts
@@ -39,11 +41,25 @@ public:
     // The same with the period in ns (none for periodNs <= 0).
     void PaceStepNs(std::int64_t stepNs, std::int64_t periodNs);
     // Forget the last deadline (the next pass starts a fresh one).
-    void resetPace() { paceValid_ = false; }
+    void resetPace() {
+        paceValid_ = false;
+        due_ = false;
+    }
     // How much earlier than one period after its step a deadline may fall
     // (at most; see PaceStep).
     std::int64_t stepTolerance() const { return tolerance_; }
     void setStepTolerance(std::int64_t ns) { tolerance_ = ns; }
+
+    // Where the lateness of the paced steps goes (none: not measured). A
+    // step is the first write after a paced wait: its lateness is its time
+    // less the wait's deadline.
+    void setStepTiming(StepLateness* timing) { timing_ = timing; }
+    // A write at `writeNs` that may be a paced step.
+    void noteStep(std::int64_t writeNs) {
+        if (timing_ == nullptr || !due_) return;
+        due_ = false;
+        timing_->add(writeNs - dueNs_, duePeriodNs_);
+    }
 
     // The 100 ms switch poll, for front ends whose pump is not a toolkit's:
     // due when the time has reached the next tick's due time; taking it sets
@@ -57,6 +73,10 @@ private:
     bool paceValid_ = false;
     std::int64_t tolerance_ = 0;
     std::int64_t nextTickNs_ = kTickNs;
+    StepLateness* timing_ = nullptr;
+    bool due_ = false;
+    std::int64_t dueNs_ = 0;
+    std::int64_t duePeriodNs_ = 0;
 };
 
 // Waits on std::chrono::steady_clock. Time counts from the clock's creation.

@@ -60,6 +60,8 @@ std::string ValidateMachineSettings(const MachineSettings& m) {
         return "A velocidade de partida deve estar entre 1 e 1000000 meios-passos/s.";
     if (m.travelSpeed < -1 || m.travelSpeed > 40)
         return "A velocidade dos deslocamentos deve estar entre 0 e 40, como \"Velocidade:\".";
+    if (m.lookahead < 0 || m.lookahead > kMaxLookahead)
+        return "A antecipação deve estar entre 0 (parar em cada canto) e 10000 movimentos.";
     return {};
 }
 

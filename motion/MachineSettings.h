@@ -35,9 +35,15 @@ struct MachineSettings {
     // The speed of tool-up (travel) moves on the run speed's scale; below 0
     // they follow the run speed like the milling moves.
     int travelSpeed = -1;
+    // With the ramps on, how many moves a job plans ahead (motion/Planner.h):
+    // 0 stops at the start rate at every corner.
+    int lookahead = 64;
 
     bool rampsOn() const { return accel > 0; }
 };
+
+// The most moves a job may plan ahead.
+inline constexpr int kMaxLookahead = 10000;
 
 enum class AxisXY { X, Y };
 

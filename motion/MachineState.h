@@ -5,6 +5,7 @@
 
 #include "motion/MachinePosition.h"
 #include "motion/MachineSettings.h"
+#include "motion/Planner.h"
 
 namespace pm {
 
@@ -72,6 +73,9 @@ struct MachineState {
     // "Pausar" asks the running job to hold at the next pass of its move;
     // "Continuar" lets it go on.
     bool PauseRequested = false;
+    // What the running job planned for the XY walk's next move, and the
+    // walk's rate through it.
+    MotionPlan Plan;
     // The running job's file, the statement it is working on and its divisor.
     StopPoint JobPoint;
 };

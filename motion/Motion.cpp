@@ -1,8 +1,10 @@
 #include "motion/Motion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "motion/Planner.h"
 #include "motion/Ramp.h"
 #include "motion/SwitchPoll.h"
 
@@ -57,6 +59,48 @@ int PassSpeed(Context& c) {
     return c.run.speed;
 }
 
+namespace {
+
+double StartRate(const MachineSettings& m) { return m.startRate >= 1 ? m.startRate : 1; }
+
+// The set period of the next pass in ns (0: none).
+std::int64_t SetPeriodNs(Context& c) {
+    const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
+    return counts > 0 ? counts * c.clock.countNs() : 0;
+}
+
+// With a plan, the walk is timed by the distance it covers: a pass waits
+// the time the planned rate takes from the last paced pass to it, `distance`
+// half-steps further on, and a pass on the spot does not wait at all.
+// `slowing`: towards the start rate, as if the speed were set to it.
+void PaceChainedPass(Context& c, double distance, double bound, double remaining, double cap,
+                     bool slowing) {
+    MotionPlan& p = c.st.Plan;
+    if (!(distance > 0)) return;
+    const bool fromRest = p.rate <= 0;
+    const std::int64_t set =
+        slowing ? std::max<std::int64_t>(SetPeriodNs(c), std::llround(1e9 / StartRate(c.st.Settings)))
+                : SetPeriodNs(c);
+    const std::int64_t period = p.periodNs(c.st.Settings, set, distance, bound, remaining, cap);
+    if (p.lastPassNs < 0) return;
+    // From rest the last pass may be long past: no rhythm to keep.
+    if (fromRest) c.clock.resetPace();
+    c.clock.PaceStepNs(p.lastPassNs, period);
+}
+
+// A planned move that ends at a stop: the walk is at the start rate; the
+// motors get one start period to settle before anything else moves.
+void EndChainedMove(Context& c, double leftover) {
+    MotionPlan& p = c.st.Plan;
+    p.pending = leftover;
+    if (!p.stopAtEnd || p.rate <= 0) return;
+    if (p.lastPassNs >= 0) c.clock.waitUntilNs(p.lastPassNs + std::llround(1e9 / StartRate(c.st.Settings)));
+    p.rate = 0;
+    p.pending = 0;
+}
+
+}  // namespace
+
 void MoveToTarget(Context& c) {
     MachineState& s = c.st;
     const double ax = std::fabs(s.TargetX - s.CurrentX);
@@ -83,16 +127,29 @@ void MoveToTarget(Context& c) {
     // Ramps change only the times between the passes, never the walk.
     const bool ramped = s.Settings.rampsOn();
     PassRamp ramp(s.Settings, n);
+    // A job that plans ahead paces the steps, not the passes.
+    const bool chained = ramped && s.Plan.active;
+    const double length = n - 1;  // the major delta
+    const bool onTheSpot = !(length > 0);
+    std::int64_t pass = 0;
 
     // The pass count is a real, as the positions are; it counts exactly up
     // to 2^53 passes, far beyond any move a job lets through.
     // NOLINTNEXTLINE(cert-flp30-c,clang-analyzer-security.FloatLoopCounter)
     for (double i = 1; i <= n; i += 1) {
-        if (s.CancelRequested) return;
-        if (s.PauseRequested) {
-            HoldWhilePaused(c);
+        // A planned walk above the start rate slows down at the acceleration
+        // before it stops for "Cancelar" or "Pausar", going on along the move.
+        const bool stopAsked = s.CancelRequested || s.PauseRequested;
+        const bool slowing = stopAsked && chained && !onTheSpot && s.Plan.rate > StartRate(s.Settings);
+        if (!slowing) {
             if (s.CancelRequested) return;
+            if (s.PauseRequested) {
+                HoldWhilePaused(c);
+                s.Plan.rate = 0;  // the hold stopped the walk
+                if (s.CancelRequested) return;
+            }
         }
+        ++pass;
 
         if (s.MoveMode == "M" || s.MoveMode == "D") {
             const int sc = c.run.previewScale;
@@ -103,6 +160,17 @@ void MoveToTarget(Context& c) {
 
         const int ix = WalkPhase(x, s.PhaseOffsetX);
         const int iy = WalkPhase(y, s.PhaseOffsetY);
+        if (chained && !onTheSpot) {
+            // The first pass ends the last move's fraction, at the junction
+            // planned before this move; the others are a half-step each.
+            // The first half-step leaves the junction, so it keeps to its rate too.
+            if (pass == 1) {
+                PaceChainedPass(c, s.Plan.pending, s.Plan.entryLimit, 0, 0, slowing);
+            } else {
+                PaceChainedPass(c, 1, s.Plan.exitRate, length - static_cast<double>(pass - 1),
+                                pass == 2 ? s.Plan.entryLimit : 0, slowing);
+            }
+        }
         if (c.run.motorsOn) {
             c.port.vbOut(kDataReg,
                          static_cast<std::int16_t>(DataByte(s, x, y)));
@@ -113,14 +181,18 @@ void MoveToTarget(Context& c) {
         // means a write held up (the thread descheduled in it) makes the
         // next step later, never sooner.
         const std::int64_t stepNs = c.clock.nowNs();
+        c.clock.noteStep(stepNs);
+        if (chained && !onTheSpot) s.Plan.lastPassNs = stepNs;
 
         c.pump.turn();
 
-        const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
-        if (ramped) {
-            c.clock.PaceStepNs(stepNs, ramp.nextPeriodNs(counts > 0 ? counts * c.clock.countNs() : 0));
-        } else {
-            c.clock.PaceStep(stepNs, counts);
+        if (!chained) {
+            const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
+            if (ramped) {
+                c.clock.PaceStepNs(stepNs, ramp.nextPeriodNs(counts > 0 ? counts * c.clock.countNs() : 0));
+            } else {
+                c.clock.PaceStep(stepNs, counts);
+            }
         }
 
         if (d < 0) {
@@ -133,6 +205,7 @@ void MoveToTarget(Context& c) {
             y += ysPos;
         }
     }
+    if (chained && !onTheSpot) EndChainedMove(c, length - static_cast<double>(pass - 1));
     s.CurrentX = s.TargetX;
     s.CurrentY = s.TargetY;
 }
@@ -156,7 +229,15 @@ void HoldWhilePaused(Context& c) {
     c.events.Continued(s.JobPoint.statement);
 }
 
+long StepPause(const Context& c, long counts) {
+    if (!c.st.Settings.rampsOn()) return counts;
+    const double startNs = 1e9 / StartRate(c.st.Settings);
+    const auto startCounts = static_cast<long>(std::ceil(startNs / static_cast<double>(c.clock.countNs())));
+    return std::max(counts, startCounts);
+}
+
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause) {
+    pause = StepPause(c, pause);
     for (const int v : phases) {
         c.port.vbOut(kControlReg, static_cast<std::int16_t>(v));
         CountZWrite(c.st.Position, v);
@@ -242,6 +323,7 @@ bool BeginOperation(Context& c, Operation op) {
 void EndOperation(Context& c) {
     c.st.Running = Operation::None;
     c.st.PauseRequested = false;
+    c.st.Plan = MotionPlan{};
     c.events.OperationEnded();
 }
 

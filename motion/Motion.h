@@ -90,7 +90,13 @@ void FinishJob(Context& c);
 // Every coil off: data register 0, control register 11.
 void ReleaseMotors(Context& c);
 
-// Writes one Z cycle with the given pause after each write.
+// A fixed pause of `counts` after a step, as long as it must be: with the
+// ramps on no motor steps faster than the start rate without a ramp, so the
+// pause is at least one start period (Home XY, the lift and lower, Home Z
+// and the jog pad pause so). With the ramps off, `counts` itself.
+long StepPause(const Context& c, long counts);
+
+// Writes one Z cycle with the given pause after each write (StepPause).
 void ZCycle(Context& c, const std::array<int, 4>& phases, long pause);
 
 // Starts an operation that moves the machine or reads the plot file. Refuses

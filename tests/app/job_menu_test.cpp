@@ -228,6 +228,8 @@ TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
         {{"11", "11", "", "", "", "", "", "", "0", ""}, false, "partida"},
         {{"11", "11", "", "", "", "", "", "", "200", "41"}, false, "deslocamentos"},
         {{"11", "11", "", "", "", "", "", "", "200", "2,5"}, false, "deslocamentos"},
+        {{"11", "11", "", "", "", "", "", "", "200", "", "-1"}, false, "antecipação"},
+        {{"11", "11", "", "", "", "", "", "", "200", "", "10001"}, false, "antecipação"},
     };
     for (const Row& r : rows) {
         MachineSettings m;
@@ -237,8 +239,9 @@ TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
     }
     MachineSettings m;
     QString error;
-    ASSERT_TRUE(MachineDialog::Read({"11,27", "10", "200", "150", "", "", "", "20000", "400", "5"}, m,
+    ASSERT_TRUE(MachineDialog::Read({"11,27", "10", "200", "150", "", "", "", "20000", "400", "5", "0"}, m,
                                     error));
+    EXPECT_EQ(m.lookahead, 0);
     EXPECT_EQ(m.accel, 20000);
     EXPECT_EQ(m.startRate, 400);
     EXPECT_EQ(m.travelSpeed, 5);

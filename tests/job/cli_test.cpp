@@ -86,6 +86,19 @@ TEST(Cli, RampsAndTravelSpeedChangeOnlyTheTimes) {
     EXPECT_NE(Field(out[1], "elapsed_ns"), Field(out[0], "elapsed_ns"));
 }
 
+// On the real clock the last line goes on with the steps' lateness; on the
+// virtual clock it stays as it was.
+TEST(Cli, RealClockTellsHowLateTheStepsCame) {
+    const std::string file = pm::test::WritePlotFile("PU0,0;PD30,0;");
+    const Result real = Cli({"run", file, "--divisor", "1", "--speed", "5", "--clock", "real"});
+    ASSERT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(Field(real.out, "missed"), "0");
+    EXPECT_NE(Field(real.out, "late_max_ns"), "");
+    EXPECT_EQ(Field(real.out, "steps"), "42");  // every pass after the first, before FinishJob
+    const Result virt = Cli({"run", file, "--divisor", "1", "--speed", "5"});
+    EXPECT_EQ(virt.out.find("late_"), std::string::npos) << virt.out;
+}
+
 TEST(Cli, ScanThenGotoReachTheCorner) {
     const Result scan = Cli({"scan", Sample("casa.red")});
     EXPECT_EQ(scan.status, 0) << scan.err;
@@ -229,6 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"ScaleNotANumber", {"run", "f", "--scale", "x"}, 2, "-3 a 10"},
         StatusCase{"MotorsYes", {"run", "f", "--motors", "yes"}, 2, "on ou off"},
         StatusCase{"AccelNegative", {"run", "f", "--accel", "-1"}, 2, "--accel"},
+        StatusCase{"LookaheadTooLarge", {"run", "f", "--lookahead", "10001"}, 2, "--lookahead"},
+        StatusCase{"LatencyNoSeconds", {"latency", "--seconds", "0"}, 2, "--seconds"},
+        StatusCase{"LatencyTakesNoFile", {"latency", "f"}, 2, "não leva arquivo"},
         StatusCase{"StartRateZero", {"run", "f", "--start-rate", "0"}, 2, "1 a 1000000"},
         StatusCase{"TravelSpeedOutOfRange", {"run", "f", "--travel-speed", "41"}, 2, "--travel-speed"},
         StatusCase{"ClockBad", {"run", "f", "--clock", "fast"}, 2, "virtual ou real"},
