@@ -30,29 +30,10 @@ using pm::test::WriteFile;
 const std::string kCli = PM_CLI;
 const std::string kSamples = PM_SAMPLES;
 
-class Folder {
+// A private folder for one test, removed afterwards.
+class Folder : public pm::test::Folder {
 public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "portmill-hostile-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    // The names in the folder, hidden ones included.
-    std::set<std::string> names() const {
-        std::set<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) out.insert(e.path().filename().string());
-        return out;
-    }
-
-private:
-    std::string path_;
+    Folder() : pm::test::Folder("portmill-hostile") {}
 };
 
 // Runs a shell command line; the exit status, -1 when killed.

@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace pm::test {
@@ -72,5 +76,32 @@ inline CliResult RunCli(const std::string& cli, const std::vector<std::string>& 
     std::remove(errPath.c_str());
     return r;
 }
+
+// A private folder for one test, named from prefix, removed afterwards.
+class Folder {
+public:
+    explicit Folder(const std::string& prefix) {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        path_ = pattern;
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+    // The names in the folder, hidden ones included.
+    std::set<std::string> names() const {
+        std::set<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(path_)) out.insert(e.path().filename().string());
+        return out;
+    }
+
+private:
+    std::string path_;
+};
 
 }  // namespace pm::test
