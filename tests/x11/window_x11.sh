@@ -67,6 +67,18 @@ sair=62
 # The values written to one register since the trace had `from` lines.
 writes() { tail -n +"$(($2 + 1))" "$trace" | awk -v a="$1" '$2 == "W" && $3 == a {printf "%s ", $4}'; }
 lines() { wc -l <"$trace"; }
+# The program ends within 5 s of what $1 names, with status 0.
+expect_ended() {
+  for _ in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then fail "$1 did not end the program"; fi
+  local status=0
+  wait "$pid" || status=$?
+  trap - EXIT
+  [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
 # Waits until the control register's writes since `from` are `want`, then a
 # little longer, so that a write too many shows as well.
 expect_z() {
@@ -321,15 +333,7 @@ fi
 wait_question "closing mid-job" >/dev/null
 sleep 0.3
 take_first_button
-for _ in $(seq 1 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then fail "Parar e sair did not end the program"; fi
-status=0
-wait "$pid" || status=$?
-trap - EXIT
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+expect_ended "Parar e sair"
 [ "$(tail -n 2 "$trace" | awk '{printf "%s %s ", $3, $4}')" = "888 0 890 11 " ] ||
   fail "closing mid-job: the trace ends with '$(tail -n 2 "$trace" | tr '\n' ' ')', want every coil off"
 n=$(kept)
@@ -388,13 +392,5 @@ echo "ok: after a restart the kept statement $n is proposed and the job goes on 
 click "${cancel[@]}"
 sleep 0.8
 click_menu "$sair"
-for _ in $(seq 1 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then fail "Sair did not end the program"; fi
-status=0
-wait "$pid" || status=$?
-trap - EXIT
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+expect_ended "Sair"
 echo "ok: Sair ended the program"
