@@ -143,6 +143,7 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     // file of its own.
     JobPlanner planner;
     s.Plan.active = s.Settings.rampsOn() && s.Settings.lookahead > 0 && planner.open(s.PlotFileName);
+    if (s.Plan.active) s.Plan.replan = [&planner, &c] { planner.followDivisor(c); };
 
     StatementBuffer statement;
     std::string lastMode;  // starts empty at every job start
@@ -179,6 +180,8 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
 
         c.pump.turn();
 
+        // A planned walk still above the start rate slows down first.
+        if (s.Plan.active && s.CancelRequested) planner.runOut(c);
         if (StopOnCancel(c, file, run)) {
             c.events.JobEnded(s.JobPoint);
             return run;
@@ -206,8 +209,12 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
 
         c.pump.turn();
 
-        if (s.Plan.active) planner.plan(c, run.statements);
-        MoveToTarget(c);
+        if (s.Plan.active && s.CancelRequested) {
+            planner.runOut(c);
+        } else {
+            if (s.Plan.active) planner.plan(c, run.statements);
+            MoveToTarget(c);
+        }
         // A statement's move that completed is behind the job: a stop from
         // here on goes on from the next statement.
         if (!s.CancelRequested) s.JobPoint.statement = run.statements + 1;

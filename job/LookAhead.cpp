@@ -53,14 +53,25 @@ bool LookAhead::readOne() {
     return false;
 }
 
+namespace {
+
+// The divisor as the job will read it: 0 (or no number) is 1.
+double PlanDivisor(const std::string& text) {
+    const double divisor = LeadingNumber(text);
+    return divisor == 0 ? 1 : divisor;
+}
+
+}  // namespace
+
 void JobPlanner::restart(Context& c, const PlannedMove& front, std::uint64_t statement,
                          double divisor) {
     window_.clear();
     window_.push(front, statement);
     cursor_ = 0;
-    backX_ = c.st.TargetX;
-    backY_ = c.st.TargetY;
+    backX_ = front.endX;
+    backY_ = front.endY;
     divisor_ = divisor;
+    divisorText_ = c.run.divisor;
     mode_ = c.st.MoveMode;
     stopped_ = false;
 }
@@ -68,22 +79,16 @@ void JobPlanner::restart(Context& c, const PlannedMove& front, std::uint64_t sta
 void JobPlanner::plan(Context& c, std::uint64_t statement) {
     MachineState& s = c.st;
     MotionPlan& p = s.Plan;
-    const MachineSettings& m = s.Settings;
     const PlannedMove front{s.TargetX - s.CurrentX, s.TargetY - s.CurrentY,
-                            MoveLength(s.TargetX - s.CurrentX, s.TargetY - s.CurrentY)};
+                            MoveLength(s.TargetX - s.CurrentX, s.TargetY - s.CurrentY), s.TargetX,
+                            s.TargetY};
     // A pass on the spot keeps the plan of the move before it.
     if (!(front.length > 0)) return;
     // The junction planned before this move bounds its first step.
     p.entryLimit = p.rate > 0 ? p.exitRate : 0;
+    const double divisor = PlanDivisor(c.run.divisor);
 
-    const double start = m.startRate >= 1 ? m.startRate : 1;
-    const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
-    const double cap = counts > 0 ? 1e9 / static_cast<double>(counts * c.clock.countNs())
-                                  : std::numeric_limits<double>::infinity();
-    double divisor = LeadingNumber(c.run.divisor);
-    if (divisor == 0) divisor = 1;  // as the job will set it
-
-    window_.setMachine(m);
+    window_.setMachine(s.Settings);
     while (!window_.empty() && window_.frontTag() < statement) window_.pop();
     const std::size_t dropped = ahead_.dropThrough(statement);
     cursor_ -= std::min(cursor_, dropped);
@@ -93,7 +98,43 @@ void JobPlanner::plan(Context& c, std::uint64_t statement) {
         s.MoveMode != mode_ || window_.front().dx != front.dx || window_.front().dy != front.dy) {
         restart(c, front, statement, divisor);
     }
+    extend(c);
+}
 
+void JobPlanner::followDivisor(Context& c) {
+    if (window_.empty() || c.run.divisor == divisorText_) return;
+    divisorText_ = c.run.divisor;
+    const double divisor = PlanDivisor(divisorText_);
+    if (divisor == divisor_) return;
+    // The move being walked keeps its target; what follows it is read again.
+    const PlannedMove front = window_.front();
+    restart(c, front, window_.frontTag(), divisor);
+    extend(c);
+}
+
+void JobPlanner::runOut(Context& c) {
+    MachineState& s = c.st;
+    const MachineSettings& m = s.Settings;
+    const double start = m.startRate >= 1 ? m.startRate : 1;
+    while (s.CancelRequested && s.Plan.rate > start && window_.size() > 1 && !c.pump.quitting()) {
+        s.TargetX = window_.next().endX;
+        s.TargetY = window_.next().endY;
+        plan(c, window_.nextTag());
+        MoveToTarget(c);
+    }
+    // As the cancel left it.
+    s.TargetX = 0;
+    s.TargetY = 0;
+}
+
+void JobPlanner::extend(Context& c) {
+    MachineState& s = c.st;
+    MotionPlan& p = s.Plan;
+    const MachineSettings& m = s.Settings;
+    const double start = m.startRate >= 1 ? m.startRate : 1;
+    const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
+    const double cap = counts > 0 ? 1e9 / static_cast<double>(counts * c.clock.countNs())
+                                  : std::numeric_limits<double>::infinity();
     const bool mill = mode_ == "D";
     const bool travel = mode_ == "M";
     const auto wanted = static_cast<std::size_t>(m.lookahead) + 1;
@@ -120,8 +161,9 @@ void JobPlanner::plan(Context& c, std::uint64_t statement) {
         if (!it.hasPair) continue;
         const double tx = it.x / divisor_;
         const double ty = it.y / divisor_;
-        if (!TargetAcceptable(tx, ty, backX_, backY_)) continue;
-        const PlannedMove mv{tx - backX_, ty - backY_, MoveLength(tx - backX_, ty - backY_)};
+        // A pair the job will pass over leaves its move out, as the job does.
+        if (!TargetAcceptable(tx, ty, backX_, backY_, m)) continue;
+        const PlannedMove mv{tx - backX_, ty - backY_, MoveLength(tx - backX_, ty - backY_), tx, ty};
         backX_ = tx;
         backY_ = ty;
         if (mv.length > 0) window_.push(mv, it.statement);

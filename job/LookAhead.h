@@ -64,11 +64,25 @@ public:
     // down from the set rate take), and whether a stop follows it.
     void plan(Context& c, std::uint64_t statement);
 
+    // Asked once a pass of the move being walked: when the divisor changed,
+    // the moves after it are read again with the new one and the move's
+    // exit rate follows them.
+    void followDivisor(Context& c);
+
+    // "Cancelar" with the walk above the start rate: it goes on along the
+    // moves planned after the one it walked, slowing down at the
+    // acceleration, and stops where it reaches the start rate. Nothing is
+    // listed; the target is left cleared, as the cancel left it.
+    void runOut(Context& c);
+
     // The most statements read ahead at once.
     static constexpr std::size_t kMaxItems = 65536;
 
 private:
     void restart(Context& c, const PlannedMove& front, std::uint64_t statement, double divisor);
+    // Reads on until the window holds what the plan needs, and sets the
+    // walk's exit rate for the front.
+    void extend(Context& c);
 
     LookAhead ahead_;
     PlanWindow window_;
@@ -76,6 +90,7 @@ private:
     double backX_ = 0;        // where the window's last move ends
     double backY_ = 0;
     double divisor_ = 1;
+    std::string divisorText_;  // the divisor's text the window was read with
     std::string mode_;
     bool stopped_ = false;    // a stop follows the window's last move
 };

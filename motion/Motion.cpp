@@ -124,6 +124,12 @@ void MoveToTarget(Context& c) {
     }
     double x = s.CurrentX;
     double y = s.CurrentY;
+    // Where the last pass left the motors, and where the move ends (a
+    // cancel clears the target while the walk may still run on to it).
+    double walkedX = x;
+    double walkedY = y;
+    const double endX = s.TargetX;
+    const double endY = s.TargetY;
     // Ramps change only the times between the passes, never the walk.
     const bool ramped = s.Settings.rampsOn();
     PassRamp ramp(s.Settings, n);
@@ -138,15 +144,24 @@ void MoveToTarget(Context& c) {
     // NOLINTNEXTLINE(cert-flp30-c,clang-analyzer-security.FloatLoopCounter)
     for (double i = 1; i <= n; i += 1) {
         // A planned walk above the start rate slows down at the acceleration
-        // before it stops for "Cancelar" or "Pausar", going on along the move.
+        // before it stops for "Cancelar" or "Pausar", going on along the move;
+        // a program being ended stops at once.
         const bool stopAsked = s.CancelRequested || s.PauseRequested;
-        const bool slowing = stopAsked && chained && !onTheSpot && s.Plan.rate > StartRate(s.Settings);
+        const bool slowing = stopAsked && chained && !onTheSpot &&
+                             s.Plan.rate > StartRate(s.Settings) && !c.pump.quitting();
         if (!slowing) {
-            if (s.CancelRequested) return;
-            if (s.PauseRequested) {
+            if (s.PauseRequested && !s.CancelRequested) {
                 HoldWhilePaused(c);
                 s.Plan.rate = 0;  // the hold stopped the walk
-                if (s.CancelRequested) return;
+            }
+            if (s.CancelRequested) {
+                // A planned walk is where its last pass left it.
+                if (chained) {
+                    s.CurrentX = walkedX;
+                    s.CurrentY = walkedY;
+                    s.Plan.rate = 0;
+                }
+                return;
             }
         }
         ++pass;
@@ -184,7 +199,11 @@ void MoveToTarget(Context& c) {
         c.clock.noteStep(stepNs);
         if (chained && !onTheSpot) s.Plan.lastPassNs = stepNs;
 
+        walkedX = x;
+        walkedY = y;
+
         c.pump.turn();
+        if (chained && s.Plan.replan) s.Plan.replan();
 
         if (!chained) {
             const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
@@ -206,8 +225,8 @@ void MoveToTarget(Context& c) {
         }
     }
     if (chained && !onTheSpot) EndChainedMove(c, length - static_cast<double>(pass - 1));
-    s.CurrentX = s.TargetX;
-    s.CurrentY = s.TargetY;
+    s.CurrentX = chained ? endX : s.TargetX;
+    s.CurrentY = chained ? endY : s.TargetY;
 }
 
 void HoldWhilePaused(Context& c) {

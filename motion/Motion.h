@@ -47,7 +47,9 @@ int PassSpeed(Context& c);
 // pass, drawing a dot, writing the coils when the motors are on, turning
 // the pump and waiting PassSpeed x 1000 counts, or longer on the ramps at the
 // move's ends when the machine settings turn them on. Stops at once on a
-// cancel, leaving the current position at the move's start.
+// cancel, leaving the current position at the move's start; a job that
+// plans ahead (MotionPlan) first slows down at the acceleration along the
+// move, and its position is where the last pass left the motors.
 void MoveToTarget(Context& c);
 
 // How a lift to the Z top switch ended.

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 #include "motion/MachineSettings.h"
 
@@ -20,11 +21,14 @@ namespace pm {
 
 // One move as the planner sees it: its deltas in half-steps and its length,
 // the major delta: about as many steps as the walk takes along it (a move
-// shorter than a half-step may still take one where its rounding crosses).
+// shorter than a half-step may still take one where its rounding crosses);
+// and where it ends, the walk's target.
 struct PlannedMove {
     double dx = 0;
     double dy = 0;
     double length = 0;
+    double endX = 0;
+    double endY = 0;
 };
 
 // The length of a move of these deltas: the larger of |dx| and |dy| (0 when
@@ -58,6 +62,9 @@ public:
     std::size_t size() const { return moves_.size(); }
     const PlannedMove& front() const { return moves_.front().move; }
     std::uint64_t frontTag() const { return moves_.front().tag; }
+    // The move after the front (size() > 1).
+    const PlannedMove& next() const { return moves_[1].move; }
+    std::uint64_t nextTag() const { return moves_[1].tag; }
     const PlannedMove& back() const { return moves_.back().move; }
     // Half-steps of the moves after the front.
     double lengthAfterFront() const;
@@ -106,6 +113,10 @@ struct MotionPlan {
     double pending = 0;
     // When the walk's last paced pass was written (-1: none yet).
     std::int64_t lastPassNs = -1;
+    // Asked by the walk once a pass, after the pump: the job plans again
+    // when the operator changed what its plan was made from (the divisor),
+    // so that the move being walked ends at the new plan's rate.
+    std::function<void()> replan;
 
     // The time in ns from the last paced pass to the next, `distance`
     // half-steps further along, given the set period in ns as it stands now

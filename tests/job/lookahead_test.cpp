@@ -64,6 +64,8 @@ struct JobTrace {
     std::vector<std::string> dots;
     std::int64_t ns = 0;
     long long missed = 0;
+    double endX = 0, endY = 0;  // CurrentX, CurrentY at the end
+    long long movedX = 0, movedY = 0;  // the machine's own
 };
 
 // The job on `path` with these settings, motors on, preview scale 1.
@@ -84,7 +86,12 @@ JobTrace TracedJob(const std::string& path, const MachineSettings& m, int speed,
         out.dots.push_back(std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(colour));
     };
     if (script) r.pump.onPump = [&] { script(r); };
+    const long long x0 = r.sim.x(), y0 = r.sim.y();
     pm::RunJob(r.c);
+    out.endX = r.st.CurrentX;
+    out.endY = r.st.CurrentY;
+    out.movedX = r.sim.x() - x0;
+    out.movedY = r.sim.y() - y0;
     const auto& log = r.port.accesses();
     std::size_t k = 0;
     for (std::size_t i = 0; i < at.size(); ++i) {
@@ -253,6 +260,58 @@ TEST(LookAhead, CancelAtFullSpeedSlowsDown) {
     // The path walked is the start of the whole job's path.
     ASSERT_LT(stopped.dots.size(), full.dots.size());
     EXPECT_TRUE(std::equal(stopped.dots.begin(), stopped.dots.end(), full.dots.begin()));
+}
+
+// Half-steps the job has walked from its origin, as the machine counts them.
+long long WalkedX(const Rig& r) { return r.st.Position.X - r.st.Position.JobOriginX; }
+
+// "Cancelar" at full speed shortly before a junction passed fast: the walk
+// slows down across it, within the acceleration and the junction's rate,
+// and stops where the program counts it.
+TEST(LookAhead, CancelNearAMoveEndSlowsDownAcrossTheJunction) {
+    const std::string path = WritePlotFile("PU0,0;PD20000,0;PD40000,1000;PD60000,2000;");
+    const MachineSettings m = Ramps(20000, 400);
+    bool cancelled = false;
+    const JobTrace t = TracedJob(path, m, 1, [&](Rig& r) {
+        if (!cancelled && WalkedX(r) >= 19000) {
+            CancelRun(r.c);
+            cancelled = true;
+        }
+    });
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(t.missed, 0);
+    const std::vector<Step> s = Steps(t);
+    ExpectWithinAcceleration(s, m);
+    const auto at = [&](double x) {
+        return std::find_if(s.begin(), s.end(), [x](const Step& st) { return st.x == x; });
+    };
+    ASSERT_NE(at(20000), s.end());
+    EXPECT_NEAR(at(19000)->rate, 10000, 1);  // full speed at the cancel
+    // The junction turns Y by 1/20 of the pass rate: at most the start rate.
+    EXPECT_LE(std::max(at(20000)->rate, std::next(at(20000))->rate) / 20, 400 * 1.01);
+    EXPECT_GT(s.back().x, 20000);
+    EXPECT_LE(s.back().rate, 400 * 1.001);
+    EXPECT_EQ(t.endX, s.back().x);
+    EXPECT_EQ(t.endY, s.back().y);
+    EXPECT_EQ(static_cast<double>(t.movedX), t.endX);
+    EXPECT_EQ(static_cast<double>(t.movedY), t.endY);
+}
+
+// A new divisor mid-move turns the next junction into a reversal: the move
+// being walked slows down to it.
+TEST(LookAhead, NewDivisorReplansTheMoveBeingWalked) {
+    const std::string path = WritePlotFile("PU0,0;PD20000,0;PD40000,0;PD60000,0;");
+    const MachineSettings m = Ramps(20000, 400);
+    const JobTrace t = TracedJob(path, m, 1, [](Rig& r) {
+        if (WalkedX(r) >= 5000) r.run.divisor = "4";
+    });
+    const std::vector<Step> s = Steps(t);
+    ExpectWithinAcceleration(s, m);
+    const auto turn = std::find_if(s.begin(), s.end(), [](const Step& st) { return st.x == 20000; });
+    ASSERT_NE(turn, s.end());
+    ASSERT_NE(std::next(turn), s.end());
+    EXPECT_LE(std::max(turn->rate, std::next(turn)->rate), 400 * 1.001);
+    EXPECT_EQ(s.back().x, 15000);
 }
 
 // A straight line of many short chords runs at the set rate in its middle,
