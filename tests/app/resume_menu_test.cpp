@@ -1,8 +1,10 @@
 // The menu "Trabalho": pause, continue, cancel while paused, and a job
 // started again where the last one stopped.
+#include <QRegularExpression>
 #include <QSettings>
 
 #include "app/ResumeMenu.h"
+#include "job/Job.h"
 #include "job/ReturnToOrigin.h"
 #include "tests/app/WindowFixture.h"
 
@@ -186,6 +188,29 @@ TEST_F(ResumeMenu, SairDuringAJobAsksFirst) {
     EXPECT_EQ(asked[0].substr(0, 14), "Parar e sair?\n");
     EXPECT_EQ(exits_, 1);
     EXPECT_EQ(pm::ResumeMenu::SavedStopPoint().statement, 8U);
+}
+
+// After a job on the real clock the job's field says how late its steps came.
+TEST(JobLateness, ARealClockJobShowsHowLateItsStepsCame) {
+    App();
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    const QString path = dir.filePath(QStringLiteral("linha.red"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("PU0,0;PD20,0;PU;");
+    f.close();
+    Form1::Options o;
+    o.startTimer = false;
+    Form1 form(std::make_unique<SimulatedMachine>(), std::make_unique<RealClock>(), o);
+    form.SetCaption(QFile::encodeName(path).toStdString());
+    form.run([](Context& c) { EXPECT_EQ(RunJob(c).end, PlotEnd::EndOfFile); });
+    form.settle();
+    const QRegularExpression shown(QStringLiteral(
+        "^atraso dos passos: mediana \\d+ µs, p99 \\d+ µs, máximo \\d+ µs; \\d+ de [1-9]\\d* passos com "
+        "atraso maior que um décimo do período$"));
+    const QString status = form.findChild<QLabel*>("jobStatus")->text();
+    EXPECT_TRUE(shown.match(status).hasMatch()) << status.toStdString();
 }
 
 }  // namespace
