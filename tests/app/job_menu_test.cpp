@@ -139,6 +139,19 @@ TEST_F(JobMenuTest, TheWheelZoomsAtThePointerAndADragPans) {
     EXPECT_EQ(canvas->image(), dots);
 }
 
+// The canvas takes what the window grows; what stands below it moves down.
+TEST_F(JobMenuTest, TheCanvasGrowsWithTheWindow) {
+    const QRect canvas = w("Picture1")->geometry();
+    const QRect fresar = w("Command1")->geometry();
+    const QRect list = w("List1")->geometry();
+    form_->resize(form_->size() + QSize(300, 200));
+    QApplication::processEvents();
+    EXPECT_EQ(w("Picture1")->geometry(), canvas.adjusted(0, 0, 300, 200));
+    EXPECT_EQ(w("Command1")->geometry(), fresar.translated(0, 200));
+    EXPECT_EQ(w("List1")->geometry(), list);
+    EXPECT_DOUBLE_EQ(form_->canvas().view().zoom, (653 + 300) / 653.0) << "the whole area, as large as it fits";
+}
+
 TEST_F(JobMenuTest, AjustarEscalaTakesTheLargestScaleThatHoldsTheDrawing) {
     w<QLineEdit>("Text3")->setText("1");
     struct Row {
