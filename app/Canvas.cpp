@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
@@ -103,6 +104,10 @@ void Canvas::setTool(QPointF twips) {
 
 void Canvas::paintDots(QPainter& g, QSize size) const {
     const QRectF area(view_.pan, QSizeF(kWidth, kHeight) * view_.zoom);
+    if (view_.zoom == 1) {
+        g.drawImage(view_.pan, image_);  // pixel for pixel, the job's every refresh
+        return;
+    }
     if (view_.zoom < kDotsFrom) {
         g.drawImage(area, image_);  // magnified square by square: nothing is lost
         return;
@@ -132,7 +137,12 @@ void Canvas::paintEvent(QPaintEvent* e) {
     const QRect c = contentsRect();
     g.setClipRect(c);
     g.translate(c.topLeft());
-    g.fillRect(QRect(QPoint(), c.size()), kOutside);
+    // Around the area only: the pixels it covers whole it paints itself.
+    const QRectF a(view_.pan, QSizeF(kWidth, kHeight) * view_.zoom);
+    const QRect covered(QPoint(static_cast<int>(std::ceil(a.left())), static_cast<int>(std::ceil(a.top()))),
+                        QPoint(static_cast<int>(std::floor(a.right())) - 1, static_cast<int>(std::floor(a.bottom())) - 1));
+    const QRegion around = QRegion(QRect(QPoint(), c.size())) - QRegion(covered);
+    for (const QRect& r : around) g.fillRect(r, kOutside);
     paintDots(g, c.size());
 
     g.setRenderHint(QPainter::Antialiasing);
