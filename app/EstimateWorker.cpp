@@ -49,7 +49,7 @@ void EstimateWorker::start(const std::string& file, const EstimateSettings& sett
             notify_.wake();
         };
         r.estimate = EstimateJob(file, settings, cancel.get(),
-                                 [&preview](float x, float y, std::uint32_t) { preview.dot(x, y); },
+                                 [&preview](float x, float y, std::uint32_t colour) { preview.dot(x, y, colour); },
                                  progress);
         if (cancel->load()) return;
         if (preview.dots() > 0) r.preview = preview.image();

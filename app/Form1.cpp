@@ -24,6 +24,7 @@
 #include <filesystem>
 
 #include "app/Canvas.h"
+#include "app/CanvasStretch.h"
 #include "app/Contact.h"
 #include "app/DrawingConversion.h"
 #include "app/EndSignals.h"
@@ -93,8 +94,8 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
         estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026 %1 %").arg(percent));
     };
     conversion_ = new DrawingConversion(this);
-    conversion_->onFinished = [this](const DrawingResult& r, const std::string&, const std::string& out) {
-        ConversionFinished(r, out);
+    conversion_->onFinished = [this](const DrawingResult& r, const std::string& in, const std::string& out) {
+        ConversionFinished(r, in, out);
     };
     BuildControls();
     BuildMenu();
@@ -131,7 +132,7 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     connect(Timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
     if (options_.startTimer) Timer1_->start();
 
-    setFixedSize(sizeHint());
+    setMinimumSize(sizeHint());
 }
 
 Form1::~Form1() {
@@ -167,7 +168,7 @@ std::int64_t Form1::Now() const {
 
 void Form1::BuildControls() {
     auto* inner = Named(new QWidget(this), "inner");
-    inner->setFixedSize(792, 536);  // 11880 x 8040 twips
+    inner->setMinimumSize(792, 536);  // 11880 x 8040 twips; the canvas takes what the window grows
     setCentralWidget(inner);
 
     // Left column.
@@ -270,6 +271,7 @@ void Form1::BuildControls() {
     Picture1_->setFocusPolicy(Qt::NoFocus);
     Picture1_->onMouseMove = [this](double x, double y) { Picture1_MouseMove(x, y); };
     Picture1_->onDirty = [this] { ScheduleRefresh(); };
+    new CanvasStretch(inner, Picture1_);
 
     // Bottom row.
     auto* label1 = Named(new QLabel(QStringLiteral("Dividir cordenadas por:"), inner), "Label1");

@@ -277,7 +277,7 @@ private:
     EstimateWorker* estimates_ = nullptr;
     DrawingConversion* conversion_ = nullptr;
     // A drawing converted by "Abrir": its plot file becomes the chosen one.
-    void ConversionFinished(const DrawingResult& r, const std::string& plotFile);
+    void ConversionFinished(const DrawingResult& r, const std::string& drawing, const std::string& plotFile);
     std::string runningFile_;  // the plot file the running operation reads
 
     QTimer refresh_;

@@ -21,8 +21,9 @@ namespace pm {
 void Form1::Abrir_Click() {
     const QString plt = QStringLiteral("c:\\plt");
     if (QDir(plt).exists()) dialogo_->setDirectory(plt);
-    dialogo_->setNameFilters({QStringLiteral("*.red"),
-                              QStringLiteral("Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)"),
+    // The first filter is the one shown: every kind "Abrir" opens.
+    dialogo_->setNameFilters({QStringLiteral("Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)"),
+                              QStringLiteral("*.red"),
                               QStringLiteral("HPGL (*.plt *.hpgl *.hpg)"),
                               QStringLiteral("G-code (*.nc *.ngc *.gcode *.gc *.tap)"), QStringLiteral("SVG (*.svg)")});
     if (RunOpenDialog(*dialogo_, QFile::decodeName(QByteArray::fromStdString(dialogoFileName_)))) {
@@ -65,7 +66,7 @@ void Form1::OpenChosenFile(const QString& path) {
     conversion_->start(chosen, choice.plotFile, options);
 }
 
-void Form1::ConversionFinished(const DrawingResult& r, const std::string& plotFile) {
+void Form1::ConversionFinished(const DrawingResult& r, const std::string& drawing, const std::string& plotFile) {
     if (!r.ok) {
         ShowMessage(r.error, kMsgTitle);
         return;
@@ -74,7 +75,8 @@ void Form1::ConversionFinished(const DrawingResult& r, const std::string& plotFi
     dialogoFileName_ = plotFile;
     SetCaption(dialogoFileName_);
     StartEstimate();
-    jobMenu_->FileOpened(plotName);
+    // The operator opened the drawing: "Abrir recente" opens it again, through its conversion.
+    jobMenu_->FileOpened(QFile::decodeName(QByteArray::fromStdString(drawing)));
     ShowMessage("Convertido para " + plotName.toStdString() + "\n\n" + DescribeSummary(r.summary), kMsgTitle);
 }
 

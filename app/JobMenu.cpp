@@ -10,9 +10,9 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QStatusBar>
-#include <QWheelEvent>
 
 #include "app/Canvas.h"
+#include "app/CanvasMarks.h"
 #include "app/Form1.h"
 #include "app/MachineDialog.h"
 #include "app/PortDialog.h"
@@ -54,7 +54,13 @@ JobMenu::JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsSt
     position_->setObjectName(QStringLiteral("positionStatus"));
     form.statusBar()->addPermanentWidget(position_);
 
-    widgets_.canvas->installEventFilter(this);
+    widgets_.canvas->onFit = [this] { AjustarEscala_Click(); };
+    connect(widgets_.scale, &QSlider::valueChanged, this, &JobMenu::UpdateCanvasMarks);
+    connect(widgets_.divisor, &QLineEdit::textChanged, this, &JobMenu::UpdateCanvasMarks);
+    for (const char* limit : {"Text1", "Text2"}) {
+        if (auto* t = form.findChild<QLineEdit*>(QString::fromLatin1(limit)))
+            connect(t, &QLineEdit::textChanged, this, &JobMenu::UpdateCanvasMarks);
+    }
     LoadSettings();
     UpdateStatus();
 }
@@ -99,6 +105,8 @@ void JobMenu::FileOpened(const QString& path) {
     store_->setLastFolder(info.absolutePath());
     store_->addRecentFile(info.absoluteFilePath());
     store_->sync();
+    // At once: a greyed-out submenu never opens, so it would not refill itself.
+    FillRecentMenu();
 }
 
 void JobMenu::FillRecentMenu() {
@@ -165,6 +173,10 @@ void JobMenu::AjustarEscala_Click() {
         return;
     }
     widgets_.scale->setValue(*scale);
+    // Then the view: the drawing as large as the canvas holds.
+    widgets_.canvas->fitTwips(QRectF(JobToTwips(x.minX, x.minY, *scale), JobToTwips(x.maxX, x.maxY, *scale))
+                                  .normalized()
+                                  .adjusted(0, 0, Canvas::kTwipsPerPixel, Canvas::kTwipsPerPixel));
 }
 
 void JobMenu::Porta_Click() {
@@ -218,26 +230,22 @@ void JobMenu::BeforeJob() {
 void JobMenu::UpdateStatus() {
     const QString text = QString::fromStdString(MachinePositionText(form_.machinePosition(), form_.machineSettings()));
     if (text != position_->text()) position_->setText(text);
+    UpdateCanvasMarks();
 }
 
-bool JobMenu::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel) {
-        // A notch forward is a click on the "+" side of Slider1 (a smaller
-        // divisor, a larger drawing), a notch back one on its "-" side.
-        const auto* wheel = static_cast<QWheelEvent*>(event);
-        wheel_ += wheel->angleDelta().y();
-        while (wheel_ >= kWheelNotch) {
-            wheel_ -= kWheelNotch;
-            widgets_.scale->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        }
-        while (wheel_ <= -kWheelNotch) {
-            wheel_ += kWheelNotch;
-            widgets_.scale->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        }
-        event->accept();
-        return true;
+void JobMenu::UpdateCanvasMarks() {
+    const MachinePosition& p = form_.machinePosition();
+    const int scale = widgets_.scale->value();
+    const auto area = WorkAreaSteps(p, form_.machineSettings(), form_.Text(1), form_.Text(2), form_.Text(3));
+    widgets_.canvas->setWorkArea(
+        area ? QRectF(JobToTwips(area->left(), area->top(), scale), JobToTwips(area->right(), area->bottom(), scale))
+                   .normalized()
+             : QRectF());
+    // Counted from the coils: where the tool stands once a job fixed its origin.
+    if (p.JobOriginKnown) {
+        widgets_.canvas->setTool(JobToTwips(static_cast<double>(p.X - p.JobOriginX),
+                                            static_cast<double>(p.Y - p.JobOriginY), scale));
     }
-    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace pm

@@ -15,14 +15,15 @@ class QWidget;
 
 namespace pm {
 
+class Canvas;
 class Form1;
 class SettingsStore;
 
 // The "Trabalho" menu of the window and what goes with it: the machine's
 // settings ("Máquina…"), the way back to the job's origin, the scale that
 // fits the drawing, the recent files, the port; the machine's place in the
-// status bar; the mouse wheel over the canvas; and the settings the window
-// remembers (when it has a store).
+// status bar; the work area and the tool on the canvas; and the settings the
+// window remembers (when it has a store).
 class JobMenu final : public QObject {
     Q_OBJECT
 public:
@@ -32,7 +33,7 @@ public:
         QSlider* speed = nullptr;
         QSlider* scale = nullptr;
         QCheckBox* motors = nullptr;
-        QWidget* canvas = nullptr;  // the mouse wheel over it changes the scale
+        Canvas* canvas = nullptr;  // its "Ajustar" fits the drawing, as "Ajustar escala" does
     };
     // portName: the name of the port the window drives now.
     JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsStore> store, QString portName);
@@ -65,13 +66,9 @@ public:
     // shortest tool-up path.
     bool shortenPath() const;
 
-    // The wheel's notches turned so far, for a notch in parts.
-    static constexpr int kWheelNotch = 120;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
+    // The work area and the tool's place on the canvas, at the scale.
+    void UpdateCanvasMarks();
     void LoadSettings();
     void FillRecentMenu();
 
@@ -85,7 +82,6 @@ private:
     QAction* shortenPath_ = nullptr;
     QAction* tail_ = nullptr;  // the separator before "Porta…"
     QLabel* position_ = nullptr;
-    int wheel_ = 0;
 };
 
 }  // namespace pm

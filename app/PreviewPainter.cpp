@@ -1,6 +1,7 @@
 #include "app/PreviewPainter.h"
 
 #include "app/Canvas.h"
+#include "motion/MachineEvents.h"
 
 namespace pm {
 
@@ -8,12 +9,12 @@ PreviewPainter::PreviewPainter() : image_(Canvas::kWidth, Canvas::kHeight, QImag
     image_.fill(Qt::white);
 }
 
-void PreviewPainter::dot(float x, float y) {
+void PreviewPainter::dot(float x, float y, std::uint32_t colour) {
     int px = 0;
     int py = 0;
     if (!Canvas::PixelOf(x, y, px, py)) return;
     ++dots_;
-    reinterpret_cast<QRgb*>(image_.scanLine(py))[px] = kGrey;
+    reinterpret_cast<QRgb*>(image_.scanLine(py))[px] = colour == DotColour(DotKind::Travel) ? kTravel : kCut;
 }
 
 }  // namespace pm

@@ -5,10 +5,14 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
 #include <functional>
 
+#include "app/Canvas.h"
+#include "app/CanvasMarks.h"
 #include "app/JobMenu.h"
 #include "app/MachineDialog.h"
 #include "app/PortDialog.h"
@@ -86,49 +90,66 @@ protected:
     std::shared_ptr<SettingsStore> store_;
 };
 
-// The grey preview takes exactly the pixels the job's dots then take, at
-// every scale, with a divisor that leaves fractions.
+// The preview takes exactly the pixels the job's dots then take, at every
+// scale, with a divisor that leaves fractions: travel and cut in their shades.
 TEST_F(JobMenuTest, PreviewTakesThePixelsOfTheJobsDots) {
     const QString file = write("casa.red", "PU;PA600,600;PD;PA4000,600;PA4000,3000;PA2300,4700;"
                                            "PA600,3000;PA600,600;PU;PA4000,3000;PD;PA600,3000;PU;");
+    const QRgb white = qRgb(255, 255, 255);
     for (const int scale : {5, 2, 1, 10}) {
         SCOPED_TRACE(scale);
         w<QSlider>("Slider1")->setValue(scale);
         open(file);
         const QImage preview = form_->canvas().image();
-        const auto grey = PixelsNot(preview, qRgb(255, 255, 255));
-        ASSERT_FALSE(grey.empty());
-        // Grey on white.
-        for (const auto& [x, y] : grey) ASSERT_EQ(preview.pixel(x, y), PreviewPainter::kGrey);
+        const auto shaded = PixelsNot(preview, white);
+        std::set<QRgb> shades;
+        for (const auto& [x, y] : shaded) shades.insert(preview.pixel(x, y));
+        EXPECT_EQ(shades, (std::set<QRgb>{PreviewPainter::kTravel, PreviewPainter::kCut}));
 
         click("Command1");
         const QImage done = form_->canvas().image();
-        EXPECT_EQ(PixelsNot(done, qRgb(255, 255, 255)), grey);
-        EXPECT_EQ(PixelsNot(done, PreviewPainter::kGrey).size(),
-                  static_cast<std::size_t>(done.width()) * static_cast<std::size_t>(done.height()))
-            << "every grey pixel is covered by a dot";
+        EXPECT_EQ(PixelsNot(done, white), shaded);
+        for (const auto& [x, y] : shaded) {
+            ASSERT_TRUE(shades.count(done.pixel(x, y)) == 0) << "every preview pixel is covered by a dot";
+        }
     }
 }
 
-TEST_F(JobMenuTest, TheWheelOverTheCanvasMovesSlider1) {
-    auto* slider = w<QSlider>("Slider1");
-    const auto turn = [this](int delta) {
-        QWheelEvent e(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(w("Picture1"), &e);
-    };
-    EXPECT_EQ(slider->value(), 5);
-    turn(120);  // forward: towards "+", a larger drawing
-    EXPECT_EQ(slider->value(), 4);
-    turn(-360);
-    EXPECT_EQ(slider->value(), 7);
-    turn(60);  // half a notch waits for the other half
-    EXPECT_EQ(slider->value(), 7);
-    turn(60);
-    EXPECT_EQ(slider->value(), 6);
-    for (int i = 0; i < 20; ++i) turn(-120);
-    EXPECT_EQ(slider->value(), 10);
-    EXPECT_EQ(w<QLabel>("Label8")->text(), Form1::ScaleText(10));
+// The wheel zooms at the pointer and a drag pans: the scale and the dots stay.
+TEST_F(JobMenuTest, TheWheelZoomsAtThePointerAndADragPans) {
+    auto* canvas = form_->findChild<Canvas*>("Picture1");
+    open(write("d.red", "PD;PA4000,3000;"));
+    const QImage dots = canvas->image();
+    const QPoint at(200, 300);
+    const QPointF inside = at - canvas->contentsRect().topLeft();
+    const QPointF under = canvas->view().toArea(inside);
+    QWheelEvent e(at, canvas->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &e);
+    EXPECT_DOUBLE_EQ(canvas->view().zoom, 1.25 * 1.25);
+    EXPECT_NEAR(canvas->view().toArea(inside).x(), under.x(), 1e-9);
+    EXPECT_NEAR(canvas->view().toArea(inside).y(), under.y(), 1e-9);
+
+    const QPointF pan = canvas->view().pan;
+    QTest::mousePress(canvas, Qt::LeftButton, {}, at);
+    QTest::mouseMove(canvas, at + QPoint(50, -20));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, at + QPoint(50, -20));
+    EXPECT_EQ(canvas->view().pan, pan + QPointF(50, -20));
+    EXPECT_EQ(w<QSlider>("Slider1")->value(), 5);
+    EXPECT_EQ(canvas->image(), dots);
+}
+
+// The canvas takes what the window grows; what stands below it moves down.
+TEST_F(JobMenuTest, TheCanvasGrowsWithTheWindow) {
+    const QRect canvas = w("Picture1")->geometry();
+    const QRect fresar = w("Command1")->geometry();
+    const QRect list = w("List1")->geometry();
+    form_->resize(form_->size() + QSize(300, 200));
+    QApplication::processEvents();
+    EXPECT_EQ(w("Picture1")->geometry(), canvas.adjusted(0, 0, 300, 200));
+    EXPECT_EQ(w("Command1")->geometry(), fresar.translated(0, 200));
+    EXPECT_EQ(w("List1")->geometry(), list);
+    EXPECT_DOUBLE_EQ(form_->canvas().view().zoom, (653 + 300) / 653.0) << "the whole area, as large as it fits";
 }
 
 TEST_F(JobMenuTest, AjustarEscalaTakesTheLargestScaleThatHoldsTheDrawing) {
@@ -161,6 +182,12 @@ TEST_F(JobMenuTest, AjustarEscalaTakesTheLargestScaleThatHoldsTheDrawing) {
             EXPECT_FALSE(PixelsNot(form_->canvas().image(), qRgb(255, 255, 255)).empty());
         }
     }
+    // The view then fits the drawing: the small one fills the canvas's height.
+    open(write("d.red", rows[0].drawing));
+    form_->findChild<QToolButton*>("AjustarVista")->click();
+    const CanvasView& v = form_->canvas().view();
+    const QRectF shown(v.toScreen(JobToTwips(0, 0, 1) / 15), v.toScreen(JobToTwips(400, 400, 1) / 15));
+    EXPECT_GT(shown.normalized().height(), 0.85 * form_->canvas().contentsRect().height());
 }
 
 // The machine's place in the status bar, the way back to the job's origin,
@@ -366,6 +393,21 @@ TEST_F(JobMenuTest, RecentFilesKeepTenAndDropAMissingOneWithAMessage) {
     emit menu->aboutToShow();
     EXPECT_EQ(menu->actions().size(), 9);
     EXPECT_TRUE(menu->actions().front()->text().endsWith(files[7]));
+}
+
+// A drawing opened is listed at once, itself rather than its conversion.
+TEST_F(JobMenuTest, AbrirRecenteListsTheDrawingOpenedAtOnce) {
+    remake();
+    auto* menu = form_->findChild<QMenu*>("AbrirRecente");
+    EXPECT_FALSE(menu->isEnabled());
+    const QString svg = write("casa.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='10mm' "
+                                          "viewBox='0 0 10 10'><line x1='0' y1='0' x2='10' y2='10' stroke='black'/></svg>");
+    closeNextMessageBox();
+    form_->OpenChosenFile(svg);
+    form_->conversion().waitForDone();
+    ASSERT_TRUE(menu->isEnabled());
+    EXPECT_TRUE(menu->actions().front()->text().endsWith(svg));
+    EXPECT_EQ(form_->Caption(), QFile::encodeName(dir_.filePath("casa.red")).toStdString());
 }
 
 TEST_F(JobMenuTest, PortaExchangesThePortWhileNothingRuns) {

@@ -574,7 +574,7 @@ TEST_F(Window, AbrirPutsTheChoiceInTheCaption) {
                     return;
                 }
                 EXPECT_EQ(d->nameFilters(),
-                          (QStringList{"*.red", "Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)",
+                          (QStringList{"Desenhos (*.red *.plt *.hpgl *.hpg *.nc *.ngc *.gcode *.gc *.tap *.svg)", "*.red",
                                        "HPGL (*.plt *.hpgl *.hpg)", "G-code (*.nc *.ngc *.gcode *.gc *.tap)",
                                        "SVG (*.svg)"}));
                 if (pick.isEmpty()) {

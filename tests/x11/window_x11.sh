@@ -144,6 +144,25 @@ xdotool key --delay 50 Tab
 xdotool key --delay 50 c
 expect_z "$mark" "11 ${up}11 " "Tab from Z down to Z up, then a key"
 
+# An SVG opened is converted; "Abrir recente" lists the SVG itself, first
+# (the menu's items are the settings' list).
+svg=$work/casa.svg
+echo "<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='10mm' viewBox='0 0 10 10'><line x1='0' y1='0' x2='10' y2='10' stroke='black'/></svg>" >"$svg"
+click_menu "$abrir"
+timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
+  fail "the open dialog did not show"
+sleep 0.3
+xdotool type --delay 5 "$svg"
+xdotool key Return
+box=$(timeout 20 xdotool search --sync --onlyvisible --name '^portmill$' | head -1) ||
+  fail "no message at the end of the SVG's conversion"
+xdotool windowactivate --sync "$box" 2>/dev/null || true
+xdotool key Return
+recent=$(awk -F= '/^\[janela\]/ {p = 1; next} /^\[/ {p = 0} p && $1 == "recentes" {print $2}' \
+  "${XDG_CONFIG_HOME:-$HOME/.config}/portmill/portmill.conf")
+[[ $recent == "$svg"* ]] || fail "Abrir recente lists '$recent', want $svg first"
+echo "ok: Abrir recente lists the SVG just opened"
+
 # A dry run of a drawing chosen with "Abrir", ended by "Cancelar".
 drawing=$work/long.red
 {
