@@ -80,7 +80,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     est.ok = run.end == PlotEnd::EndOfFile && est.error.empty();
     if (!est.extentSteps.empty) {
         // The job has replaced a divisor that read as 0 by "1".
-        const double d = LeadingNumber(live.divisor);
+        const double d = DivisorValue(live.divisor);
         const Extent& s = est.extentSteps;
         est.extentUnits.add(s.minX * d, s.minY * d);
         est.extentUnits.add(s.maxX * d, s.maxY * d);

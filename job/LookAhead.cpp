@@ -80,7 +80,7 @@ void JobPlanner::plan(Context& c, std::uint64_t statement) {
     const std::int64_t counts = static_cast<std::int64_t>(PassSpeed(c)) * kSpeedCounts;
     const double cap = counts > 0 ? 1e9 / static_cast<double>(counts * c.clock.countNs())
                                   : std::numeric_limits<double>::infinity();
-    double divisor = LeadingNumber(c.run.divisor);
+    double divisor = DivisorValue(c.run.divisor);
     if (divisor == 0) divisor = 1;  // as the job will set it
 
     window_.setMachine(m);
