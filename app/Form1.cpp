@@ -34,6 +34,7 @@
 #include "app/PortSwitch.h"
 #include "app/PreviewPainter.h"
 #include "app/ResumeMenu.h"
+#include "app/ScaleTexts.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
 #include "app/StatusField.h"
@@ -49,13 +50,6 @@
 #include "port/PortFactory.h"
 
 namespace pm {
-namespace {
-
-// The text of a number as the pointer read-out writes it: whole numbers
-// without a point, others with up to seven significant digits.
-QString Number(double v) { return QString::number(v, 'g', 7); }
-
-}  // namespace
 
 Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
     : Form1(std::move(port), std::move(clock), Options{}) {}
@@ -131,6 +125,7 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     connect(Timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
     if (options_.startTimer) Timer1_->start();
 
+    ArrangeStatusBar();
     setFixedSize(sizeHint());
 }
 
@@ -148,8 +143,12 @@ void Form1::run(std::function<void(Context&)> fn) {
 }
 
 void Form1::SetMachineSettings(const MachineSettings& settings) {
+    const bool changed = !(settings == machineSettings_);
     machineSettings_ = settings;
     machine_->queue(MachineThread::Gate::Always, [settings](Context& c) { c.st.Settings = settings; });
+    // The ramps, the speeds and the look-ahead change the job's time, the
+    // half-steps per mm what the status bar says.
+    if (changed) StartEstimate();
 }
 
 void Form1::settle() {
@@ -392,7 +391,7 @@ void Form1::BuildControls() {
     statusBar()->addPermanentWidget(estimateStatus_, 5);
     statusBar()->addPermanentWidget(progressStatus_, 4);
     statusBar()->setSizeGripEnabled(false);
-    realTimeStatus_ = Named(new QLabel(statusBar()), "realTimeStatus");
+    realTimeStatus_ = Named(new StatusField(statusBar()), "realTimeStatus");
     statusBar()->addPermanentWidget(realTimeStatus_);
     UpdatePortStatus();
 
@@ -493,10 +492,9 @@ void Form1::OperationRunning(Operation op, std::int64_t atNs) {
     running_ = op;
     ApplyEnabled();
     if (op == Operation::Job) {
-        jobStartNs_ = atNs;
-        jobEndNs_ = jobStartNs_;
+        jobProgress_.start(atNs, caption_ == runningFile_ ? estimates_->estimate() : nullptr);
     } else if (was == Operation::Job) {
-        jobEndNs_ = atNs;
+        jobProgress_.end(atNs);
     }
     UpdateProgressStatus();
     if (op == Operation::None) SaveRecords(false);
@@ -611,8 +609,9 @@ void Form1::Label6_Click() {
 void Form1::Slider1_Change() { Label8_->setText(ScaleText(Slider1_->value())); Label8_->adjustSize(); }
 
 void Form1::Picture1_MouseMove(double x, double y) {
-    Label9_->setText(QStringLiteral("x= ") + Number(x));
-    Label10_->setText(QStringLiteral("y= ") + Number(y));
+    const auto [tx, ty] = PointerTexts(x, y, Slider1_->value(), machineSettings_);
+    Label9_->setText(tx);
+    Label10_->setText(ty);
 }
 
 void Form1::Timer1_Timer() {

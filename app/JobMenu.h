@@ -16,6 +16,7 @@ class QWidget;
 namespace pm {
 
 class Form1;
+class StatusField;
 class SettingsStore;
 
 // The "Trabalho" menu of the window and what goes with it: the machine's
@@ -84,7 +85,7 @@ private:
     QAction* portAction_ = nullptr;
     QAction* shortenPath_ = nullptr;
     QAction* tail_ = nullptr;  // the separator before "Porta…"
-    QLabel* position_ = nullptr;
+    StatusField* position_ = nullptr;
     int wheel_ = 0;
 };
 

@@ -55,6 +55,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
         est.extentSteps.add(st.TargetX, st.TargetY);
     };
     pump.onPump = [&] {
+        while (est.listedNs.size() < events.list.size()) est.listedNs.push_back(machine.clock().nowNs());
         sample();
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = true;
     };
@@ -75,6 +76,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     sample();
 
     est.durationNs = machine.clock().nowNs();
+    est.listedNs.resize(events.list.size(), est.durationNs);
     est.statements = run.statements;
     est.cancelled = run.end == PlotEnd::Cancelled;
     est.ok = run.end == PlotEnd::EndOfFile && est.error.empty();
