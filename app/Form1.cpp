@@ -242,10 +242,10 @@ void Form1::BuildControls() {
 
     // Top strip and canvas.
     Label9_ = Named(new QLabel(QStringLiteral("Label9"), inner), "Label9");
-    Label9_->setFont(WindowFont(12, true));
+    Label9_->setFont(WindowFont(10, true));
     Place(Label9_, 1980, 60, 1455, 255);
     Label10_ = Named(new QLabel(QStringLiteral("Label10"), inner), "Label10");
-    Label10_->setFont(WindowFont(12, true));
+    Label10_->setFont(WindowFont(10, true));  // room for "y= -1234 mm"
     Place(Label10_, 3840, 60, 1095, 255);
 
     auto linkColour = [](QLabel* l) {
@@ -612,6 +612,8 @@ void Form1::Picture1_MouseMove(double x, double y) {
     const auto [tx, ty] = PointerTexts(x, y, Slider1_->value(), machineSettings_);
     Label9_->setText(tx);
     Label10_->setText(ty);
+    Label9_->adjustSize();
+    Label10_->adjustSize();
 }
 
 void Form1::Timer1_Timer() {

@@ -35,9 +35,14 @@ QString DivisorStatusText(const std::string& divisorText) {
 std::pair<QString, QString> PointerTexts(double x, double y, int scale, const MachineSettings& m) {
     // The inverse of the dots' place: x / scale twips, the base line less
     // y / scale (a scale of 0 draws as 1).
+    // A tenth of a millimetre below 100 mm, whole ones from there: the
+    // read-outs keep to their places above the canvas.
+    const auto shown = [](double mm) {
+        return std::fabs(mm) < 99.95 ? QString::fromStdString(Millimetres(mm)) : QString::number(std::lround(mm));
+    };
     const double sc = scale != 0 ? scale : 1;
-    return {QStringLiteral("x= ") + Mm(x * sc, m.StepsPerMmX) + QStringLiteral(" mm"),
-            QStringLiteral("y= ") + Mm((kPreviewBase - y) * sc, m.StepsPerMmY) + QStringLiteral(" mm")};
+    return {QStringLiteral("x= ") + shown(x * sc / m.StepsPerMmX) + QStringLiteral(" mm"),
+            QStringLiteral("y= ") + shown((kPreviewBase - y) * sc / m.StepsPerMmY) + QStringLiteral(" mm")};
 }
 
 std::optional<double> PlotFileDivisor(const MachineSettings& m) {

@@ -23,7 +23,8 @@ QString EstimateText(const JobEstimate& e, const MachineSettings& m);
 QString DivisorStatusText(const std::string& divisorText);
 
 // The pointer read-out over the canvas for a point at canvas twips (x, y)
-// at the preview scale: "x= 12,3 mm", "y= -4,0 mm".
+// at the preview scale: "x= 12,3 mm", "y= -4,0 mm", "x= 1234 mm" (whole
+// millimetres from 100 mm).
 std::pair<QString, QString> PointerTexts(double x, double y, int scale, const MachineSettings& m);
 
 // The divisor for plot files at these half-steps per millimetre, 40 /

@@ -167,9 +167,9 @@ TEST_F(Window, PointerReadOutIsInMillimetres) {
     };
     const Row rows[] = {
         {{0, 380}, "x= 0,0 mm", "y= 0,0 mm"},
-        {{10, 20}, "x= 75,0 mm", "y= 2700,0 mm"},
-        {{10.5, 0.2}, "x= 78,8 mm", "y= 2848,5 mm"},
-        {{652, 0}, "x= 4890,0 mm", "y= 2850,0 mm"},
+        {{10, 20}, "x= 75,0 mm", "y= 2700 mm"},
+        {{10.5, 0.2}, "x= 78,8 mm", "y= 2849 mm"},
+        {{652, 0}, "x= 4890 mm", "y= 2850 mm"},
     };
     for (const Row& r : rows) {
         const QPointF local = r.at + QPointF(origin);
@@ -178,6 +178,9 @@ TEST_F(Window, PointerReadOutIsInMillimetres) {
         QCoreApplication::sendEvent(canvas, &move);
         EXPECT_EQ(w<QLabel>("Label9")->text(), QString::fromLatin1(r.x));
         EXPECT_EQ(w<QLabel>("Label10")->text(), QString::fromLatin1(r.y));
+        // Each read-out is shown whole, clear of its neighbour.
+        EXPECT_LT(w("Label9")->geometry().right(), w("Label10")->geometry().left());
+        EXPECT_LT(w("Label10")->geometry().right(), w("Label5")->geometry().left());
     }
     // Over the border around the drawing area the read-out keeps the last
     // position inside it.
@@ -187,8 +190,8 @@ TEST_F(Window, PointerReadOutIsInMillimetres) {
         QMouseEvent move(QEvent::MouseMove, local, canvas->mapToGlobal(local), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(canvas, &move);
-        EXPECT_EQ(w<QLabel>("Label9")->text(), "x= 4890,0 mm") << at.x() << "," << at.y();
-        EXPECT_EQ(w<QLabel>("Label10")->text(), "y= 2850,0 mm") << at.x() << "," << at.y();
+        EXPECT_EQ(w<QLabel>("Label9")->text(), "x= 4890 mm") << at.x() << "," << at.y();
+        EXPECT_EQ(w<QLabel>("Label10")->text(), "y= 2850 mm") << at.x() << "," << at.y();
     }
 }
 
