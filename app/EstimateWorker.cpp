@@ -1,6 +1,8 @@
 #include "app/EstimateWorker.h"
 
 #include <QSocketNotifier>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "app/PreviewPainter.h"
 
@@ -27,7 +29,8 @@ void EstimateWorker::invalidate() {
 
 void EstimateWorker::defer() { deferred_ = true; }
 
-void EstimateWorker::start(const std::string& file, const EstimateSettings& settings, const QString& stamp) {
+void EstimateWorker::start(const std::string& file, const EstimateSettings& settings, const QString& stamp,
+                           bool background) {
     // The one before was cancelled by invalidate(): it ends at its next pump.
     if (worker_.joinable()) worker_.join();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
@@ -37,7 +40,9 @@ void EstimateWorker::start(const std::string& file, const EstimateSettings& sett
     // The worker has its own machine state, machine and clock; it leaves its
     // result here and touches nothing else.
     const unsigned generation = generation_;
-    worker_ = std::thread([this, file, settings, cancel, generation, stamp] {
+    worker_ = std::thread([this, file, settings, cancel, generation, stamp, background] {
+        // The lowest priority, for this thread alone.
+        if (background) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
         PreviewPainter preview;
         Result r;
         r.generation = generation;

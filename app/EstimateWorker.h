@@ -33,8 +33,11 @@ public:
     void invalidate();
     // Starts an estimate of file at these settings (after invalidate()).
     // The same dry run draws the file's preview; stamp names the file as it
-    // was on disk, and comes back with the result.
-    void start(const std::string& file, const EstimateSettings& settings, const QString& stamp);
+    // was on disk, and comes back with the result. In the background (while
+    // the machine runs) the worker takes the processor only when the machine
+    // leaves it.
+    void start(const std::string& file, const EstimateSettings& settings, const QString& stamp,
+               bool background = false);
     // Settings changed while the machine moves: the estimate waits for the
     // operation's end, so the worker never competes with it for a core.
     void defer();

@@ -35,6 +35,7 @@
 #include "app/PortSwitch.h"
 #include "app/PreviewPainter.h"
 #include "app/ResumeMenu.h"
+#include "app/ScaleTexts.h"
 #include "app/Pictures.h"
 #include "app/StatementModel.h"
 #include "app/StatusField.h"
@@ -50,13 +51,6 @@
 #include "port/PortFactory.h"
 
 namespace pm {
-namespace {
-
-// The text of a number as the pointer read-out writes it: whole numbers
-// without a point, others with up to seven significant digits.
-QString Number(double v) { return QString::number(v, 'g', 7); }
-
-}  // namespace
 
 Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock)
     : Form1(std::move(port), std::move(clock), Options{}) {}
@@ -132,6 +126,7 @@ Form1::Form1(std::unique_ptr<Port> port, std::unique_ptr<Clock> clock, const Opt
     connect(Timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
     if (options_.startTimer) Timer1_->start();
 
+    ArrangeStatusBar();
     setMinimumSize(sizeHint());
 }
 
@@ -149,8 +144,12 @@ void Form1::run(std::function<void(Context&)> fn) {
 }
 
 void Form1::SetMachineSettings(const MachineSettings& settings) {
+    const bool changed = !(settings == machineSettings_);
     machineSettings_ = settings;
     machine_->queue(MachineThread::Gate::Always, [settings](Context& c) { c.st.Settings = settings; });
+    // The ramps, the speeds and the look-ahead change the job's time, the
+    // half-steps per mm what the status bar says.
+    if (changed) StartEstimate();
 }
 
 void Form1::settle() {
@@ -244,10 +243,10 @@ void Form1::BuildControls() {
 
     // Top strip and canvas.
     Label9_ = Named(new QLabel(QStringLiteral("Label9"), inner), "Label9");
-    Label9_->setFont(WindowFont(12, true));
+    Label9_->setFont(WindowFont(10, true));
     Place(Label9_, 1980, 60, 1455, 255);
     Label10_ = Named(new QLabel(QStringLiteral("Label10"), inner), "Label10");
-    Label10_->setFont(WindowFont(12, true));
+    Label10_->setFont(WindowFont(10, true));  // room for "y= -1234 mm"
     Place(Label10_, 3840, 60, 1095, 255);
 
     auto linkColour = [](QLabel* l) {
@@ -394,7 +393,7 @@ void Form1::BuildControls() {
     statusBar()->addPermanentWidget(estimateStatus_, 5);
     statusBar()->addPermanentWidget(progressStatus_, 4);
     statusBar()->setSizeGripEnabled(false);
-    realTimeStatus_ = Named(new QLabel(statusBar()), "realTimeStatus");
+    realTimeStatus_ = Named(new StatusField(statusBar()), "realTimeStatus");
     statusBar()->addPermanentWidget(realTimeStatus_);
     UpdatePortStatus();
 
@@ -495,10 +494,9 @@ void Form1::OperationRunning(Operation op, std::int64_t atNs) {
     running_ = op;
     ApplyEnabled();
     if (op == Operation::Job) {
-        jobStartNs_ = atNs;
-        jobEndNs_ = jobStartNs_;
+        jobProgress_.start(atNs, caption_ == runningFile_ ? estimates_->estimate() : nullptr);
     } else if (was == Operation::Job) {
-        jobEndNs_ = atNs;
+        jobProgress_.end(atNs);
     }
     UpdateProgressStatus();
     if (op == Operation::None) SaveRecords(false);
@@ -613,8 +611,11 @@ void Form1::Label6_Click() {
 void Form1::Slider1_Change() { Label8_->setText(ScaleText(Slider1_->value())); Label8_->adjustSize(); }
 
 void Form1::Picture1_MouseMove(double x, double y) {
-    Label9_->setText(QStringLiteral("x= ") + Number(x));
-    Label10_->setText(QStringLiteral("y= ") + Number(y));
+    const auto [tx, ty] = PointerTexts(x, y, Slider1_->value(), machineSettings_);
+    Label9_->setText(tx);
+    Label10_->setText(ty);
+    Label9_->adjustSize();
+    Label10_->adjustSize();
 }
 
 void Form1::Timer1_Timer() {

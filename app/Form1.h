@@ -12,6 +12,7 @@
 
 #include "app/DrawingConversion.h"
 #include "app/EstimateWorker.h"
+#include "app/JobProgress.h"
 #include "app/MachineThread.h"
 #include "app/ResumeMenu.h"
 #include "job/Estimate.h"
@@ -106,6 +107,10 @@ public:
     // The machine's settings (size, ramps, travel speed): the window's copy,
     // and the machine thread's at its next pump.
     void SetMachineSettings(const MachineSettings& settings);
+    // FormScale.cpp. After "Máquina…" changed the half-steps per millimetre
+    // (before: the settings it started from), proposes the divisor that
+    // draws the plot files at their size and sets it on the operator's word.
+    void ProposeDivisor(const MachineSettings& before);
     const MachineSettings& machineSettings() const { return machineSettings_; }
     // Where the machine stands, as the machine thread last said.
     const MachinePosition& machinePosition() const { return machinePosition_; }
@@ -194,6 +199,8 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    // FormStatus.cpp: the status bar's fields in two rows.
+    void ArrangeStatusBar();
     // SafetyQuestions.cpp. Asks text with the buttons (the last one changes
     // nothing); the index of the button taken.
     int Ask(const char* name, const std::string& text, const std::vector<std::string>& buttons);
@@ -271,8 +278,7 @@ private:
     unsigned long long progressRead_ = 0;
     unsigned long long progressSize_ = 0;
 
-    std::int64_t jobStartNs_ = 0;
-    std::int64_t jobEndNs_ = 0;
+    JobProgress jobProgress_;  // the running job, for the status bar
 
     EstimateWorker* estimates_ = nullptr;
     DrawingConversion* conversion_ = nullptr;
@@ -317,7 +323,8 @@ private:
     StatusField* portStatus_ = nullptr;
     StatusField* progressStatus_ = nullptr;
     StatusField* estimateStatus_ = nullptr;
-    QLabel* realTimeStatus_ = nullptr;
+    StatusField* divisorStatus_ = nullptr;
+    StatusField* realTimeStatus_ = nullptr;
     std::uint64_t jobFrom_ = 1;  // the statement the estimate counts from
     // The window's copies: the settings as the operator last set them (the
     // machine thread gets each change queued), and where the machine stands

@@ -4,11 +4,11 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QSlider>
-#include <cmath>
 #include <filesystem>
 
 #include "app/Canvas.h"
 #include "app/Form1.h"
+#include "app/ScaleTexts.h"
 #include "app/StatusField.h"
 
 namespace pm {
@@ -19,7 +19,11 @@ void Form1::StartEstimate() {
         estimateStatus_->clear();
         return;
     }
-    if (running_ != Operation::None) {
+    // While the chosen file's job runs, its time left follows the settings
+    // at once, on a worker that yields to the machine; anything else that
+    // runs leaves the estimate for its end.
+    const bool forRunningJob = running_ == Operation::Job && caption_ == runningFile_;
+    if (running_ != Operation::None && !forRunningJob) {
         estimates_->defer();
         estimateStatus_->setText(QStringLiteral("Estimativa após a operação"));
         return;
@@ -31,7 +35,7 @@ void Form1::StartEstimate() {
     settings.motors = Check1_->isChecked();
     settings.machineSettings = machineSettings_;  // the ramps and the travel speed
     settings.fromStatement = jobFrom_;
-    estimates_->start(caption_, settings, FileStamp());
+    estimates_->start(caption_, settings, FileStamp(), forRunningJob);
     estimateStatus_->setText(QStringLiteral("Estimando a duração\u2026"));
 }
 
@@ -55,21 +59,8 @@ void Form1::EstimateArrived(const JobEstimate& e, const QImage& preview, const Q
     // canvas shows while nothing runs; the same one leaves the last job's
     // dots in place.
     if (preview != Picture1_->underlay()) Picture1_->setUnderlay(preview, running_ == Operation::None);
-    QString text;
-    if (!e.error.empty()) {
-        text = QStringLiteral("Estimativa: ") + QString::fromStdString(e.error);
-    } else {
-        text = QStringLiteral("Duração estimada: ") + QString::fromStdString(FormatDuration(e.durationNs));
-        const Extent& x = e.extentSteps;
-        if (!x.empty) {
-            text += QStringLiteral(" \u00b7 X %1 a %2, Y %3 a %4 meios-passos")
-                        .arg(std::lround(x.minX))
-                        .arg(std::lround(x.maxX))
-                        .arg(std::lround(x.minY))
-                        .arg(std::lround(x.maxY));
-        }
-    }
-    estimateStatus_->setText(text);
+    if (running_ == Operation::Job && caption_ == runningFile_) jobProgress_.estimated(e);
+    estimateStatus_->setText(EstimateText(e, machineSettings_));
     UpdateProgressStatus();
 }
 

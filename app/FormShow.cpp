@@ -99,13 +99,17 @@ void Form1::Show(WindowUpdate& u) {
         case K::Progress:
             progressRead_ = u.read;
             progressSize_ = u.size;
+            jobProgress_.statement(u.statement, u.x, u.y, u.atNs);
             break;
         case K::PortStatus:
             portText_ = std::move(u.text);
             portFault_ = std::move(u.fault);
             UpdatePortStatus();
             break;
-        case K::JobPaused: resumeMenu_->Paused(u.on, u.read); break;
+        case K::JobPaused:
+            jobProgress_.paused(u.on, Now());
+            resumeMenu_->Paused(u.on, u.read);
+            break;
         case K::JobEnded:
             resumeMenu_->JobEnded(u.stop);
             resumeMenu_->ShowStepLateness(u.text);
@@ -157,26 +161,9 @@ void Form1::Refresh(bool force) {
 }
 
 void Form1::UpdateProgressStatus() {
-    if (progressSize_ == 0) {
-        progressStatus_->clear();
-        return;
-    }
-    const auto pct = static_cast<int>(progressRead_ * 100 / progressSize_);
-    QString text = QStringLiteral("Lido: %1 %").arg(pct);
-    const bool running = running_ == Operation::Job;
-    const std::int64_t elapsed = (running ? Now() : jobEndNs_) - jobStartNs_;
-    text += QStringLiteral(" · decorrido ") + QString::fromStdString(FormatDuration(elapsed));
-    if (running) {
-        // The estimate counts the lifts as the simulated machine makes them, so
-        // the real job may outlast it: then nothing is promised.
-        QString left = QStringLiteral("—");
-        const JobEstimate* e = estimates_->estimate();
-        if (e != nullptr && e->ok && e->durationNs >= elapsed) {
-            left = QString::fromStdString(FormatDuration(e->durationNs - elapsed));
-        }
-        text += QStringLiteral(" · restante ") + left;
-    }
-    if (text != progressStatus_->text()) progressStatus_->setText(text);
+    const std::int64_t now = Now();
+    progressStatus_->setDetail(jobProgress_.detail(now));
+    progressStatus_->setText(jobProgress_.text(now, machineSettings_));
 }
 
 void Form1::UpdatePortStatus() {
@@ -187,10 +174,10 @@ void Form1::UpdatePortStatus() {
     }
     if (machine_->realTime()) {
         realTimeStatus_->setText(QStringLiteral("tempo real"));
-        realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
+        realTimeStatus_->setDetail(QString::fromStdString(machine_->realTimeNote()));
     } else if (!machine_->realTimeNote().empty()) {
         realTimeStatus_->setText(QStringLiteral("sem tempo real"));
-        realTimeStatus_->setToolTip(QString::fromStdString(machine_->realTimeNote()));
+        realTimeStatus_->setDetail(QString::fromStdString(machine_->realTimeNote()));
     }
     if (jobMenu_ != nullptr) jobMenu_->UpdateStatus();
     if (text == portStatus_->text()) return;

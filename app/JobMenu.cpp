@@ -18,6 +18,7 @@
 #include "app/PortDialog.h"
 #include "app/PortSwitch.h"
 #include "app/SettingsStore.h"
+#include "app/StatusField.h"
 #include "job/Job.h"
 #include "job/ReturnToOrigin.h"
 #include "motion/MachinePosition.h"
@@ -50,7 +51,7 @@ JobMenu::JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsSt
     menu_->insertMenu(tail_, recent_);
     FillRecentMenu();
 
-    position_ = new QLabel(form.statusBar());
+    position_ = new StatusField(form.statusBar());
     position_->setObjectName(QStringLiteral("positionStatus"));
     form.statusBar()->addPermanentWidget(position_);
 
@@ -136,12 +137,14 @@ void JobMenu::AbrirRecente(const QString& path) {
 void JobMenu::Maquina_Click() {
     MachineDialog dialog(form_.machineSettings(), &form_);
     if (dialog.exec() != QDialog::Accepted) return;
+    const MachineSettings before = form_.machineSettings();
     form_.SetMachineSettings(dialog.result());
     if (store_) {
         store_->setMachine(dialog.result());
         store_->sync();
     }
     UpdateStatus();
+    form_.ProposeDivisor(before);
 }
 
 void JobMenu::VoltarOrigem_Click() {

@@ -17,6 +17,7 @@ namespace pm {
 
 class Canvas;
 class Form1;
+class StatusField;
 class SettingsStore;
 
 // The "Trabalho" menu of the window and what goes with it: the machine's
@@ -81,7 +82,7 @@ private:
     QAction* portAction_ = nullptr;
     QAction* shortenPath_ = nullptr;
     QAction* tail_ = nullptr;  // the separator before "Porta…"
-    QLabel* position_ = nullptr;
+    StatusField* position_ = nullptr;
 };
 
 }  // namespace pm

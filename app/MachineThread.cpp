@@ -494,6 +494,10 @@ void MachineThread::Progress(unsigned long long bytesRead, unsigned long long fi
     u.kind = WindowUpdate::Kind::Progress;
     u.read = bytesRead;
     u.size = fileSize;
+    u.statement = st_.JobPoint.statement;
+    u.x = st_.CurrentX;
+    u.y = st_.CurrentY;
+    u.atNs = clock_.nowNs();
     push(std::move(u));
 }
 

@@ -34,6 +34,8 @@ struct WindowUpdate {
     Operation op = Operation::None;
     std::int64_t atNs = 0;     // Running: when, on the machine's clock
     unsigned long long read = 0, size = 0;  // Progress; JobPaused: read is the statement
+    std::uint64_t statement = 0;  // Progress: the statement the job works on
+    double x = 0, y = 0;          // Progress: where the tool stands from the job's origin
     StopPoint stop;            // JobEnded: where the job stopped
     MachinePosition position;  // Position: where the machine stands
     std::size_t dotsBefore = 0;  // ClearPreview: dots of the batch drawn before it

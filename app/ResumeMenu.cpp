@@ -12,6 +12,7 @@
 #include "app/JobMenu.h"
 #include "app/MachineThread.h"
 #include "app/SettingsStore.h"
+#include "app/StatusField.h"
 #include "job/Job.h"
 #include "job/ReturnToOrigin.h"
 #include "motion/Motion.h"
@@ -38,7 +39,7 @@ ResumeMenu::ResumeMenu(JobMenu& menu, QStatusBar& bar, MachineThread& machine, W
     m->insertSeparator(first);
     for (QAction* a : {Pausar_, Continuar_}) a->setShortcutContext(Qt::WindowShortcut);
 
-    jobStatus_ = new QLabel(&bar);
+    jobStatus_ = new StatusField(&bar);
     jobStatus_->setObjectName(QStringLiteral("jobStatus"));
     bar.addPermanentWidget(jobStatus_);
     Update();

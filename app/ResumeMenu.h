@@ -13,6 +13,8 @@ class QWidget;
 
 namespace pm {
 
+class StatusField;
+
 class JobMenu;
 class MachineThread;
 
@@ -65,7 +67,7 @@ private:
     QAction* Pausar_ = nullptr;
     QAction* Continuar_ = nullptr;
     QAction* ComecarDa_ = nullptr;
-    QLabel* jobStatus_ = nullptr;
+    StatusField* jobStatus_ = nullptr;
     bool paused_ = false;
 };
 

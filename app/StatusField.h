@@ -15,6 +15,7 @@ public:
     // QLabel's, and then says so; the same text again changes nothing.
     void setText(const QString& text);
     void setDetail(const QString& detail);
+    void clear() { setText(QString()); }
     // Whether the text is drawn cut short at the present width.
     bool elided() const;
 

@@ -2,11 +2,14 @@
 #include <QCommandLineParser>
 #include <QStyleFactory>
 #include <QTimer>
+#include <QStatusBar>
 #include <cstdio>
+#include <vector>
 
 #include "app/Form1.h"
 #include "app/OpenDialog.h"
 #include "app/SettingsStore.h"
+#include "app/StatusLog.h"
 #include "app/X11Session.h"
 #include "files/SafeFile.h"
 #include "motion/Records.h"
@@ -48,6 +51,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("list"),
         QStringLiteral("Grava a lista de comandos em PATH, uma linha cada, posta em dia a cada 100 ms."),
         QStringLiteral("PATH"));
+    QCommandLineOption statusOption(
+        QStringLiteral("status"),
+        QStringLiteral("Grava em PATH cada texto novo da barra de estado: \"<campo>\\t<texto>\"."),
+        QStringLiteral("PATH"));
     QCommandLineOption simStartOption(
         QStringLiteral("sim-start"),
         QStringLiteral("Máquina simulada: onde estão os eixos ao começar, em passos."),
@@ -56,7 +63,7 @@ int main(int argc, char* argv[]) {
         QStringLiteral("sim-ztop"),
         QStringLiteral("Máquina simulada: onde fecha a chave do topo de Z, em passos."),
         QStringLiteral("N"));
-    args.addOptions({portOption, traceOption, dotsOption, listOption, simStartOption, simZTopOption});
+    args.addOptions({portOption, traceOption, dotsOption, listOption, statusOption, simStartOption, simZTopOption});
     args.process(app);
 
     // The port named on the command line, else the one chosen last time
@@ -83,7 +90,18 @@ int main(int argc, char* argv[]) {
     if (!port) return Fail(error, 2);
     if (!pm::SetUpSimulatedMachine(*port, sim, error)) return Fail(error, 2);
 
-    // Records for diagnosis, on the clock the window runs on.
+    // Records for diagnosis, on the clock the window runs on; no two of
+    // them in one file.
+    std::vector<std::string> recordPaths;
+    for (const QCommandLineOption* o : {&traceOption, &dotsOption, &listOption, &statusOption}) {
+        if (args.isSet(*o)) recordPaths.push_back(QFile::encodeName(args.value(*o)).toStdString());
+    }
+    if (const std::string same = pm::SameFileConflict({}, recordPaths); !same.empty()) return Fail(same, 2);
+    pm::StatusLog statusLog;
+    if (args.isSet(statusOption) &&
+        !statusLog.open(QFile::encodeName(args.value(statusOption)).toStdString(), error)) {
+        return Fail(error, 1);
+    }
     pm::RunRecords records;
     if (!records.open(QFile::encodeName(args.value(traceOption)).toStdString(),
                       QFile::encodeName(args.value(dotsOption)).toStdString(),
@@ -99,6 +117,7 @@ int main(int argc, char* argv[]) {
     options.records = &records;
     pm::Form1 form(std::move(port), std::move(clock), options);
     form.EndOnSignals();
+    statusLog.follow(*form.statusBar());
     pm::KeepEmptyTitle(&form);
     form.show();
     // A port that cannot be driven is named once, over the window.

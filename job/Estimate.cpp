@@ -55,6 +55,7 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
         est.extentSteps.add(st.TargetX, st.TargetY);
     };
     pump.onPump = [&] {
+        while (est.listedNs.size() < events.list.size()) est.listedNs.push_back(machine.clock().nowNs());
         sample();
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) st.CancelRequested = true;
     };
@@ -75,12 +76,13 @@ JobEstimate EstimateJob(const std::string& plotFile, const EstimateSettings& set
     sample();
 
     est.durationNs = machine.clock().nowNs();
+    est.listedNs.resize(events.list.size(), est.durationNs);
     est.statements = run.statements;
     est.cancelled = run.end == PlotEnd::Cancelled;
     est.ok = run.end == PlotEnd::EndOfFile && est.error.empty();
     if (!est.extentSteps.empty) {
         // The job has replaced a divisor that read as 0 by "1".
-        const double d = LeadingNumber(live.divisor);
+        const double d = DivisorValue(live.divisor);
         const Extent& s = est.extentSteps;
         est.extentUnits.add(s.minX * d, s.minY * d);
         est.extentUnits.add(s.maxX * d, s.maxY * d);

@@ -42,6 +42,10 @@ struct JobEstimate {
     bool cancelled = false;   // the cancel flag stopped it
     std::int64_t durationNs = 0;  // the job's duration at these settings
     unsigned long long statements = 0;
+    // When each statement of the file was listed (statement k at k - 1),
+    // from the job's start: the time the job still needs after statement k
+    // is durationNs - listedNs[k - 1].
+    std::vector<std::int64_t> listedNs;
     // The points the job visits, in half-steps (its origin and its targets), and the same
     // in plot units (the half-steps times the divisor the job used).
     Extent extentSteps;

@@ -23,12 +23,12 @@ void HandleJobStatement(Context& c, std::string_view text, PlotRun& run) {
     if (st.penDown) s.MoveMode = "D";
     if (!st.hasPair) return;
 
-    if (LeadingNumber(c.run.divisor) == 0) {
+    if (DivisorValue(c.run.divisor) == 0) {
         c.run.divisor = "1";
         c.events.DivisorReplaced(c.run.divisor);
     }
     s.JobPoint.divisor = c.run.divisor;
-    const double divisor = LeadingNumber(s.JobPoint.divisor);
+    const double divisor = DivisorValue(s.JobPoint.divisor);
     const double x = LeadingNumber(st.xText) / divisor;
     const double y = LeadingNumber(st.yText) / divisor;
     // A pair that is not a number, or would send the machine farther than

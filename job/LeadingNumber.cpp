@@ -116,4 +116,11 @@ double LeadingNumber(std::string_view t) {
     return negative ? -v : v;
 }
 
+double DivisorValue(std::string_view text) {
+    if (text.find(',') == std::string_view::npos) return LeadingNumber(text);
+    std::string pointed(text);
+    std::replace(pointed.begin(), pointed.end(), ',', '.');
+    return LeadingNumber(pointed);
+}
+
 }  // namespace pm

@@ -12,4 +12,10 @@ namespace pm {
 // large for a double gives an infinity, one too small gives 0.
 double LeadingNumber(std::string_view text);
 
+// The divisor's text ("Dividir cordenadas por:", --divisor) as a number:
+// LeadingNumber with a decimal comma read as a decimal point, as the
+// operator's own locale writes it ("0,3" is 0.3, "1,5.2" is 1.5). A text
+// without a comma reads exactly as LeadingNumber reads it.
+double DivisorValue(std::string_view text);
+
 }  // namespace pm

@@ -107,14 +107,14 @@ PlotRun ScanLimits(Context& c) {
 GoToLimitEnd GoToLimit(Context& c) {
     MachineState& s = c.st;
     if (!BeginOperation(c, Operation::GoToLimit)) return GoToLimitEnd::Refused;
-    const double dx = LeadingNumber(c.run.divisor);
+    const double dx = DivisorValue(c.run.divisor);
     if (dx == 0) {
         EndOperation(c);
         c.events.Message(kZeroDivisorMessage);
         return GoToLimitEnd::ZeroDivisor;
     }
     const double x = std::floor(LeadingNumber(c.run.limitX) / dx);
-    const double dy = LeadingNumber(c.run.divisor);
+    const double dy = DivisorValue(c.run.divisor);
     const double y = std::floor(LeadingNumber(c.run.limitY) / dy);
     if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY, s.Settings)) {
         EndOperation(c);

@@ -57,7 +57,7 @@ namespace {
 
 // The divisor as the job will read it: 0 (or no number) is 1.
 double PlanDivisor(const std::string& text) {
-    const double divisor = LeadingNumber(text);
+    const double divisor = DivisorValue(text);
     return divisor == 0 ? 1 : divisor;
 }
 

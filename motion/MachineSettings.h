@@ -40,6 +40,7 @@ struct MachineSettings {
     int lookahead = 64;
 
     bool rampsOn() const { return accel > 0; }
+    bool operator==(const MachineSettings&) const = default;
 };
 
 // The most moves a job may plan ahead.

@@ -5,6 +5,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include "app/JobProgress.h"
 #include "app/StatusField.h"
 #include "importer/Hpgl.h"
 #include "job/Estimate.h"
@@ -181,7 +182,7 @@ TEST_F(Import, TheEstimateArrivesForTheChosenFileAndMatchesTheJob) {
     const JobEstimate want = expected(red);
     EXPECT_EQ(form_->estimate()->durationNs, want.durationNs);
     EXPECT_EQ(status("estimateStatus"),
-              QString::fromUtf8("Duração estimada: %1 · X 0 a 3000, Y 0 a 2000 meios-passos")
+              QString::fromUtf8("Duração estimada: %1 · X 0,0 a 266,2 mm, Y 0,0 a 177,5 mm")
                   .arg(QString::fromStdString(FormatDuration(want.durationNs))));
 
     // The job then takes as long on the window's clock.
@@ -260,7 +261,7 @@ TEST_F(Import, AnUnreadableFileGivesNoDuration) {
     EXPECT_TRUE(status("estimateStatus").startsWith("Estimativa: "));
 }
 
-TEST_F(Import, ProgressShowsTheShareReadTheTimeElapsedAndTheTimeLeft) {
+TEST_F(Import, ProgressShowsTheStatementTheTimeLeftAndThePlace) {
     w<QLineEdit>("Text3")->setText("1");
     const QString red = write("quadro.red", "PU0,0;PD3000,0;PD3000,2000;PU0,0;");
     form_->OpenChosenFile(red);
@@ -268,37 +269,52 @@ TEST_F(Import, ProgressShowsTheShareReadTheTimeElapsedAndTheTimeLeft) {
     form_->waitForEstimates();
     const std::int64_t total = form_->estimate()->durationNs;
     const std::int64_t start = clock_->nowNs();
-    int checks = 0;
-    bool changed = false;
+    QStringList seen;
     form_->onPump = [&] {
-        if (clock_->nowNs() - start < total / 2 || checks > 0) return;
-        ++checks;
+        if (clock_->nowNs() - start < total / 2 || !seen.isEmpty()) return;
         form_->refreshNow();
+        // The estimate ran as the job runs: what is left is the rest of it.
         const std::int64_t elapsed = clock_->nowNs() - start;
-        const QString text = status("progressStatus");
-        EXPECT_TRUE(text.startsWith("Lido: ")) << text.toStdString();
-        EXPECT_TRUE(text.endsWith(QString::fromUtf8(" · decorrido %1 · restante %2")
-                                      .arg(QString::fromStdString(FormatDuration(elapsed)))
-                                      .arg(QString::fromStdString(FormatDuration(total - elapsed)))))
-            << text.toStdString();
-        // A setting changed while the job runs is estimated when it ends.
-        w<QSlider>("Slider2")->setValue(19);
-        changed = true;
-        EXPECT_EQ(status("estimateStatus"), QString::fromUtf8("Estimativa após a operação"));
+        seen << status("progressStatus");
+        EXPECT_EQ(seen[0], QString::fromUtf8("Lido: 3 de 4 · restante %1 · X 266,2 Y 0,0 mm")
+                               .arg(QString::fromStdString(FormatDuration(total - elapsed))));
+        // A faster speed mid-job is estimated at once, and the time left follows it.
+        w<QSlider>("Slider2")->setValue(10);
+        form_->waitForEstimates();
+        form_->refreshNow();
+        seen << status("progressStatus");
     };
-    const int started = form_->estimatesStarted();
     click("Command1");
-    ASSERT_EQ(checks, 1);
-    ASSERT_TRUE(changed);
+    ASSERT_EQ(seen.size(), 2);
+    const auto left = [](const QString& t) { return t.section(QString::fromUtf8(" · "), 1, 1); };
+    EXPECT_NE(left(seen[1]), left(seen[0]));
+    EXPECT_TRUE(left(seen[1]).startsWith("restante ")) << seen[1].toStdString();
     form_->refreshNow();
-    // The new speed took effect at once, so the job did not take the estimate.
     EXPECT_EQ(status("progressStatus"),
-              QString::fromUtf8("Lido: 100 % · decorrido %1")
+              QString::fromUtf8("Lido: 4 de 4 · decorrido %1 · X 0,0 Y 0,0 mm")
                   .arg(QString::fromStdString(FormatDuration(clock_->nowNs() - start))));
-    EXPECT_EQ(form_->estimatesStarted(), started + 1);
-    form_->waitForEstimates();
-    ASSERT_NE(form_->estimate(), nullptr);
-    EXPECT_EQ(form_->estimate()->durationNs, expected(red).durationNs);
+}
+
+// The time left counts down within a statement, stands still while the job
+// is paused, and goes on from there.
+TEST(JobProgress, TheTimeLeftHoldsAcrossAPause) {
+    JobEstimate e;
+    e.ok = true;
+    e.statements = 2;
+    e.durationNs = 1000;
+    e.listedNs = {100, 600};
+    JobProgress p;
+    p.start(0, &e);
+    EXPECT_EQ(p.left(50), 1000 - 50);  // before the first statement: all of it, counting down
+    p.statement(1, 0, 0, 100);
+    EXPECT_EQ(p.left(300), 700);
+    p.paused(true, 300);
+    EXPECT_EQ(p.left(5000), 700);
+    p.paused(false, 5000);
+    EXPECT_EQ(p.left(5100), 600);
+    EXPECT_EQ(p.left(9000), 400) << "no more than the statement's own time is counted down";
+    p.statement(2, 0, 0, 9000);
+    EXPECT_EQ(p.left(9100), 300);
 }
 
 TEST(WindowPort, AFaultIsSaidOnceAndTheStatusBarSaysThePortIsMissing) {

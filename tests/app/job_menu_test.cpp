@@ -236,6 +236,42 @@ TEST_F(JobMenuTest, PositionReturnAndWorkAreaWarning) {
     EXPECT_EQ(status("positionStatus"), shown());
 }
 
+// "Máquina…": new half-steps per mm propose the divisor for plot files
+// (taken here), and every setting that changes the job's time estimates anew.
+TEST_F(JobMenuTest, MaquinaProposesTheDivisorAndReestimates) {
+    open(write("a.red", "PD;PA400,0;"));
+    std::vector<std::string> proposed;
+    form_->ask = [&proposed](const std::string&, const std::vector<std::string>& buttons) {
+        proposed.push_back(buttons.at(0));
+        return 0;
+    };
+    struct Row {
+        std::vector<std::pair<const char*, const char*>> boxes;
+        bool estimated;
+        const char* proposal;  // the first button of the question, or none
+    };
+    const Row rows[] = {{{{"passosX", "320"}, {"passosY", "320"}}, true, "Usar 0.125"},
+                        {{{"aceleracao", "20000"}}, true, nullptr},
+                        {{{"partida", "300"}}, true, nullptr},
+                        {{{"deslocamento", "5"}}, true, nullptr},
+                        {{{"antecipacao", "8"}}, true, nullptr},
+                        {{}, false, nullptr},
+                        {{{"passosY", "300"}}, true, nullptr}};  // X and Y differ: no one divisor
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.boxes.empty() ? "none" : r.boxes[0].first);
+        proposed.clear();
+        onNextDialog<MachineDialog>([&r](MachineDialog& d) {
+            for (const auto& [box, value] : r.boxes) d.findChild<QLineEdit*>(box)->setText(value);
+            d.accept();
+        });
+        const int before = form_->estimatesStarted();
+        action("Maquina")->trigger();
+        EXPECT_EQ(form_->estimatesStarted() > before, r.estimated);
+        EXPECT_EQ(proposed, r.proposal ? std::vector<std::string>{r.proposal} : std::vector<std::string>{});
+    }
+    EXPECT_EQ(w<QLineEdit>("Text3")->text(), "0.125");
+}
+
 TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
     using F = std::array<QString, MachineDialog::kFields>;
     struct Row {

@@ -154,19 +154,22 @@ TEST_F(Window, Label8NamesEveryScale) {
     EXPECT_EQ(s->pageStep(), 5);
 }
 
-TEST_F(Window, PointerReadOutIsInCanvasTwips) {
+TEST_F(Window, PointerReadOutIsInMillimetres) {
+    MachineSettings m;
+    m.StepsPerMmX = m.StepsPerMmY = 10;
+    form_->SetMachineSettings(m);
     auto* canvas = w("Picture1");
     const QPoint origin = canvas->contentsRect().topLeft();
     struct Row {
-        QPointF at;  // pixels inside the drawing area
+        QPointF at;  // pixels inside the drawing area, 15 twips each, at scale 5
         const char* x;
         const char* y;
     };
     const Row rows[] = {
-        {{0, 380}, "x= 0", "y= 5700"},
-        {{10, 20}, "x= 150", "y= 300"},
-        {{10.5, 0.2}, "x= 157.5", "y= 3"},
-        {{652, 0}, "x= 9780", "y= 0"},
+        {{0, 380}, "x= 0,0 mm", "y= 0,0 mm"},
+        {{10, 20}, "x= 75,0 mm", "y= 2700 mm"},
+        {{10.5, 0.2}, "x= 78,8 mm", "y= 2849 mm"},
+        {{652, 0}, "x= 4890 mm", "y= 2850 mm"},
     };
     for (const Row& r : rows) {
         const QPointF local = r.at + QPointF(origin);
@@ -175,6 +178,9 @@ TEST_F(Window, PointerReadOutIsInCanvasTwips) {
         QCoreApplication::sendEvent(canvas, &move);
         EXPECT_EQ(w<QLabel>("Label9")->text(), QString::fromLatin1(r.x));
         EXPECT_EQ(w<QLabel>("Label10")->text(), QString::fromLatin1(r.y));
+        // Each read-out is shown whole, clear of its neighbour.
+        EXPECT_LT(w("Label9")->geometry().right(), w("Label10")->geometry().left());
+        EXPECT_LT(w("Label10")->geometry().right(), w("Label5")->geometry().left());
     }
     // Over the border around the drawing area the read-out keeps the last
     // position inside it.
@@ -184,8 +190,8 @@ TEST_F(Window, PointerReadOutIsInCanvasTwips) {
         QMouseEvent move(QEvent::MouseMove, local, canvas->mapToGlobal(local), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(canvas, &move);
-        EXPECT_EQ(w<QLabel>("Label9")->text(), "x= 9780") << at.x() << "," << at.y();
-        EXPECT_EQ(w<QLabel>("Label10")->text(), "y= 0") << at.x() << "," << at.y();
+        EXPECT_EQ(w<QLabel>("Label9")->text(), "x= 4890 mm") << at.x() << "," << at.y();
+        EXPECT_EQ(w<QLabel>("Label10")->text(), "y= 2850 mm") << at.x() << "," << at.y();
     }
 }
 
@@ -636,19 +642,31 @@ TEST_F(Window, HelpSchematicAndLinksOpenTheirTargets) {
 
 TEST_F(Window, StatusFieldsKeepTheirRoomAndTellTheWholeTextInTheTooltip) {
     const QString longText = QString::fromUtf8(
-        "Duração estimada: 1 h 02 min 03 s · X -123456 a 123456, Y -654321 a 654321 meios-passos");
-    const char* names[] = {"portStatus", "estimateStatus", "progressStatus"};
-    for (const char* n : names) w<QLabel>(n)->setText(longText);
+        "Duração estimada: 1 h 02 min 03 s · X -123456,7 a 123456,7 mm, Y -654321,0 a 654321,0 mm · "
+        "Lido: 1234567 de 7654321");
+    // The usual texts, at their longest, are read whole at the window's size.
+    const std::pair<const char*, const char*> usual[] = {
+        {"estimateStatus", "Duração estimada: 1 h 02 min 03 s · X -123,4 a 1234,5 mm, Y -65,4 a 654,3 mm"},
+        {"progressStatus", "Lido: 1234 de 5678 · restante 12 min 34 s · X 123,4 Y -56,7 mm"},
+        {"divisorStatus", "Divisor: 0,123457"},
+        {"positionStatus", "Máquina: X 123,4 mm Y 654,3 mm Z -12,5 mm"},
+        {"jobStatus", "Pausado na declaração 12345"},
+        {"portStatus", "ppdev:/dev/parport0"}};
+    for (const auto& [n, text] : usual) w<StatusField>(n)->setText(QString::fromUtf8(text));
     form_->statusBar()->layout()->activate();
-    QRect previous;
+    form_->statusBar()->findChild<QWidget*>("statusPanel")->layout()->activate();
+    for (const auto& [n, text] : usual) EXPECT_FALSE(w<StatusField>(n)->elided()) << n;
+    const char* names[] = {"portStatus", "estimateStatus", "progressStatus", "divisorStatus", "positionStatus"};
+    for (const char* n : names) w<StatusField>(n)->setText(longText);
+    std::vector<QRect> taken;
     for (const char* n : names) {
         auto* f = w<StatusField>(n);
         SCOPED_TRACE(n);
         EXPECT_GT(f->width(), 60);
-        EXPECT_TRUE(form_->statusBar()->rect().contains(f->geometry()));
-        EXPECT_FALSE(f->geometry().intersects(previous)) << "fields overlap";
-        EXPECT_GE(f->geometry().left(), previous.right());
-        previous = f->geometry();
+        const QRect r(f->mapTo(form_->statusBar(), QPoint(0, 0)), f->size());
+        EXPECT_TRUE(form_->statusBar()->rect().contains(r));
+        for (const QRect& other : taken) EXPECT_FALSE(r.intersects(other)) << "fields overlap";
+        taken.push_back(r);
         EXPECT_TRUE(f->elided());
         EXPECT_EQ(f->text(), longText);
         f->grab();  // paints, which brings the tooltip up to date

@@ -130,6 +130,8 @@ TEST(Estimate, CountsStepPeriodsOfEveryPass) {
     ASSERT_TRUE(est.ok) << est.error;
     EXPECT_EQ(est.durationNs, 23 * 1000 * 100);
     EXPECT_EQ(est.statements, 2u);
+    // Each is listed as the pass of its ";" starts: after 5 and 12 periods.
+    EXPECT_EQ(est.listedNs, (std::vector<std::int64_t>{5 * 1000 * 100, 12 * 1000 * 100}));
 }
 
 TEST(Estimate, ExtentOfTheVisitedPoints) {

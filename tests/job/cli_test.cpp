@@ -86,6 +86,27 @@ TEST(Cli, RampsAndTravelSpeedChangeOnlyTheTimes) {
     EXPECT_NE(Field(out[1], "elapsed_ns"), Field(out[0], "elapsed_ns"));
 }
 
+// "--divisor 0,5" is 0.5: the same records and the same last line but for
+// the divisor's own text.
+TEST(Cli, DivisorTakesADecimalComma) {
+    std::vector<std::string> records[2];
+    std::string out[2];
+    const std::string divisors[2] = {"0.5", "0,5"};
+    for (int k = 0; k < 2; ++k) {
+        const std::string trace = pm::test::WritePlotFile("", "trace" + std::to_string(k));
+        const std::string dots = pm::test::WritePlotFile("", "dots" + std::to_string(k));
+        const Result r = Cli({"run", Sample("casa.red"), "--motors", "on", "--divisor", divisors[k],
+                              "--trace", trace, "--dots", dots});
+        ASSERT_EQ(r.status, 0) << r.err;
+        records[k] = {Slurp(trace), Slurp(dots)};
+        out[k] = r.out;
+    }
+    EXPECT_EQ(records[1], records[0]);
+    EXPECT_EQ(Field(out[1], "Text3"), "0,5");
+    out[1].replace(out[1].find("Text3=0,5"), 9, "Text3=0.5");
+    EXPECT_EQ(out[1], out[0]);
+}
+
 // On the real clock the last line goes on with the steps' lateness; on the
 // virtual clock it stays as it was.
 TEST(Cli, RealClockTellsHowLateTheStepsCame) {

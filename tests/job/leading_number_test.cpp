@@ -4,6 +4,8 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "job/LeadingNumber.h"
 #include "job/Statement.h"
@@ -66,6 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"0." + std::string(400, '0') + "1", 0},
         NumberCase{"0." + std::string(400, '0') + "1e420", 1e19},
         NumberCase{"123456789012345678901234567890", 1.2345678901234568e29}));
+
+// The divisor reads a decimal comma as a point; the same text with a point
+// in its place reads the same, and a text without a comma as LeadingNumber.
+TEST(DivisorValue, ReadsADecimalCommaAsAPoint) {
+    const std::vector<std::pair<std::string, double>> cases{
+        {"0,3", 0.3}, {"3,55", 3.55}, {",5", 0.5}, {"1,5.2", 1.5}, {"1,5,2", 1.5}, {"-0,125", -0.125},
+        {" 2 , 5 ", 2.5}, {"1,5e1", 15}, {"abc", 0}, {"0,0", 0}, {"&H1,5", 1}};
+    for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(DivisorValue(text), value) << '"' << text << '"';
+    for (const std::string t : {"3.55", "1e3", "12abc", "", "&H1F", " 1 2 . 5 "})
+        EXPECT_EQ(DivisorValue(t), LeadingNumber(t)) << '"' << t << '"';
+}
 
 TEST(LeadingNumber, LongTextStaysLinear) {
     // Ten million digits read in one go (a quadratic reader would not end).

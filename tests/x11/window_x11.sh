@@ -7,6 +7,8 @@ bin=$1
 work=$2
 rm -rf "$work"
 mkdir -p "$work"
+# Each run starts from the program's defaults (in the test's own folder).
+if [ -n "${XDG_CONFIG_HOME:-}" ]; then rm -rf "$XDG_CONFIG_HOME/portmill"; fi
 trace=$work/run.trace
 list=$work/run.list
 dots=$work/run.dots
@@ -44,13 +46,13 @@ grep -q '^_NET_WM_NAME.*= "' <<<"$names" && fail "the title at start-up: $names"
 grep -q '^WM_NAME(STRING) = $' <<<"$names" || fail "the title at start-up: $names"
 echo "ok: the title is empty at start-up"
 
-# The client area: a menu bar, the 792 x 536 controls, a status bar; the
-# two bars are of one height.
+# The client area: a menu bar, the 792 x 536 controls, a status bar of two
+# rows twice the menu bar's height.
 geometry=$(xwininfo -id "$win")
 wx=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
 wy=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
 wh=$(awk '/Height:/ {print $2}' <<<"$geometry")
-menu=$(((wh - 536) / 2))
+menu=$(((wh - 536) / 3))
 
 # A click at (x, y) pixels of the controls' area, or of the menu bar.
 click() { xdotool mousemove --sync $((wx + $1)) $((wy + menu + $2)) click 1; }
@@ -365,7 +367,8 @@ echo "ok: closing the window mid-job asks, stops at statement $n, switches the c
 trace=$work/again.trace
 list=$work/again.list
 dots=$work/again.dots
-"$bin" --port sim --trace "$trace" --list "$list" --dots "$dots" >"$work/out2.txt" 2>&1 &
+status=$work/again.status
+"$bin" --port sim --trace "$trace" --list "$list" --dots "$dots" --status "$status" >"$work/out2.txt" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -1) ||
@@ -407,9 +410,64 @@ travel_end=$(awk -v b="$first_blue" 'NR == b - 1 {print $1 * 5}' "$dots")
   fail "the job started again at X $travel_end, want the kept statement $n (X $((n - 3)))"
 echo "ok: after a restart the kept statement $n is proposed and the job goes on from there"
 
-# Cancelled, nothing runs: "Sair" ends the program at once.
+# Cancelled, nothing runs.
 click "${cancel[@]}"
 sleep 0.8
+
+# The status record: the estimate that arrived after the divisor last
+# changed, once nothing newer is on its way.
+settled_estimate() {
+  local got=""
+  for _ in $(seq 1 100); do
+    got=$(awk -F'\t' '$1 == "divisorStatus" {d = NR} $1 == "estimateStatus" {e = NR; t = $2}
+                      END {if (e > d && t ~ /^Dura/) print t}' "$status")
+    [ -n "$got" ] && break
+    sleep 0.1
+  done
+  [ -n "$got" ] || fail "no estimate in the status record after $1"
+  echo "$got"
+}
+# "0,5" in "Dividir cordenadas por:" draws as "0.5" does.
+set_divisor() {
+  xdotool mousemove --sync $((wx + text3[0])) $((wy + menu + text3[1])) click --repeat 3 1
+  xdotool key ctrl+a
+  xdotool type --delay 5 "$1"
+  for _ in $(seq 1 50); do
+    [ "$(awk -F'\t' '$1 == "divisorStatus" {t = $2} END {print t}' "$status")" = "Divisor: 0,5" ] && break
+    sleep 0.1
+  done
+}
+set_divisor "0.5"
+point=$(settled_estimate "0.5")
+set_divisor "0,5"
+comma=$(settled_estimate "0,5")
+[ "${point#* · }" = "${comma#* · }" ] || fail "the extent at 0,5 is '$comma', at 0.5 '$point'"
+[[ $comma == *" mm" ]] || fail "the extent is not in mm: '$comma'"
+echo "ok: \"0,5\" gives the extent of \"0.5\": ${comma#* · }"
+
+# An acceleration set in "Máquina…" changes the estimate.
+maquina=(252 98)  # the item "Máquina…" of "Trabalho", from the window's top
+mark=$(wc -l <"$status")
+click_menu "$trabalho"
+sleep 0.4
+xdotool mousemove --sync $((wx + maquina[0])) $((wy + maquina[1])) click 1
+timeout 10 xdotool search --sync --onlyvisible --name '^Máquina$' >/dev/null || fail "Máquina did not show"
+sleep 0.3
+# The eighth box from the first: "Aceleração".
+xdotool key --delay 30 Tab Tab Tab Tab Tab Tab Tab ctrl+a
+xdotool type --delay 5 "100"
+xdotool key Return
+ramped=""
+for _ in $(seq 1 100); do
+  ramped=$(tail -n +"$((mark + 1))" "$status" | awk -F'\t' '$1 == "estimateStatus" && $2 ~ /^Dura/ {print $2; exit}')
+  [ -n "$ramped" ] && break
+  sleep 0.1
+done
+[ -n "$ramped" ] || fail "no new estimate after the acceleration was set"
+[ "${ramped%% · *}" != "${comma%% · *}" ] || fail "the acceleration left the estimate at '${ramped%% · *}'"
+echo "ok: an acceleration in Máquina changes the estimate: '${comma%% · *}' to '${ramped%% · *}'"
+
+# "Sair" ends the program at once.
 click_menu "$sair"
 expect_ended "Sair"
 echo "ok: Sair ended the program"
