@@ -73,7 +73,10 @@ bool SimulatedMachine::follows(int axis, int dir) {
         r.times[static_cast<std::size_t>((r.head - r.count + kRing) % kRing)];
     const double rate = (r.count - 1) * 1e9 / static_cast<double>(t - oldest);
     const double gain = accel_ * gapNs / 1e9;
-    if (rate > (r.speed + startRate_ + gain) * (1 + 1e-9)) {
+    // The start rate's jump, with the slack a rotor has (it may lag the
+    // field by part of a step): the first steps of a slanted line's minor
+    // axis come up to a seventh faster than their mean.
+    if (rate > r.speed + kJumpSlack * startRate_ + gain) {
         startFromRest(r, t, dir, 0);  // stalled: at rest where it stands
         return false;
     }

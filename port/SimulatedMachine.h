@@ -24,8 +24,8 @@ namespace pm {
 //   acceleration takes off over the wait. After that each
 //   step's rate, taken over the last kRateWindow half-steps (so that the
 //   uneven steps of a slanted line's minor axis count at their mean), may be
-//   at most the motor's speed plus the start rate plus what the
-//   acceleration adds in the step's time; the motor's speed follows those
+//   at most the motor's speed plus the start rate (with kJumpSlack) plus
+//   what the acceleration adds in the step's time; the motor's speed follows those
 //   rates at once up to the start rate, and above it by at most the
 //   acceleration. A reversal within a start period
 //   is missed; slowing down is always followed. A miss stalls the motor: it
@@ -81,6 +81,8 @@ public:
     }
     // The half-steps over which a step's rate is taken.
     static constexpr int kRateWindow = 32;
+    // How much more than the start rate a moving motor's rate may jump.
+    static constexpr double kJumpSlack = 1.15;
 
     // Switch set-up.
     void setZTop(long long top) { zTop_ = top; }
