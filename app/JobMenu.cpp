@@ -19,6 +19,7 @@
 #include "app/PortSwitch.h"
 #include "app/SettingsStore.h"
 #include "app/StatusField.h"
+#include "homing/Homing.h"
 #include "job/Job.h"
 #include "job/ReturnToOrigin.h"
 #include "motion/MachinePosition.h"
@@ -44,6 +45,7 @@ JobMenu::JobMenu(Form1& form, const Widgets& widgets, std::shared_ptr<SettingsSt
     addItem(QStringLiteral("Máquina\u2026"), "Maquina", [this] { Maquina_Click(); });
     addItem(QStringLiteral("Voltar à origem do trabalho"), "VoltarOrigem",
             [this] { VoltarOrigem_Click(); });
+    addItem(QStringLiteral("Verificar posição"), "VerificarPosicao", [this] { VerificarPosicao_Click(); });
     addItem(QStringLiteral("Ajustar escala"), "AjustarEscala", [this] { AjustarEscala_Click(); });
     // How the next drawing opened is converted; off, the file's order.
     shortenPath_ = addItem(QStringLiteral("Otimizar o percurso"), "OtimizarPercurso", [] {});
@@ -150,6 +152,11 @@ void JobMenu::Maquina_Click() {
 void JobMenu::VoltarOrigem_Click() {
     // A motion like any other: the machine thread runs it when nothing runs.
     form_.machine().queue(MachineThread::Gate::Idle, [](Context& c) { (void)ReturnToJobOrigin(c); });
+}
+
+void JobMenu::VerificarPosicao_Click() {
+    // Home XY with a count: the result comes back as a message.
+    form_.machine().queue(MachineThread::Gate::Idle, [](Context& c) { (void)CheckPosition(c); });
 }
 
 void JobMenu::AjustarEscala_Click() {

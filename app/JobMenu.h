@@ -21,7 +21,8 @@ class StatusField;
 class SettingsStore;
 
 // The "Trabalho" menu of the window and what goes with it: the machine's
-// settings ("Máquina…"), the way back to the job's origin, the scale that
+// settings ("Máquina…"), the way back to the job's origin, the lost-step
+// check ("Verificar posição"), the scale that
 // fits the drawing, the recent files, the port; the machine's place in the
 // status bar; the work area and the tool on the canvas; and the settings the
 // window remembers (when it has a store).
@@ -51,6 +52,7 @@ public:
     // Handlers of the items.
     void Maquina_Click();
     void VoltarOrigem_Click();
+    void VerificarPosicao_Click();
     void AjustarEscala_Click();
     void AbrirRecente(const QString& path);
     void Porta_Click();

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "motion/MachinePosition.h"
 #include "motion/Motion.h"
@@ -32,6 +33,8 @@ constexpr std::array<FieldInfo, MachineDialog::kFields> kInfo{{
     {"partida", "Velocidade de partida em meios-passos/s:", false},
     {"deslocamento", "Velocidade dos deslocamentos, 0 a 40 (vazio: a de Velocidade):", true},
     {"antecipacao", "Antecipação em movimentos (0: parar em cada canto; vazio: 64):", true},
+    {"folgaEixoX", "Folga X em mm (0: sem compensação):", true},
+    {"folgaEixoY", "Folga Y em mm (0: sem compensação):", true},
 }};
 
 QString Text(double v) {
@@ -41,9 +44,13 @@ QString Text(double v) {
 }
 
 // The travel speed is a Slider2 value, or -1 to follow Slider2; the dialog
-// shows it as a number, empty for -1. The look-ahead is a whole number.
-double& Value(MachineSettings& m, double& travelSpeed, double& lookahead, int field) {
+// shows it as a number, empty for -1. The look-ahead is a whole number; the
+// play is shown in mm.
+double& Value(MachineSettings& m, double& travelSpeed, double& lookahead, std::array<double, 2>& play,
+              int field) {
     switch (field) {
+        case MachineDialog::PlayX: return play[0];
+        case MachineDialog::PlayY: return play[1];
         case MachineDialog::Lookahead: return lookahead;
         case MachineDialog::Accel: return m.accel;
         case MachineDialog::StartRate: return m.startRate;
@@ -68,8 +75,9 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
     MachineSettings shown = m;
     double travelSpeed = m.travelSpeed;
     double lookahead = m.lookahead;
+    std::array<double, 2> play{m.BacklashX / m.StepsPerMmX, m.BacklashY / m.StepsPerMmY};
     for (int i = 0; i < kFields; ++i) {
-        const double v = Value(shown, travelSpeed, lookahead, i);
+        const double v = Value(shown, travelSpeed, lookahead, play, i);
         auto* e = new QLineEdit(i == TravelSpeed && v < 0 ? QString() : Text(v), this);
         e->setObjectName(QString::fromLatin1(kInfo[static_cast<std::size_t>(i)].name));
         form->addRow(QString::fromUtf8(kInfo[static_cast<std::size_t>(i)].label), e);
@@ -80,7 +88,8 @@ MachineDialog::MachineDialog(const MachineSettings& m, QWidget* parent)
                        "Com o curso conhecido, o Home XY desiste após o curso mais 10 %,\n"
                        "e \"Fresar\" avisa quando o desenho sai da área de trabalho.\n"
                        "Com aceleração, cada movimento XY parte e para na velocidade de partida;\n"
-                       "com antecipação, o trabalho passa pelos cantos sem parar quando pode."),
+                       "com antecipação, o trabalho passa pelos cantos sem parar quando pode.\n"
+                       "Com folga, o eixo que inverte o sentido anda a folga antes, sem desenhar."),
         this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
@@ -98,6 +107,7 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
     double travelSpeed = -1;
     const MachineSettings defaults;
     double lookahead = defaults.lookahead;  // an empty box
+    std::array<double, 2> play{};
     for (int i = 0; i < kFields; ++i) {
         const FieldInfo& info = kInfo[static_cast<std::size_t>(i)];
         QString t = texts[static_cast<std::size_t>(i)].trimmed();
@@ -112,7 +122,7 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
                         .arg(texts[static_cast<std::size_t>(i)].trimmed(), label);
             return false;
         }
-        Value(read, travelSpeed, lookahead, i) = v;
+        Value(read, travelSpeed, lookahead, play, i) = v;
     }
     if (travelSpeed != -1 && (travelSpeed < 0 || travelSpeed > 40 || travelSpeed != static_cast<int>(travelSpeed))) {
         error = QStringLiteral("A velocidade dos deslocamentos é um número inteiro de 0 a 40, como "
@@ -126,6 +136,15 @@ bool MachineDialog::Read(const std::array<QString, kFields>& texts, MachineSetti
         return false;
     }
     read.lookahead = static_cast<int>(lookahead);
+    // The play is taken up in whole half-steps.
+    const double playX = std::nearbyint(play[0] * read.StepsPerMmX);
+    const double playY = std::nearbyint(play[1] * read.StepsPerMmY);
+    if (!(playX >= 0 && playY >= 0 && playX <= kMaxBacklash && playY <= kMaxBacklash)) {
+        error = QStringLiteral("A folga deve estar entre 0 e 10000 meios-passos.");
+        return false;
+    }
+    read.BacklashX = static_cast<int>(playX);
+    read.BacklashY = static_cast<int>(playY);
     const std::string why = ValidateMachineSettings(read);
     if (!why.empty()) {
         error = QString::fromStdString(why);

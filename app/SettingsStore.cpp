@@ -17,6 +17,8 @@ constexpr const char* kAccel = "maquina/aceleracao";
 constexpr const char* kStartRate = "maquina/velocidadeDePartida";
 constexpr const char* kTravelSpeed = "maquina/velocidadeDosDeslocamentos";
 constexpr const char* kLookahead = "maquina/antecipacao";
+constexpr const char* kBacklashX = "maquina/folgaX";  // half-steps
+constexpr const char* kBacklashY = "maquina/folgaY";
 constexpr const char* kDivisor = "janela/divisor";
 constexpr const char* kSpeed = "janela/velocidade";
 constexpr const char* kScale = "janela/escala";
@@ -64,6 +66,12 @@ MachineSettings SettingsStore::machine() const {
     double lookahead = m.lookahead;
     read(kLookahead, lookahead);
     m.lookahead = static_cast<int>(lookahead);
+    double playX = m.BacklashX;
+    double playY = m.BacklashY;
+    read(kBacklashX, playX);
+    read(kBacklashY, playY);
+    m.BacklashX = static_cast<int>(playX);
+    m.BacklashY = static_cast<int>(playY);
     // A file edited by hand, or by another version, is not trusted.
     if (!ValidateMachineSettings(m).empty()) return MachineSettings{};
     return m;
@@ -81,6 +89,8 @@ void SettingsStore::setMachine(const MachineSettings& m) {
     put(kStartRate, m.startRate);
     put(kTravelSpeed, m.travelSpeed);
     put(kLookahead, m.lookahead);
+    put(kBacklashX, m.BacklashX);
+    put(kBacklashY, m.BacklashY);
 }
 
 std::optional<int> SettingsStore::wholeIn(const char* key, int lo, int hi) const {

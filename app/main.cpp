@@ -63,7 +63,22 @@ int main(int argc, char* argv[]) {
         QStringLiteral("sim-ztop"),
         QStringLiteral("Máquina simulada: onde fecha a chave do topo de Z, em passos."),
         QStringLiteral("N"));
-    args.addOptions({portOption, traceOption, dotsOption, listOption, statusOption, simStartOption, simZTopOption});
+    QCommandLineOption simStartRateOption(
+        QStringLiteral("sim-start-rate"),
+        QStringLiteral("Máquina simulada: os motores X e Y perdem o passo mais rápido que N "
+                       "meios-passos/s a partir do repouso."),
+        QStringLiteral("N"));
+    QCommandLineOption simAccelOption(
+        QStringLiteral("sim-accel"),
+        QStringLiteral("Máquina simulada: os motores X e Y perdem o passo quando mudam de velocidade "
+                       "mais depressa que a aceleração de N meios-passos/s² permite."),
+        QStringLiteral("N"));
+    QCommandLineOption simBacklashOption(
+        QStringLiteral("sim-backlash"),
+        QStringLiteral("Máquina simulada: a folga dos carros X e Y, em meios-passos."),
+        QStringLiteral("X,Y"));
+    args.addOptions({portOption, traceOption, dotsOption, listOption, statusOption, simStartOption, simZTopOption,
+                     simStartRateOption, simAccelOption, simBacklashOption});
     args.process(app);
 
     // The port named on the command line, else the one chosen last time
@@ -80,6 +95,11 @@ int main(int argc, char* argv[]) {
         !pm::ParseSimZTop(args.value(simZTopOption).toStdString(), sim, error)) {
         return Fail(error, 2);
     }
+    for (const QCommandLineOption* o : {&simStartRateOption, &simAccelOption, &simBacklashOption}) {
+        const std::string name = "--" + o->names().constFirst().toStdString();
+        if (args.isSet(*o) && !pm::ParseSimLimit(name, args.value(*o).toStdString(), sim, error))
+            return Fail(error, 2);
+    }
     std::unique_ptr<pm::Port> port;
     if (!args.isSet(portOption) && !settings->port().isEmpty()) {
         name = settings->port().toStdString();
@@ -88,7 +108,11 @@ int main(int argc, char* argv[]) {
     }
     if (!port) port = pm::OpenPort(name, &error);
     if (!port) return Fail(error, 2);
-    if (!pm::SetUpSimulatedMachine(*port, sim, error)) return Fail(error, 2);
+    // The window's clock; the simulated motors are judged on it.
+    auto clock = std::make_unique<pm::RealClock>();
+    const pm::Clock* time = clock.get();
+    if (!pm::SetUpSimulatedMachine(*port, sim, error, [time] { return time->nowNs(); }))
+        return Fail(error, 2);
 
     // Records for diagnosis, on the clock the window runs on; no two of
     // them in one file.
@@ -108,7 +132,6 @@ int main(int argc, char* argv[]) {
                       QFile::encodeName(args.value(listOption)).toStdString(), error)) {
         return Fail(error, 1);
     }
-    auto clock = std::make_unique<pm::RealClock>();
     port = records.port(std::move(port), *clock);
 
     pm::Form1::Options options;

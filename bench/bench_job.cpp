@@ -218,6 +218,75 @@ double PlannedJobCpu(const std::string& file, int lookahead) {
     return CpuSeconds() - t0;
 }
 
+// A job with the motors on a simulated machine whose motors start at 400
+// half-steps/s and accelerate at 20000 half-steps/s²: the steps they
+// missed and the job's duration.
+struct LimitedRun {
+    long long missed = 0;
+    std::int64_t ns = 0;
+};
+LimitedRun RunOnLimitedMachine(const std::string& file, int speed, const std::string& divisor,
+                               const MachineSettings& m) {
+    Bench b(file);
+    b.port.sim.setMotorLimits(400, 20000);
+    b.port.sim.setTimeSource([&b] { return b.clock.nowNs(); });
+    b.run.speed = speed;
+    b.run.divisor = divisor;
+    b.machine.state().Settings = m;
+    RunJob(b.c);
+    return {b.port.sim.missedSteps(), b.clock.nowNs()};
+}
+
+// The smallest value of the speed slider (the fastest) at which the job
+// misses no step, searched on the assumption that a slower speed misses no
+// more; 41 when none does.
+int FastestWithoutMisses(const std::string& file, const std::string& divisor, const MachineSettings& m) {
+    int lo = 0;   // the fastest tried that missed, or below the range
+    int hi = 41;  // the fastest known to miss nothing
+    if (RunOnLimitedMachine(file, 0, divisor, m).missed == 0) return 0;
+    while (hi - lo > 1) {
+        const int mid = (lo + hi) / 2;
+        (RunOnLimitedMachine(file, mid, divisor, m).missed == 0 ? hi : lo) = mid;
+    }
+    return hi;
+}
+
+// The lost-step rows of one drawing: missed steps at speed 1 without ramps
+// and with ramps and look-ahead, and the fastest speed without a miss.
+void LostStepRows(const std::string& name, const std::string& file, const std::string& divisor) {
+    const std::string machine = "motors on, divisor " + divisor +
+                                ", virtual clock; simulated motors: start rate 400 half-steps/s, "
+                                "acceleration 20000 half-steps/s²";
+    const MachineSettings off;
+    const MachineSettings ramps = Ramps(64);
+    Row("job at speed 1 without ramps: missed steps, " + name,
+        static_cast<double>(RunOnLimitedMachine(file, 1, divisor, off).missed), "steps",
+        machine + "; expected at least 1");
+    Row("job at speed 1 with ramps and look-ahead: missed steps, " + name,
+        static_cast<double>(RunOnLimitedMachine(file, 1, divisor, ramps).missed), "steps",
+        machine + "; the program's ramps as the motors' (look-ahead 64); expected 0");
+    const int fastOff = FastestWithoutMisses(file, divisor, off);
+    const int fastRamps = FastestWithoutMisses(file, divisor, ramps);
+    const auto about = [&](int speed, const MachineSettings& m) {
+        if (speed > 40) return std::string("none up to speed 40");
+        const double rate = speed > 0 ? 1e4 / speed : 0;
+        return "speed slider " + std::to_string(speed) + " (" +
+               (speed > 0 ? std::to_string(static_cast<int>(rate)) + " half-steps/s" : std::string("no delay")) +
+               "), job " + std::to_string(static_cast<double>(RunOnLimitedMachine(file, speed, divisor, m).ns) / 1e9) +
+               " s";
+    };
+    Row("fastest speed with 0 missed steps, ramps off, " + name, fastOff, "slider",
+        about(fastOff, off) + "; " + machine);
+    Row("fastest speed with 0 missed steps, ramps with look-ahead, " + name, fastRamps, "slider",
+        about(fastRamps, ramps) + "; " + machine);
+    if (fastOff <= 40 && fastRamps <= 40) {
+        const double tOff = static_cast<double>(RunOnLimitedMachine(file, fastOff, divisor, off).ns);
+        const double tRamps = static_cast<double>(RunOnLimitedMachine(file, fastRamps, divisor, ramps).ns);
+        Row("job duration at the fastest speed with 0 missed steps, ramps with look-ahead / ramps off, " + name,
+            tRamps / tOff, "×", "the two rows above", 3);
+    }
+}
+
 void LookaheadBench(const std::string& dir, const std::string& strokes, std::uint64_t strokeCount) {
     std::uint64_t chords = 0;
     const std::string circle = dir + "/circle.red";
@@ -225,6 +294,7 @@ void LookaheadBench(const std::string& dir, const std::string& strokes, std::uin
         LookaheadRows("circle of 0.01 mm chords", circle, "3.55",
                       "radius 2000 half-steps, " + std::to_string(chords) + " chords of 0.01 mm (0.113 half-steps)",
                       "at most 1.15", "at most 0.35");
+        LostStepRows("circle of 0.01 mm chords", circle, "3.55");
     }
     const std::string coarse = dir + "/circle_coarse.red";
     if (WriteCircle(coarse, 0, 0.01, &chords).empty()) {
@@ -245,6 +315,7 @@ void LookaheadBench(const std::string& dir, const std::string& strokes, std::uin
     if (conv.ok) LookaheadRows("samples/estrela.svg", star, "3.55", "converted to plot units", "none", "none");
 #endif
     LookaheadRows("casa.red", PM_SAMPLES_DIR "/casa.red", "1", "the sample house", "none", "none");
+    LostStepRows("casa.red", PM_SAMPLES_DIR "/casa.red", "1");
 
 }
 

@@ -1,5 +1,6 @@
 // home-xy and home-z: "Home XY" and "Home Z" without the window.
 #include <string>
+#include <vector>
 
 #include "cli/Runner.h"
 #include "homing/Homing.h"
@@ -36,7 +37,11 @@ bool BreakSwitches(const std::string& axes, Session& session, std::string& error
 int HomingCommand(const char* name, int argc, char** argv, void (*click)(Context&)) {
     CommandLine line;
     std::string error;
-    if (!ParseCommandLine(argc, argv, line, error, {"--sim-broken"})) return UsageError(error);
+    const bool xy = std::string(name) == "home-xy";
+    std::vector<std::string> flags;
+    if (xy) flags.emplace_back("--check");
+    if (!ParseCommandLine(argc, argv, line, error, {"--sim-broken"}, flags)) return UsageError(error);
+    const bool check = line.extra.count("--check") != 0;
     if (!line.args.empty()) return UsageError(std::string(name) + " não leva argumentos");
     if (!CheckRecordPaths(line.options, {}, error)) return UsageError(error);
     Session session(line.options);
@@ -45,6 +50,17 @@ int HomingCommand(const char* name, int argc, char** argv, void (*click)(Context
     const auto broken = line.extra.find("--sim-broken");
     if (broken != line.extra.end() && !BreakSwitches(broken->second, session, error)) {
         return UsageError(error);
+    }
+    if (check) {
+        // The check tells its result in a message of its own; any other is
+        // a switch not found.
+        const PositionCheck result = CheckPosition(session.context());
+        if (result.done) {
+            session.lastLineExtra =
+                " drift=" + std::to_string(result.driftX) + "," + std::to_string(result.driftY);
+        }
+        const int recordStatus = session.finish(0);
+        return result.done ? recordStatus : kExitFile;
     }
     click(session.context());
     const int recordStatus = session.finish(0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/Runner.h"
+#include "homing/Homing.h"
 #include "files/SafeFile.h"
 #include "importer/Drawing.h"
 #include "job/Job.h"
@@ -105,7 +106,8 @@ bool ParseCountOption(const CommandLine& line, const std::string& name, std::uin
 int RunCommand(int argc, char** argv) {
     CommandLine line;
     std::string error;
-    if (!ParseCommandLine(argc, argv, line, error, {"--from", "--pause-after", "--pause-ms"}))
+    if (!ParseCommandLine(argc, argv, line, error, {"--from", "--pause-after", "--pause-ms"},
+                          {"--check"}))
         return UsageError(error);
     if (!CheckPlotFile("run", line, error)) return UsageError(error);
     std::uint64_t from = 1;
@@ -143,8 +145,20 @@ int RunCommand(int argc, char** argv) {
         };
     }
     const PlotRun run = RunJob(c, from);
+    // The lost-step check after the job: portmill-cli counts from where it
+    // started, so the machine should start at home.
+    bool checked = true;
+    if (line.extra.count("--check") != 0 && !session.stopping()) {
+        const PositionCheck check = CheckPosition(c);
+        checked = check.done;
+        if (check.done) {
+            session.lastLineExtra =
+                " drift=" + std::to_string(check.driftX) + "," + std::to_string(check.driftY);
+        }
+    }
     const int recordStatus = session.finish(run.statements);
-    return PlotStatus(run.end, recordStatus, session.events().messages);
+    const int runStatus = PlotStatus(run.end, recordStatus, session.events().messages);
+    return runStatus == kExitOk && !checked ? kExitFile : runStatus;
 }
 
 int ScanCommand(int argc, char** argv) { return PlotCommand("scan", argc, argv, ScanLimits); }

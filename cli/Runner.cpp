@@ -1,7 +1,9 @@
 #include "cli/Runner.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -73,6 +75,19 @@ bool ApplyOption(const std::string& name, const std::string& value, Options& o,
         return ParseSimStart(value, o.sim, error);
     } else if (name == "--sim-ztop") {
         return ParseSimZTop(value, o.sim, error);
+    } else if (name == "--sim-start-rate" || name == "--sim-accel" || name == "--sim-backlash") {
+        return ParseSimLimit(name, value, o.sim, error);
+    } else if (name == "--backlash") {
+        double x = 0;
+        double y = 0;
+        if (!ParsePair(value, x, y) || x < 0 || y < 0 || x > kMaxBacklash || y > kMaxBacklash ||
+            x != std::floor(x) || y != std::floor(y)) {
+            error = "--backlash espera X,Y em meios-passos (inteiros de 0 a 10000), não \"" + value +
+                    "\"";
+            return false;
+        }
+        o.machine.BacklashX = static_cast<int>(x);
+        o.machine.BacklashY = static_cast<int>(y);
     } else if (name == "--steps-per-mm" || name == "--travel") {
         double a = 0;
         double b = 0;
@@ -153,6 +168,15 @@ const char* UsageText() {
            "                     default virtual (selftest: real)\n"
            "  --sim-start X,Y,Z  the simulated machine's axes at the start, in steps\n"
            "  --sim-ztop N       where the simulated Z top switch closes, in steps\n"
+           "  --sim-start-rate N the simulated X and Y motors miss a step asked faster than\n"
+           "                     N half-steps/s from rest (default: they follow any rate)\n"
+           "  --sim-accel N      ... or than their speed plus N half-steps/s^2 allows\n"
+           "  --sim-backlash X,Y the play of the simulated carriages, in half-steps\n"
+           "  --backlash X,Y     half-steps of play taken up when an axis reverses, default 0,0\n"
+           "  --check            home-xy, run (after the job): the lost-step check\n"
+           "                     (\"Verificar posição\"): Home XY at the start rate, then\n"
+           "                     drift=DX,DY on the last line (counted from where the\n"
+           "                     command started, taken as home)\n"
            "  --sim-broken AXES  home-xy, home-z: simulated switches that never close (x, y, z)\n"
            "records (the same from the window, portmill --trace/--dots/--list):\n"
            "  --trace PATH       each port access: \"<t_ns> <W|R> <address> <value>\"\n"
@@ -175,7 +199,8 @@ int SetupError(const std::string& error, int status) {
 }
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& error,
-                      const std::vector<std::string>& extraOptions) {
+                      const std::vector<std::string>& extraOptions,
+                      const std::vector<std::string>& flags) {
     bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const std::string word = argv[i];
@@ -185,6 +210,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
                 continue;
             }
             out.args.push_back(word);
+            continue;
+        }
+        if (std::find(flags.begin(), flags.end(), word) != flags.end()) {
+            out.extra[word] = "on";
             continue;
         }
         std::string name = word;
@@ -251,7 +280,9 @@ bool Session::open(std::string& error, int& status) {
     port_ = OpenPort(options_.port, &error);
     if (!port_) return false;
     sim_ = dynamic_cast<SimulatedMachine*>(port_.get());
-    if (!SetUpSimulatedMachine(*port_, options_.sim, error)) return false;
+    // The simulated motors are judged on the clock the machine runs on.
+    if (!SetUpSimulatedMachine(*port_, options_.sim, error, [this] { return clock_->nowNs(); }))
+        return false;
     // A real port opens at its first access: look now, so that a port that
     // cannot be driven stops the command before it starts.
     if (const std::string fault = CheckPort(*port_); !fault.empty()) {
@@ -373,7 +404,7 @@ int Session::finish(std::uint64_t statements) {
     } else {
         std::printf(" sim=- missed=-");
     }
-    std::printf("%s\n", lateness_ ? lateness_->fields().c_str() : "");
+    std::printf("%s%s\n", lateness_ ? lateness_->fields().c_str() : "", lastLineExtra.c_str());
     FlushStandardOutput();
     if (!stopped && CaughtSignal() != 0) {
         // Told to stop while the records were being put in place: the

@@ -57,10 +57,12 @@ struct CommandLine {
 
 // Parses argv[0..argc) (the words after the command name). Options may
 // stand anywhere among the arguments; "--" ends them. extraOptions names
-// further "--name VALUE" options the command accepts. False with the reason
-// in error on a bad command line.
+// further "--name VALUE" options the command accepts, flags "--name" options
+// without a value (out.extra[name] is then "on"). False with the reason in
+// error on a bad command line.
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& error,
-                      const std::vector<std::string>& extraOptions = {});
+                      const std::vector<std::string>& extraOptions = {},
+                      const std::vector<std::string>& flags = {});
 
 // The extra option `name`, when given, as a whole number of at least
 // `least` into out; false with the reason in error.
@@ -112,6 +114,9 @@ public:
 
     // True once the command must stop: a signal came, or a record failed.
     bool stopping() const;
+
+    // Fields a command adds at the end of the last line (" drift=DX,DY").
+    std::string lastLineExtra;
 
 private:
 

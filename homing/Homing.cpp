@@ -1,5 +1,9 @@
 #include "homing/Homing.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 #include "motion/Motion.h"
 #include "motion/SwitchPoll.h"
 
@@ -44,16 +48,26 @@ std::string HomeSwitchNotFound(bool x, bool y, std::int32_t stepsX, std::int32_t
            "Verifique a chave e a sua ligação.";
 }
 
-void HomeXY(Context& c) {
-    if (!BeginOperation(c, Operation::HomeXY)) return;
-    c.events.Blocking(true);
+namespace {
 
-    const std::int32_t allowX = HomeAllowanceSteps(c.st.Settings, AxisXY::X);
-    const std::int32_t allowY = HomeAllowanceSteps(c.st.Settings, AxisXY::Y);
-    std::int32_t countX = allowX;
-    std::int32_t countY = allowY;
+// How a walk towards the home switches ended.
+struct HomeWalk {
     bool lostX = false;
     bool lostY = false;
+    std::int32_t allowX = 0;
+    std::int32_t allowY = 0;
+    // Where the program counted the axes when both switches closed (home).
+    long long atX = 0;
+    long long atY = 0;
+};
+
+// The passes of Home XY, `pause` counts after each, then every coil off.
+HomeWalk WalkHome(Context& c, long pause) {
+    HomeWalk w;
+    w.allowX = HomeAllowanceSteps(c.st.Settings, AxisXY::X);
+    w.allowY = HomeAllowanceSteps(c.st.Settings, AxisXY::Y);
+    std::int32_t countX = w.allowX;
+    std::int32_t countY = w.allowY;
     const int shiftX = HomeShift(countX, c.st.Position.PhaseX);
     const int shiftY = HomeShift(countY, c.st.Position.PhaseY);
     c.port.vbOut(kControlReg, kHomeXYControl);
@@ -64,9 +78,9 @@ void HomeXY(Context& c) {
         const bool stepX = (c.port.vbInp(kStatusReg) & kXHomeBit) != 0;
         // A counter at 0 has walked the whole allowance: one more half-step
         // would need a pattern below the start of the tables.
-        lostY = stepY && countY == 0;
-        lostX = stepX && countX == 0;
-        if (lostX || lostY) break;
+        w.lostY = stepY && countY == 0;
+        w.lostX = stepX && countX == 0;
+        if (w.lostX || w.lostY) break;
         if (stepY) --countY;
         if (stepX) --countX;
         const int ix = (countX + shiftX) % 8;
@@ -74,21 +88,65 @@ void HomeXY(Context& c) {
         c.port.vbOut(kDataReg,
                      static_cast<std::int16_t>(c.st.PhaseTableX[ix] + c.st.PhaseTableY[iy]));
         CountXYWrite(c.st.Position, ix, iy);
-        c.clock.SpinDelay(StepPause(c, kHomePause));
+        c.clock.SpinDelay(pause);
         const int first = c.port.vbInp(kStatusReg);
         const int second = c.port.vbInp(kStatusReg);
         open = (second & kXHomeBit) != 0 || (first & kYHomeBit) != 0;
     } while (open);
+    w.atX = c.st.Position.X;
+    w.atY = c.st.Position.Y;
 
     ReleaseMotors(c);
-    if (lostX || lostY) {
+    if (w.lostX || w.lostY) {
         LostXY(c.st.Position);
     } else {
         HomedXYHere(c.st.Position);
     }
+    return w;
+}
+
+}  // namespace
+
+void HomeXY(Context& c) {
+    if (!BeginOperation(c, Operation::HomeXY)) return;
+    c.events.Blocking(true);
+    const HomeWalk w = WalkHome(c, StepPause(c, kHomePause));
     c.events.Blocking(false);
     EndOperation(c);
-    if (lostX || lostY) c.events.Message(HomeSwitchNotFound(lostX, lostY, allowX, allowY));
+    if (w.lostX || w.lostY) c.events.Message(HomeSwitchNotFound(w.lostX, w.lostY, w.allowX, w.allowY));
+}
+
+std::string PositionCheckText(const PositionCheck& check) {
+    if (check.driftX == 0 && check.driftY == 0) return "Nenhum passo perdido";
+    return "X perdeu " + std::to_string(std::llabs(check.driftX)) + " meios-passos, Y " +
+           std::to_string(std::llabs(check.driftY));
+}
+
+PositionCheck CheckPosition(Context& c) {
+    PositionCheck check;
+    if (!BeginOperation(c, Operation::HomeXY)) return check;
+    c.events.Blocking(true);
+    // The play is taken up towards home first, as a walk down would, so
+    // that each half-step counted moves the tool.
+    c.port.vbOut(kControlReg, kHomeXYControl);
+    TakeUpPlay(c, -1, -1);
+    // Slowly: never faster than the start rate, ramps or not.
+    const double startNs = 1e9 / std::max(1.0, c.st.Settings.startRate);
+    const auto startCounts =
+        static_cast<long>(std::ceil(startNs / static_cast<double>(c.clock.countNs())));
+    const HomeWalk w = WalkHome(c, std::max(kHomePause, startCounts));
+    c.events.Blocking(false);
+    EndOperation(c);
+    if (w.lostX || w.lostY) {
+        c.events.Message(HomeSwitchNotFound(w.lostX, w.lostY, w.allowX, w.allowY));
+        return check;
+    }
+    check.done = true;
+    // The machine is at home; the program counts it where the walk left it.
+    check.driftX = -w.atX;
+    check.driftY = -w.atY;
+    c.events.Message(PositionCheckText(check));
+    return check;
 }
 
 void HomeZ(Context& c) {

@@ -51,8 +51,12 @@ double ShownValue(const std::string& text) {
 }  // namespace
 
 void CountXYWrite(MachinePosition& p, int ix, int iy) {
-    p.X += Turn(p.PhaseX, ix, 8);
-    p.Y += Turn(p.PhaseY, iy, 8);
+    const long long dx = Turn(p.PhaseX, ix, 8);
+    const long long dy = Turn(p.PhaseY, iy, 8);
+    p.X += dx;
+    p.Y += dy;
+    if (dx != 0) p.LastDirX = dx > 0 ? 1 : -1;
+    if (dy != 0) p.LastDirY = dy > 0 ? 1 : -1;
 }
 
 void NoteJobPoint(MachinePosition& p, double x, double y) {

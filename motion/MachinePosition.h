@@ -25,6 +25,11 @@ struct MachinePosition {
     int PhaseX = -1;
     int PhaseY = -1;
     int PhaseZ = -1;
+    // The way each of X and Y last turned (1 up, -1 down): a drive with
+    // play has it taken up on that side. Down at the start, as after a
+    // homing.
+    int LastDirX = -1;
+    int LastDirY = -1;
 
     // Where the last job that moved the motors had its origin (0, 0).
     bool JobOriginKnown = false;
@@ -36,7 +41,9 @@ struct MachinePosition {
 };
 
 // The data register was written with the X and Y patterns of drive-table
-// indexes ix and iy (0-7).
+// indexes ix and iy (0-7). The half-steps that take up the play
+// (TakeUpPlay) turn the motors but are not counted into X and Y, which stay
+// where the tool is.
 void CountXYWrite(MachinePosition& p, int ix, int iy);
 // A job has just written the patterns of its point (x, y): the first such
 // write after the job's start fixes where its origin is on the machine.

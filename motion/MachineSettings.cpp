@@ -62,6 +62,9 @@ std::string ValidateMachineSettings(const MachineSettings& m) {
         return "A velocidade dos deslocamentos deve estar entre 0 e 40, como \"Velocidade:\".";
     if (m.lookahead < 0 || m.lookahead > kMaxLookahead)
         return "A antecipação deve estar entre 0 (parar em cada canto) e 10000 movimentos.";
+    if (m.BacklashX < 0 || m.BacklashY < 0 || m.BacklashX > kMaxBacklash ||
+        m.BacklashY > kMaxBacklash)
+        return "A folga deve estar entre 0 e 10000 meios-passos.";
     return {};
 }
 

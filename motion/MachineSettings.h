@@ -38,6 +38,11 @@ struct MachineSettings {
     // With the ramps on, how many moves a job plans ahead (motion/Planner.h):
     // 0 stops at the start rate at every corner.
     int lookahead = 64;
+    // The play of the X and Y drives in half-steps: when an axis reverses,
+    // the walk first turns its motor this much further without moving the
+    // position (TakeUpPlay in motion/Motion.h). 0 takes up nothing.
+    int BacklashX = 0;
+    int BacklashY = 0;
 
     bool rampsOn() const { return accel > 0; }
     bool operator==(const MachineSettings&) const = default;
@@ -45,6 +50,8 @@ struct MachineSettings {
 
 // The most moves a job may plan ahead.
 inline constexpr int kMaxLookahead = 10000;
+// The most play an axis may take up, in half-steps.
+inline constexpr int kMaxBacklash = 10000;
 
 enum class AxisXY { X, Y };
 

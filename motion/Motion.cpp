@@ -99,10 +99,56 @@ void EndChainedMove(Context& c, double leftover) {
     p.pending = 0;
 }
 
+// The way the walk to `target` turns an axis at `from` (0: not at all).
+int WalkDirection(double from, double target) {
+    if (std::nearbyint(from) == std::nearbyint(target)) return 0;
+    return target > from ? 1 : -1;
+}
+
 }  // namespace
+
+int TakeUpPlay(Context& c, int dirX, int dirY) {
+    MachineState& s = c.st;
+    MachinePosition& p = s.Position;
+    const MachineSettings& m = s.Settings;
+    const int nx = dirX != 0 && dirX != p.LastDirX ? m.BacklashX : 0;
+    const int ny = dirY != 0 && dirY != p.LastDirY ? m.BacklashY : 0;
+    const int n = std::max(nx, ny);
+    if (n <= 0) return 0;
+    if (p.PhaseX < 0 || p.PhaseY < 0) {
+        // A motor that holds nothing yet takes the walk's pattern where it
+        // stands, and turns from there.
+        const int held = DataByte(s, s.CurrentX, s.CurrentY);
+        c.port.vbOut(kDataReg, static_cast<std::int16_t>(held));
+        CountXYWrite(p, WalkPhase(s.CurrentX, s.PhaseOffsetX), WalkPhase(s.CurrentY, s.PhaseOffsetY));
+    }
+    const std::int64_t period = std::llround(1e9 / StartRate(m));
+    c.clock.waitUntilNs(c.clock.nowNs() + period);
+    for (int i = 0; i < n; ++i) {
+        const int sx = i < nx ? dirX : 0;
+        const int sy = i < ny ? dirY : 0;
+        const int ix = (p.PhaseX + sx) & 7;
+        const int iy = (p.PhaseY + sy) & 7;
+        c.port.vbOut(kDataReg, static_cast<std::int16_t>(s.PhaseTableX[ix] + s.PhaseTableY[iy]));
+        CountXYWrite(p, ix, iy);
+        p.X -= sx;
+        p.Y -= sy;
+        s.PhaseOffsetX = (s.PhaseOffsetX + sx) & 7;
+        s.PhaseOffsetY = (s.PhaseOffsetY + sy) & 7;
+        c.clock.waitUntilNs(c.clock.nowNs() + period);
+    }
+    c.clock.resetPace();
+    return n;
+}
 
 void MoveToTarget(Context& c) {
     MachineState& s = c.st;
+    if (c.run.motorsOn && !s.CancelRequested &&
+        TakeUpPlay(c, WalkDirection(s.CurrentX, s.TargetX), WalkDirection(s.CurrentY, s.TargetY)) > 0) {
+        // The walk goes on from rest, from the last half-step of the play.
+        s.Plan.rate = 0;
+        if (s.Plan.lastPassNs >= 0) s.Plan.lastPassNs = c.clock.nowNs() - std::llround(1e9 / StartRate(s.Settings));
+    }
     const double ax = std::fabs(s.TargetX - s.CurrentX);
     const double ay = std::fabs(s.TargetY - s.CurrentY);
     const bool xMajor = ax >= ay;

@@ -52,6 +52,15 @@ int PassSpeed(Context& c);
 // move, and its position is where the last pass left the motors.
 void MoveToTarget(Context& c);
 
+// Before X turns in direction dirX and Y in dirY (1 up, -1 down, 0 not
+// at all): an axis that last turned the other way has its play taken up
+// first, with the machine settings' backlash in half-steps in the new
+// direction, one a start period (at the start rate), after a start period
+// of rest. The position, the walk's positions and its dots stay; the walk's
+// phase offsets move along, so its next pattern is the one the motor holds.
+// Nothing for a motor never energised. Returns the half-steps taken.
+int TakeUpPlay(Context& c, int dirX, int dirY);
+
 // How a lift to the Z top switch ended.
 enum class LiftEnd {
     Top,        // the top switch is closed

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "port/Port.h"
@@ -12,6 +13,25 @@ namespace pm {
 // on the control register, and the switch inputs on the status register.
 // It keeps the true positions, so tests can compare where the machine really
 // stands with where the program believes it is.
+//
+// Optionally its X and Y motors stall and its carriages lag, as a real
+// machine's do (all off until set):
+// - a start rate and an acceleration: a half-step asked of a motor faster
+//   than it can follow is missed (its rotor stays, the field has moved on)
+//   and counted with the missed steps. A step a start period or more after
+//   the last one is always followed, and the motor goes on from it as if it
+//   had been stepping at the start rate, its speed lowered by what the
+//   acceleration takes off over the wait. After that each
+//   step's rate, taken over the last kRateWindow half-steps (so that the
+//   uneven steps of a slanted line's minor axis count at their mean), may be
+//   at most the motor's speed plus the start rate (with kJumpSlack) plus
+//   what the acceleration adds in the step's time; the motor's speed follows those
+//   rates at once up to the start rate, and above it by at most the
+//   acceleration. A reversal within a start period
+//   is missed; slowing down is always followed. A miss stalls the motor: it
+//   is at rest where it stands.
+// - a backlash: on a reversal the carriage (the tool, and the switch it
+//   closes) stays put until the motor has turned through the play.
 class SimulatedMachine final : public Port {
 public:
     struct Setup {
@@ -32,11 +52,37 @@ public:
     std::int16_t vbInp(std::int16_t address) override;
     std::string describe() const override { return "Máquina simulada"; }
 
-    // True positions.
-    long long x() const { return pos_[0]; }
-    long long y() const { return pos_[1]; }
+    // True positions: where the tool is (X and Y: the carriages, behind
+    // their motors by the play taken up).
+    long long x() const { return tool_[0]; }
+    long long y() const { return tool_[1]; }
     long long z() const { return pos_[2]; }
-    void setPosition(Axis a, long long p) { pos_[static_cast<int>(a)] = p; }
+    // Where a motor's rotor stands (Z: as z()).
+    long long motor(Axis a) const { return pos_[static_cast<int>(a)]; }
+    // Places the axis (its motor and its carriage, with the play taken up
+    // towards home).
+    void setPosition(Axis a, long long p) {
+        pos_[static_cast<int>(a)] = p;
+        if (a != Axis::Z) tool_[static_cast<int>(a)] = p;
+    }
+
+    // The X and Y motors' limits: the rate in half-steps per second at which
+    // they start from rest, their acceleration in half-steps per second
+    // squared. A start rate of 0 (the default) judges nothing. The time of
+    // each write comes from `now` (ns); without it nothing is judged either.
+    void setMotorLimits(double startRate, double accel) {
+        startRate_ = startRate;
+        accel_ = accel;
+    }
+    void setTimeSource(std::function<std::int64_t()> now) { now_ = std::move(now); }
+    // The play between an axis' motor and its carriage, in half-steps (X, Y).
+    void setBacklash(Axis a, long long halfSteps) {
+        if (a != Axis::Z) backlash_[static_cast<int>(a)] = halfSteps > 0 ? halfSteps : 0;
+    }
+    // The half-steps over which a step's rate is taken.
+    static constexpr int kRateWindow = 32;
+    // How much more than the start rate a moving motor's rate may jump.
+    static constexpr double kJumpSlack = 1.15;
 
     // Switch set-up.
     void setZTop(long long top) { zTop_ = top; }
@@ -71,10 +117,30 @@ public:
     int controlRegister() const { return control_; }
 
 private:
+    // How an X or Y rotor has been stepping lately.
+    struct Rotor {
+        std::array<std::int64_t, kRateWindow + 1> times{};  // its last steps, a ring
+        int count = 0;           // steps in the ring
+        int head = 0;            // where the next goes
+        std::int64_t lastNs = 0;
+        bool moving = false;
+        int dir = 0;
+        double speed = 0;        // half-steps per second
+    };
     void driveHalfStep(int axis, int nibble);
     void driveZ(int value);
+    // Whether the rotor follows a step in direction dir now.
+    bool follows(int axis, int dir);
+    void startFromRest(Rotor& r, std::int64_t t, int dir, double speed) const;
+    void moveMotor(int axis, int delta);
 
     std::array<long long, 3> pos_{};
+    std::array<long long, 2> tool_{};
+    std::array<long long, 2> backlash_{};
+    std::array<Rotor, 2> rotor_{};
+    double startRate_ = 0;
+    double accel_ = 0;
+    std::function<std::int64_t()> now_;
     std::array<int, 3> phase_{};           // last phase taken by each rotor
     std::array<bool, 3> everEnergised_{};
     std::array<bool, 3> energised_{};

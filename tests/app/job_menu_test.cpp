@@ -234,6 +234,14 @@ TEST_F(JobMenuTest, PositionReturnAndWorkAreaWarning) {
     EXPECT_EQ(sim_.y(), originY);
     EXPECT_EQ(sim_.missedSteps(), 0);
     EXPECT_EQ(status("positionStatus"), shown());
+
+    // The lost-step check homes and finds every step where it was counted.
+    closeNextMessageBox();
+    action("VerificarPosicao")->trigger();
+    form_->settle();
+    EXPECT_EQ(messages_.back(), QStringLiteral("Nenhum passo perdido"));
+    EXPECT_EQ(sim_.x(), 0);
+    EXPECT_EQ(sim_.y(), 0);
 }
 
 // "Máquina…": new half-steps per mm propose the divisor for plot files
@@ -293,6 +301,7 @@ TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
         {{"11", "11", "", "", "", "", "", "", "200", "2,5"}, false, "deslocamentos"},
         {{"11", "11", "", "", "", "", "", "", "200", "", "-1"}, false, "antecipação"},
         {{"11", "11", "", "", "", "", "", "", "200", "", "10001"}, false, "antecipação"},
+        {{"11", "11", "", "", "", "", "", "", "200", "", "", "-0,5"}, false, "folga"},
     };
     for (const Row& r : rows) {
         MachineSettings m;
@@ -302,8 +311,10 @@ TEST_F(JobMenuTest, MachineDialogReadsAndChecksEveryValue) {
     }
     MachineSettings m;
     QString error;
-    ASSERT_TRUE(MachineDialog::Read({"11,27", "10", "200", "150", "", "", "", "20000", "400", "5", "0"}, m,
-                                    error));
+    ASSERT_TRUE(MachineDialog::Read({"11,27", "10", "200", "150", "", "", "", "20000", "400", "5", "0", "0,5", ""},
+                                    m, error));
+    EXPECT_EQ(m.BacklashX, 6);  // 0.5 mm at 11.27 half-steps a mm, whole
+    EXPECT_EQ(m.BacklashY, 0);
     EXPECT_EQ(m.lookahead, 0);
     EXPECT_EQ(m.accel, 20000);
     EXPECT_EQ(m.startRate, 400);
@@ -334,6 +345,7 @@ TEST_F(JobMenuTest, SettingsComeBackAtTheNextStart) {
     onNextDialog<MachineDialog>([](MachineDialog& d) {
         if (d.findChild<QLineEdit*>("ciclosZ")->text() != "x") return;
         d.findChild<QLineEdit*>("ciclosZ")->setText("4");
+        d.findChild<QLineEdit*>("folgaEixoY")->setText("1");
         d.accept();
     });
     action("Maquina")->trigger();
@@ -362,6 +374,7 @@ TEST_F(JobMenuTest, SettingsComeBackAtTheNextStart) {
     EXPECT_EQ(form_->state().Settings.TravelX, 300);
     EXPECT_EQ(form_->state().Settings.TravelY, 200.5);
     EXPECT_EQ(form_->state().Settings.ZCyclesPerMm, 4);
+    EXPECT_EQ(form_->state().Settings.BacklashY, 11);
     EXPECT_EQ(QFileInfo(form_->dialogo().directory().path()).canonicalFilePath(),
               QFileInfo(dir_.filePath("desenhos")).canonicalFilePath());
     EXPECT_EQ(store_->recentFiles(), QStringList{QFileInfo(file).absoluteFilePath()});

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "port/SimulatedMachine.h"
@@ -51,6 +53,57 @@ TEST(SimulatedMachine, FollowsTheHalfStepPatterns) {
             EXPECT_EQ(m.missedSteps(other), 0);
         }
     }
+}
+
+// With a start rate of 400 half-steps/s and an acceleration of 20000: the
+// X motor from rest, driven `steps` half-steps up at a steady period, then
+// `back` down at the same period.
+TEST(SimulatedMachine, MissesWhatItsMotorCannotFollow) {
+    const struct {
+        const char* name;
+        std::int64_t periodNs;
+        int steps, back;
+        long long moved, missed;
+    } cases[] = {
+        {"at the start rate", 2'500'000, 50, 0, 50, 0},
+        {"a little above it, as from rest a motor may", 2'100'000, 50, 0, 50, 0},
+        {"twice the start rate from rest", 1'250'000, 50, 0, 1, 49},
+        {"speed 1 from rest: stalls for good", 100'000, 50, 0, 1, 49},
+        {"a reversal at the start rate", 2'500'000, 10, 10, 0, 0},
+        {"a reversal above it: the first step back is missed", 2'100'000, 10, 10, 1, 1},
+    };
+    for (const auto& k : cases) {
+        SimulatedMachine m;
+        std::int64_t now = 0;
+        m.setMotorLimits(400, 20000);
+        m.setTimeSource([&now] { return now; });
+        const long long x0 = m.x();
+        int i = 0;
+        m.vbOut(kDataReg, static_cast<std::int16_t>(kNib[0]));
+        for (int n = 0; n < k.steps + k.back; ++n) {
+            now += k.periodNs;
+            i += n < k.steps ? 1 : -1;
+            m.vbOut(kDataReg, static_cast<std::int16_t>(kNib[(i % 8 + 8) % 8]));
+        }
+        EXPECT_EQ(m.x() - x0, k.moved) << k.name;
+        EXPECT_EQ(m.missedSteps(), k.missed) << k.name;
+    }
+}
+
+// The carriage lags its motor by the play after a reversal upwards.
+TEST(SimulatedMachine, CarriageLagsByThePlay) {
+    SimulatedMachine m;
+    m.setPosition(Axis::X, 0);
+    m.setBacklash(Axis::X, 3);
+    const int walk[] = {0, 1, 2, 3, 4, 5, 4, 3, 2, 3};  // table indexes
+    const long long tool[] = {0, 0, 0, 0, 1, 2, 2, 2, 2, 2};
+    for (std::size_t n = 0; n < std::size(walk); ++n) {
+        m.vbOut(kDataReg, static_cast<std::int16_t>(kNib[walk[n]]));
+        EXPECT_EQ(m.x(), tool[n]) << n;
+        // The switch sees the carriage, not the motor.
+        EXPECT_EQ(m.xHomeClosed(), tool[n] <= 0) << n;
+    }
+    EXPECT_EQ(m.motor(Axis::X), 3);
 }
 
 TEST(SimulatedMachine, FollowsTheZPhases) {
