@@ -116,7 +116,7 @@ long JogStepHalfSteps(const MachineSettings& m, AxisXY axis, int size) {
 std::string JogSizeText(const MachineSettings& m, int size) {
     const auto i = static_cast<std::size_t>(std::clamp(size, 0, kJogSizes - 1));
     if (JogInMillimetres(m)) return i == 0 ? "0,1 mm" : std::to_string(static_cast<int>(kSizeMm[i])) + " mm";
-    return std::to_string(kSizeSteps[i]) + " mp";
+    return std::to_string(kSizeSteps[i]);
 }
 
 void JogXY(Context& c, long dx, long dy, bool held) {

@@ -13,7 +13,7 @@ inline constexpr int kJogSizes = 3;
 bool JogInMillimetres(const MachineSettings& m);
 // The half-steps one step of size 0-2 makes along an axis (at least one).
 long JogStepHalfSteps(const MachineSettings& m, AxisXY axis, int size);
-// The size as the pad names it: "0,1 mm", "10 mp" (half-steps).
+// The size as the pad names it: "0,1 mm", or "10" (half-steps).
 std::string JogSizeText(const MachineSettings& m, int size);
 
 // How long a button must be held before the jog goes on past its step: a

@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Releases, JogHold,
 TEST(JogSize, MillimetresOnceTheScaleIsSet) {
     MachineSettings m;
     EXPECT_EQ(JogStepHalfSteps(m, AxisXY::X, 2), 100);
-    EXPECT_EQ(JogSizeText(m, 0), "1 mp");
+    EXPECT_EQ(JogSizeText(m, 0), "1");
     m.StepsPerMmX = 320;
     m.StepsPerMmY = 40;
     EXPECT_EQ(JogStepHalfSteps(m, AxisXY::X, 0), 32);
