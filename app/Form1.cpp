@@ -335,7 +335,6 @@ void Form1::BuildControls() {
 
     MotorJog_ = Named(new QGroupBox(QStringLiteral("Motor Jog"), inner), "MotorJog");
     Place(MotorJog_, 8700, 6180, 3135, 1815);
-    const QColor purple(192, 0, 192);
     const QColor orange(255, 128, 0);
     // The X and Y arrows, their step size and "Zerar XY aqui".
     jogPad_ = new JogPad(MotorJog_, *machine_, machineSettings_);
