@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -31,6 +32,7 @@
 #include "app/EstimateWorker.h"
 #include "app/FileChoice.h"
 #include "app/JobMenu.h"
+#include "app/JogPad.h"
 #include "app/OpenDialog.h"
 #include "app/PortSwitch.h"
 #include "app/PreviewPainter.h"
@@ -146,6 +148,7 @@ void Form1::run(std::function<void(Context&)> fn) {
 void Form1::SetMachineSettings(const MachineSettings& settings) {
     const bool changed = !(settings == machineSettings_);
     machineSettings_ = settings;
+    if (jogPad_ != nullptr) jogPad_->SettingsChanged(settings);
     machine_->queue(MachineThread::Gate::Always, [settings](Context& c) { c.st.Settings = settings; });
     // The ramps, the speeds and the look-ahead change the job's time, the
     // half-steps per mm what the status bar says.
@@ -333,25 +336,10 @@ void Form1::BuildControls() {
 
     MotorJog_ = Named(new QGroupBox(QStringLiteral("Motor Jog"), inner), "MotorJog");
     Place(MotorJog_, 8700, 6180, 3135, 1815);
-    const QColor purple(192, 0, 192);
     const QColor orange(255, 128, 0);
-    struct Pad {
-        const char* name;
-        pictures::Arrow arrow;
-        int left, top;
-    };
-    const std::array<Pad, 4> xyPad{{{"Command13", pictures::Arrow::Up, 840, 300},
-                                     {"Command12", pictures::Arrow::Down, 840, 1140},
-                                     {"Command10", pictures::Arrow::Left, 120, 780},
-                                     {"Command11", pictures::Arrow::Right, 1560, 780}}};
-    std::array<QToolButton*, 4> xy{};
-    for (std::size_t k = 0; k < xyPad.size(); ++k) {
-        // The X and Y arrows have no action.
-        xy[k] = Graphical<QToolButton>(MotorJog_, xyPad[k].name,
-                                       pictures::JogArrow(xyPad[k].arrow), QString());
-        Paint(xy[k], purple);
-        Place(xy[k], xyPad[k].left, xyPad[k].top, 615, 495);
-    }
+    // The X and Y arrows, their step size and "Zerar XY aqui".
+    jogPad_ = new JogPad(MotorJog_, *machine_, machineSettings_);
+    const std::array<QWidget*, 4> xy = jogPad_->arrows();  // left, right, down, up
     auto* label12 = Named(new QLabel(QStringLiteral("X  Y"), MotorJog_), "Label12");
     label12->setFont(WindowFont(9.75, true));
     PlaceAuto(label12, 960, 840);
@@ -378,10 +366,10 @@ void Form1::BuildControls() {
 
     // Labels, frames, the canvas and the lamps take no focus.
     for (std::size_t i = 3; i <= 7; ++i) LE_[i]->setFocusPolicy(Qt::NoFocus);
-    const std::array<QWidget*, 19> order{Command1_, Check1_, Cancel_, List1_,  Slider1_,
-                                         Slider2_,  Command9_, Command8_, xy[2],   xy[3],
-                                         xy[1],     xy[0],   Command3_, Command4_, Text3_,
-                                         Command2_, Command5_, Text2_,   Text1_};
+    const std::array<QWidget*, 21> order{Command1_, Check1_, Cancel_, List1_,  Slider1_,
+                                         Slider2_,  Command9_, Command8_, xy[0],   xy[1],
+                                         xy[2],     xy[3],   jogPad_->sizeChooser(), jogPad_->zeroHere(),
+                                         Command3_, Command4_, Text3_, Command2_, Command5_, Text2_, Text1_};
     for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 
     // Below the fixed inner area: what port is driven.

@@ -38,6 +38,7 @@ namespace pm {
 
 class Canvas;
 class JobMenu;
+class JogPad;
 class KeyButton;
 class PortSwitch;
 class ResumeMenu;
@@ -319,6 +320,7 @@ private:
     QPushButton* Command5_ = nullptr;
     KeyButton* Command8_ = nullptr;
     KeyButton* Command9_ = nullptr;
+    JogPad* jogPad_ = nullptr;  // the X and Y arrows, their step size, "Zerar XY aqui"
     std::array<QLabel*, 8> LE_{};  // members 3 to 7
     StatusField* portStatus_ = nullptr;
     StatusField* progressStatus_ = nullptr;

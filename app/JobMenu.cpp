@@ -238,7 +238,11 @@ void JobMenu::BeforeJob() {
 }
 
 void JobMenu::UpdateStatus() {
-    const QString text = QString::fromStdString(MachinePositionText(form_.machinePosition(), form_.machineSettings()));
+    // From "Zerar XY aqui" on, where the tool stands from the job's origin
+    // comes first, the machine's place beside it.
+    const std::string work = WorkPositionText(form_.machinePosition(), form_.machineSettings());
+    const QString text = QString::fromStdString((work.empty() ? work : work + "   ") +
+                                                MachinePositionText(form_.machinePosition(), form_.machineSettings()));
     if (text != position_->text()) position_->setText(text);
     UpdateCanvasMarks();
 }

@@ -262,7 +262,8 @@ void MachineThread::publishPosition() {
     const MachinePosition& q = shownPosition_;
     if (positionShown_ && p.X == q.X && p.Y == q.Y && p.Z == q.Z && p.HomedXY == q.HomedXY &&
         p.HomedZ == q.HomedZ && p.JobOriginKnown == q.JobOriginKnown && p.JobOriginX == q.JobOriginX &&
-        p.JobOriginY == q.JobOriginY)
+        p.JobOriginY == q.JobOriginY && p.WorkOriginSet == q.WorkOriginSet &&
+        p.WorkOriginX == q.WorkOriginX && p.WorkOriginY == q.WorkOriginY)
         return;
     positionShown_ = true;
     shownPosition_ = p;

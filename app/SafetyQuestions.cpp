@@ -65,6 +65,9 @@ bool Form1::ConfirmStopAndQuit() {
 
 ResumePlace Form1::AskResumePlace() {
     const MachinePosition& p = machinePosition_;
+    // With an origin set by "Zerar XY aqui" the job counts from it wherever
+    // the tool stands: nothing to ask.
+    if (p.WorkOriginSet) return ResumePlace::Here;
     if (!p.JobOriginKnown)
         return Ask("OrigemDesconhecida", kPlaceUnknownQuestion, {"Começar daqui", "Cancelar"}) == 0
                    ? ResumePlace::Here

@@ -136,6 +136,8 @@ const char* UsageText() {
            "                                     # in the boxes X and Y of \"Limites\"\n"
            "  portmill-cli home-xy [options]     # \"Home XY\"\n"
            "  portmill-cli home-z [options]      # \"Home Z\"\n"
+           "  portmill-cli jog-xy DX,DY [options]  # a click on the jog pad's X and Y arrows: DX, DY\n"
+           "                                     # half-steps, the tool lifted first with --motors on\n"
            "  portmill-cli convert IN OUT [--pen auto|z|spindle|servo] [--z-threshold MM]\n"
            "                     [--servo-below V] [--frame P1X,P1Y,P2X,P2Y] [--max-statements N]\n"
            "                     [--optimize]\n"

@@ -145,5 +145,7 @@ int GotoCommand(int argc, char** argv);
 // HomingCommands.cpp
 int HomeXYCommand(int argc, char** argv);
 int HomeZCommand(int argc, char** argv);
+// JogCommand.cpp
+int JogXYCommand(int argc, char** argv);
 
 }  // namespace pm::cli

@@ -28,6 +28,7 @@ constexpr Command kCommands[] = {
     {"goto", pm::cli::GotoCommand},
     {"home-xy", pm::cli::HomeXYCommand},
     {"home-z", pm::cli::HomeZCommand},
+    {"jog-xy", pm::cli::JogXYCommand},
     {"convert", pm::cli::ConvertCommand},
     {"estimate", pm::cli::EstimateCommand},
     {"selftest", pm::cli::SelfTestCommand},

@@ -93,20 +93,35 @@ bool SkipStatements(Context& c, PlotFile& file, StatementBuffer& statement, Plot
     return true;
 }
 
-// From the job's origin, where the machine stands, to where the next
-// statement starts: the tool lifted, one travel, then the tool as the whole
-// job has it at that point (down unless the file's mode is travel).
+// From where the machine stands (the job's origin, unless "Zerar XY aqui"
+// put it elsewhere) to where the next statement starts: the tool lifted, one
+// travel, then the tool as the whole job has it at that point (down unless
+// the file's mode is travel).
 void TravelToStatementStart(Context& c) {
     MachineState& s = c.st;
     const std::string mode = s.MoveMode;
     s.CurrentX = 0;
     s.CurrentY = 0;
+    FromWorkOrigin(s);
     AnchorWalk(s);
     RaiseTool(c);
     s.MoveMode = "M";
     MoveToTarget(c);
     s.MoveMode = mode;
     if (mode != "M" && !s.CancelRequested) LowerTool(c);
+}
+
+// From where the machine stands to the origin set by "Zerar XY aqui", as
+// "Ir para o Limite" travels: the tool lifted for it and lowered back.
+void TravelToOrigin(Context& c) {
+    MachineState& s = c.st;
+    std::string mode;
+    mode.swap(s.MoveMode);
+    const bool lifted = LiftForTravel(c);
+    s.MoveMode.assign(1, 'M');
+    MoveToTarget(c);
+    s.MoveMode.swap(mode);
+    if (lifted && !s.CancelRequested) LowerTool(c);
 }
 
 }  // namespace
@@ -138,6 +153,11 @@ PlotRun RunJob(Context& c, std::uint64_t fromStatement) {
     AnchorWalk(s);
     s.JobPoint = StopPoint{s.PlotFileName, fromStatement > 1 ? fromStatement : 1, c.run.divisor};
     s.Position.JobOriginPending = true;
+    // An origin set by "Zerar XY aqui" elsewhere: the job travels there first.
+    if (fromStatement <= 1 && FromWorkOrigin(s) && (s.CurrentX != 0 || s.CurrentY != 0)) {
+        AnchorWalk(s);
+        TravelToOrigin(c);
+    }
     c.events.Progress(0, file.size());
     // With the ramps on, the moves are planned ahead from a reader of the
     // file of its own.

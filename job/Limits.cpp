@@ -64,6 +64,7 @@ PlotRun ScanLimits(Context& c) {
     if (!OpenPlotFile(c, file, run)) return run;
     s.CurrentX = 0;
     s.CurrentY = 0;
+    FromWorkOrigin(s);
     Largest largest;
 
     StatementBuffer statement;
@@ -116,6 +117,7 @@ GoToLimitEnd GoToLimit(Context& c) {
     const double x = std::floor(LeadingNumber(c.run.limitX) / dx);
     const double dy = DivisorValue(c.run.divisor);
     const double y = std::floor(LeadingNumber(c.run.limitY) / dy);
+    FromWorkOrigin(s);
     if (!TargetAcceptable(x, y, s.CurrentX, s.CurrentY, s.Settings)) {
         EndOperation(c);
         c.events.Message(kLimitOutOfReachMessage);

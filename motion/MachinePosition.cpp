@@ -77,6 +77,8 @@ void CountZWrite(MachinePosition& p, int v) {
 void HomedXYHere(MachinePosition& p) {
     p.JobOriginX -= p.X;
     p.JobOriginY -= p.Y;
+    p.WorkOriginX -= p.X;
+    p.WorkOriginY -= p.Y;
     p.X = 0;
     p.Y = 0;
     p.HomedXY = true;
@@ -109,15 +111,23 @@ std::string MachinePositionText(const MachinePosition& p, const MachineSettings&
     return t;
 }
 
+std::string WorkPositionText(const MachinePosition& p, const MachineSettings& m) {
+    if (!p.WorkOriginSet) return {};
+    return "Trabalho: X " + Millimetres(static_cast<double>(p.X - p.WorkOriginX) / m.StepsPerMmX) +
+           " mm Y " + Millimetres(static_cast<double>(p.Y - p.WorkOriginY) / m.StepsPerMmY) + " mm";
+}
+
 std::string ExtentWarning(const MachinePosition& p, const MachineSettings& m, double minX,
                           double minY, double maxX, double maxY) {
     if (!p.HomedXY || !WorkAreaKnown(m)) return {};
+    const auto ox = static_cast<double>(p.WorkOriginSet ? p.WorkOriginX : p.X);
+    const auto oy = static_cast<double>(p.WorkOriginSet ? p.WorkOriginY : p.Y);
     // The check compares the figures it prints, so a drawing it refuses
     // shows the figure that fails.
-    const std::string x0 = Millimetres((static_cast<double>(p.X) + minX) / m.StepsPerMmX);
-    const std::string x1 = Millimetres((static_cast<double>(p.X) + maxX) / m.StepsPerMmX);
-    const std::string y0 = Millimetres((static_cast<double>(p.Y) + minY) / m.StepsPerMmY);
-    const std::string y1 = Millimetres((static_cast<double>(p.Y) + maxY) / m.StepsPerMmY);
+    const std::string x0 = Millimetres((ox + minX) / m.StepsPerMmX);
+    const std::string x1 = Millimetres((ox + maxX) / m.StepsPerMmX);
+    const std::string y0 = Millimetres((oy + minY) / m.StepsPerMmY);
+    const std::string y1 = Millimetres((oy + maxY) / m.StepsPerMmY);
     const std::string tx = Millimetres(m.TravelX);
     const std::string ty = Millimetres(m.TravelY);
     if (ShownValue(x0) >= 0 && ShownValue(y0) >= 0 && ShownValue(x1) <= ShownValue(tx) &&

@@ -38,6 +38,12 @@ struct MachinePosition {
     // Set when a job starts: its first write with the motors on fixes the
     // origin.
     bool JobOriginPending = false;
+
+    // "Zerar XY aqui": where the job's origin (0, 0) is, fixed by the
+    // operator; until then every job and scan has it where it starts.
+    bool WorkOriginSet = false;
+    long long WorkOriginX = 0;
+    long long WorkOriginY = 0;
 };
 
 // The data register was written with the X and Y patterns of drive-table
@@ -52,8 +58,8 @@ void NoteJobPoint(MachinePosition& p, double x, double y);
 // moves Z; anything else releases it where it stands.
 void CountZWrite(MachinePosition& p, int v);
 
-// Home XY found both switches: here is X 0, Y 0. The job's origin moves
-// along, so it keeps its place on the machine.
+// Home XY found both switches: here is X 0, Y 0. The job's origins move
+// along, so they keep their place on the machine.
 void HomedXYHere(MachinePosition& p);
 // Home XY gave up: the place is unknown again (still counted).
 void LostXY(MachinePosition& p);
@@ -65,12 +71,16 @@ void HomedZHere(MachinePosition& p);
 // desconhecida" before a Home XY.
 std::string MachinePositionText(const MachinePosition& p, const MachineSettings& m);
 
-// Why the drawing, started where the machine stands, would leave the work
-// area; empty when it stays inside, or when the travel or the machine's
+// Why the drawing, started at the origin set by "Zerar XY aqui" or else
+// where the machine stands, would leave the work area; empty when it stays inside, or when the travel or the machine's
 // place is not known. The drawing visits [minX, maxX] x [minY, maxY]
 // half-steps from its origin (its origin included).
 std::string ExtentWarning(const MachinePosition& p, const MachineSettings& m, double minX,
                           double minY, double maxX, double maxY);
+
+// Where the tool stands from the origin set by "Zerar XY aqui": "Trabalho:
+// X 1,0 mm Y 0,0 mm"; empty while none is set.
+std::string WorkPositionText(const MachinePosition& p, const MachineSettings& m);
 
 // One number as the operator reads it: one decimal, a decimal comma.
 std::string Millimetres(double mm);

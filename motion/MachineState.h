@@ -78,6 +78,9 @@ struct MachineState {
     MotionPlan Plan;
     // The running job's file, the statement it is working on and its divisor.
     StopPoint JobPoint;
+    // An XY jog button or arrow key is held down: the jog goes on until it
+    // is let go.
+    bool JogHeld = false;
 };
 
 // Sets up the machine state as the program starts: the drive tables and the

@@ -46,6 +46,32 @@ void AnchorWalk(MachineState& st) {
     st.PhaseOffsetY = p.PhaseY < 0 ? 0 : (p.PhaseY - PhaseIndex(st.CurrentY)) & 7;
 }
 
+void ZeroXYHere(MachineState& st) {
+    MachinePosition& p = st.Position;
+    p.WorkOriginSet = true;
+    p.WorkOriginX = p.X;
+    p.WorkOriginY = p.Y;
+    st.CurrentX = 0;
+    st.CurrentY = 0;
+    st.TargetX = 0;
+    st.TargetY = 0;
+}
+
+bool FromWorkOrigin(MachineState& st) {
+    const MachinePosition& p = st.Position;
+    if (!p.WorkOriginSet) return false;
+    st.CurrentX = static_cast<double>(p.X - p.WorkOriginX);
+    st.CurrentY = static_cast<double>(p.Y - p.WorkOriginY);
+    return true;
+}
+
+void PreviewDot(Context& c, double x, double y, DotKind kind) {
+    const int sc = c.run.previewScale;
+    const double px = sc != 0 ? x / sc : x;
+    const double py = kPreviewBase - (sc != 0 ? y / sc : y);
+    c.events.Dot(static_cast<float>(px), static_cast<float>(py), kind);
+}
+
 DotKind PresentDotKind(Context& c) {
     // With the motors on, a move is travel only when the tool was lifted
     // for it: a pen-up whose lift did not happen cuts.
@@ -212,12 +238,7 @@ void MoveToTarget(Context& c) {
         }
         ++pass;
 
-        if (s.MoveMode == "M" || s.MoveMode == "D") {
-            const int sc = c.run.previewScale;
-            const double px = sc != 0 ? x / sc : x;
-            const double py = kPreviewBase - (sc != 0 ? y / sc : y);
-            c.events.Dot(static_cast<float>(px), static_cast<float>(py), PresentDotKind(c));
-        }
+        if (s.MoveMode == "M" || s.MoveMode == "D") PreviewDot(c, x, y, PresentDotKind(c));
 
         const int ix = WalkPhase(x, s.PhaseOffsetX);
         const int iy = WalkPhase(y, s.PhaseOffsetY);

@@ -35,6 +35,16 @@ int DataByte(const MachineState& st, double x, double y);
 // write moves a motor more than one half-step. A motor never energised
 // since the program started holds nothing known: offset 0.
 void AnchorWalk(MachineState& st);
+// "Zerar XY aqui": the job's origin is where the tool stands now; nothing
+// moves. The job's own position is (0, 0) there.
+void ZeroXYHere(MachineState& st);
+// With an origin set by "Zerar XY aqui", (CurrentX, CurrentY) become the
+// machine's place counted from it, whatever a run without the motors left
+// there; true then. Without one, nothing changes.
+bool FromWorkOrigin(MachineState& st);
+// One dot of the preview at (x, y) half-steps of the job, at the scale.
+void PreviewDot(Context& c, double x, double y, DotKind kind);
+
 // The kind of a dot of the present move: travel with the tool up, a cut
 // otherwise.
 DotKind PresentDotKind(Context& c);

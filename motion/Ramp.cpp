@@ -12,6 +12,11 @@ PassRamp::PassRamp(const MachineSettings& settings, double passes)
       startRate2_(settings.startRate >= 1 ? settings.startRate * settings.startRate : 1),
       stepsAfter_(std::floor(passes) - 2) {}
 
+double PassRamp::stepsToStop() const {
+    if (rate2_ <= startRate2_ || !(twoAccel_ > 0)) return 0;
+    return std::ceil((rate2_ - startRate2_) / twoAccel_);
+}
+
 std::int64_t PassRamp::nextPeriodNs(std::int64_t setPeriodNs) {
     const double after = stepsAfter_;
     stepsAfter_ -= 1;

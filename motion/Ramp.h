@@ -25,6 +25,12 @@ public:
     // move follows, takes the set period.
     std::int64_t nextPeriodNs(std::int64_t setPeriodNs);
 
+    // A move whose end is known only as it goes (a held jog): the fewest
+    // steps in which the rate can come down to the start rate from where it
+    // is, and the move's end put `steps` steps after the last one made.
+    double stepsToStop() const;
+    void endAfter(double steps) { stepsAfter_ = steps - 1; }
+
 private:
     double twoAccel_;    // 2a, half-steps^2/s^2 per half-step
     double startRate2_;  // the start rate, squared

@@ -166,6 +166,28 @@ TEST_F(ResumeMenu, AwayFromTheOriginOffersTheWayBackFirst) {
     EXPECT_TRUE(asked.empty());
 }
 
+// With "Zerar XY aqui" where the job stopped, the rest of it counts from
+// there, and nothing is asked.
+TEST_F(ResumeMenu, FromTheOriginSetHereNothingIsAsked) {
+    holdAt(7, "Cancel");
+    click("Command1");
+    form_->onPump = nullptr;
+    click("ZerarXY");
+    form_->settle();
+    const long long x0 = sim_.x();
+    int asked = 0;
+    form_->ask = [&](const std::string&, const std::vector<std::string>& buttons) {
+        if (buttons.front() != "Fresar assim mesmo") ++asked;
+        return 0;
+    };
+    form_->resumeMenu().askStatement = [](std::uint64_t p) { return p; };
+    action("ComecarDa")->trigger();
+    form_->settle();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(sim_.x() - x0, 211);  // the house's last target from the new origin
+    EXPECT_EQ(sim_.missedSteps(), 0);
+}
+
 // "Sair" during a job asks first; "Cancelar" there lets the job go on.
 TEST_F(ResumeMenu, SairDuringAJobAsksFirst) {
     std::vector<std::string> asked;

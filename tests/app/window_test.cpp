@@ -120,7 +120,8 @@ TEST_F(Window, NoControlOverlapsAnotherOrLeavesTheWindow) {
 TEST_F(Window, TabWalksTheFocusOrder) {
     const QStringList expected{"Command1", "Check1",    "Cancel",    "List1",     "Slider1",
                                "Slider2",  "Command9",  "Command8",  "Command10", "Command11",
-                               "Command12", "Command13", "Command3", "Command4",  "Text3",
+                               "Command12", "Command13", "JogStep",  "ZerarXY",  "Command3",
+                               "Command4", "Text3",
                                "Command2", "Command5",  "Text2",     "Text1"};
     QStringList seen;
     QWidget* at = w("Command1");
@@ -505,14 +506,19 @@ TEST_F(Window, SpaceJogsThenClicks) {
     }
 }
 
-TEST_F(Window, TheXYArrowsDoNothing) {
+TEST_F(Window, TheXYArrowsJogOneStepAClickAndKeysWithACharacterDoNothing) {
     for (const char* n : {"Command10", "Command11", "Command12", "Command13"}) {
+        trace_->clear();
         click(n);
+        form_->settle();
+        // The pattern the motors hold, then the ten half-steps of the size chosen.
+        EXPECT_EQ(trace_->writes(kDataReg).size(), 11u) << n;
+        trace_->clear();
         QKeyEvent k(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QApplication::sendEvent(w(n), &k);
+        form_->settle();
+        EXPECT_TRUE(trace_->accesses().empty()) << n;
     }
-    form_->settle();
-    EXPECT_TRUE(trace_->accesses().empty());
 }
 
 TEST_F(Window, HomeButtonsReachTheirHandlers) {

@@ -1,4 +1,4 @@
-// Runs portmill-cli home-xy and home-z as a user would.
+// Runs portmill-cli home-xy, home-z and jog-xy as a user would.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -71,6 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"HomeZLostZ", {"home-z", "--sim-broken", "z"}, 1,
                 {"sim=2000,1500,131067 "}, "A chave do topo do eixo Z"},
         CliCase{"ArgumentRefused", {"home-xy", "extra"}, 2, {}, "não leva argumentos"},
+        // A jog: 101 passes of 2 ms, the first only energises the motors.
+        CliCase{"JogXY", {"jog-xy", "-100,0"}, 0, {"elapsed_ns=202000000 sim=1900,1500,0 missed=0\n"}, ""},
+        CliCase{"JogXYNotAPair", {"jog-xy", "1.5,0"}, 2, {}, "jog-xy espera DX,DY"},
         CliCase{"BrokenAxisUnknown", {"home-z", "--sim-broken", "w"}, 2, {}, "--sim-broken"}),
     [](const auto& info) { return std::string(info.param.name); });
 

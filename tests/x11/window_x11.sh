@@ -410,6 +410,51 @@ travel_end=$(awk -v b="$first_blue" 'NR == b - 1 {print $1 * 5}' "$dots")
   fail "the job started again at X $travel_end, want the kept statement $n (X $((n - 3)))"
 echo "ok: after a restart the kept statement $n is proposed and the job goes on from there"
 
+click "${cancel[@]}"
+sleep 0.8
+
+# The XY jog, motors off: a click on the right arrow moves X by one step of
+# the chosen size (10 half-steps): the pattern the motors hold, then ten.
+right=(704 480)
+left=(608 480)
+zerar=(708 510)
+mark=$(lines)
+click "${right[@]}"
+sleep 0.5
+got=$(writes 888 "$mark" | wc -w)
+[ "$got" -eq 11 ] || fail "a click on the right arrow wrote $got patterns, want 11: $(writes 888 "$mark")"
+[ -z "$(writes 890 "$mark")" ] || fail "the XY jog with the motors off moved Z"
+echo "ok: a click on the right arrow moves X by one step"
+# The right arrow key held on the focused arrow: on past the step until the release.
+mark=$(lines)
+xdotool keydown Right
+sleep 1.2
+xdotool keyup Right
+sleep 0.3
+held=$(writes 888 "$mark" | wc -w)
+sleep 0.5
+[ "$held" -ge 20 ] || fail "the held arrow key moved only $held half-steps"
+[ "$(writes 888 "$mark" | wc -w)" -eq "$held" ] || fail "the held arrow key went on after its release"
+echo "ok: the held arrow key moves $held half-steps and stops at the release"
+# "Zerar XY aqui", then one step left: "Fresar" travels back to that origin
+# (X 10 / scale 5 = 2 twips) and draws from there.
+click "${zerar[@]}"
+sleep 0.3
+click "${left[@]}"
+sleep 0.5
+from=$(wc -l <"$dots")
+click "${command1[@]}"
+first_blue=""
+for _ in $(seq 1 100); do
+  first_blue=$(tail -n +"$((from + 1))" "$dots" | awk '$3 == 16711680 {print $1; exit}')
+  [ -n "$first_blue" ] && break
+  sleep 0.1
+done
+first=$(tail -n +"$((from + 1))" "$dots" | head -1)
+[ "$first" = "-2 5700 65280" ] || fail "after Zerar XY aqui the job's first dot is '$first', want the tool's place X -2"
+[ "$first_blue" = 0 ] || fail "after Zerar XY aqui the drawing starts at X '$first_blue', want 0"
+echo "ok: Zerar XY aqui, then Fresar draws from the new origin"
+
 # Cancelled, nothing runs.
 click "${cancel[@]}"
 sleep 0.8
