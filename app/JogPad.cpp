@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPushButton>
 
@@ -41,7 +42,9 @@ void ArrowButton::keyPressEvent(QKeyEvent* e) {
     }
     // The arrow keys jog; they do not move the focus off the pad.
     e->accept();
-    if (!e->isAutoRepeat() && onHold) onHold(dx, dy);
+    if (e->isAutoRepeat()) return;
+    keyHeld_ = true;
+    if (onHold) onHold(dx, dy);
 }
 
 void ArrowButton::keyReleaseEvent(QKeyEvent* e) {
@@ -52,7 +55,19 @@ void ArrowButton::keyReleaseEvent(QKeyEvent* e) {
         return;
     }
     e->accept();
-    if (!e->isAutoRepeat() && onLetGo) onLetGo();
+    if (e->isAutoRepeat()) return;
+    keyHeld_ = false;
+    if (onLetGo) onLetGo();
+}
+
+void ArrowButton::focusOutEvent(QFocusEvent* e) {
+    // A key let go while another window or a message has the focus never
+    // reaches this button: losing the focus lets go instead.
+    if (keyHeld_) {
+        keyHeld_ = false;
+        if (onLetGo) onLetGo();
+    }
+    QToolButton::focusOutEvent(e);
 }
 
 JogPad::JogPad(QGroupBox* frame, MachineThread& machine, const MachineSettings& settings)

@@ -28,9 +28,11 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
     int dx_, dy_;
+    bool keyHeld_ = false;  // an arrow key holds the jog
 };
 
 // The X and Y half of the jog pad in the frame MotorJog: the four purple

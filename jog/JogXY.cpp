@@ -130,6 +130,9 @@ void JogXY(Context& c, long dx, long dy, bool held) {
     const bool lifted = LiftForTravel(c);
     Walk(c, dx, dy, startNs);
     if (lifted && !s.CancelRequested) LowerTool(c);
+    // The X and Y coils go off, as after Home XY: nothing stays energised
+    // between jogs, and the next one first energises the pattern they held.
+    c.port.vbOut(kDataReg, 0);
     s.JogHeld = false;
     EndOperation(c);
 }

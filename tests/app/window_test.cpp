@@ -511,8 +511,10 @@ TEST_F(Window, TheXYArrowsJogOneStepAClickAndKeysWithACharacterDoNothing) {
         trace_->clear();
         click(n);
         form_->settle();
-        // The pattern the motors hold, then the ten half-steps of the size chosen.
-        EXPECT_EQ(trace_->writes(kDataReg).size(), 11u) << n;
+        // The pattern the motors hold, the ten half-steps of the size chosen,
+        // then the coils off.
+        EXPECT_EQ(trace_->writes(kDataReg).size(), 12u) << n;
+        EXPECT_EQ(trace_->writes(kDataReg).back(), 0) << n;
         trace_->clear();
         QKeyEvent k(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QApplication::sendEvent(w(n), &k);
@@ -535,6 +537,17 @@ TEST_F(Window, HomeButtonsReachTheirHandlers) {
     EXPECT_EQ(d.back(), 0);
     EXPECT_EQ(c.back(), 11);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the busy pointer is gone";
+}
+
+TEST_F(Window, AnXYArrowThatLosesTheFocusLetsGoOfItsHeldKey) {
+    QWidget* b = w("Command11");
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(b, &press);
+    // The release goes to another window; only the focus leaving tells.
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(b, &out);
+    form_->settle();  // hangs while the jog runs on
+    EXPECT_EQ(trace_->writes(kDataReg).back(), 0);
 }
 
 TEST_F(Window, BusyPointerWhileTheCoreAsks) {

@@ -414,7 +414,8 @@ click "${cancel[@]}"
 sleep 0.8
 
 # The XY jog, motors off: a click on the right arrow moves X by one step of
-# the chosen size (10 half-steps): the pattern the motors hold, then ten.
+# the chosen size (10 half-steps): the pattern the motors hold, ten, then
+# the coils off.
 right=(704 480)
 left=(608 480)
 zerar=(708 510)
@@ -422,7 +423,7 @@ mark=$(lines)
 click "${right[@]}"
 sleep 0.5
 got=$(writes 888 "$mark" | wc -w)
-[ "$got" -eq 11 ] || fail "a click on the right arrow wrote $got patterns, want 11: $(writes 888 "$mark")"
+[ "$got" -eq 12 ] || fail "a click on the right arrow wrote $got patterns, want 12: $(writes 888 "$mark")"
 [ -z "$(writes 890 "$mark")" ] || fail "the XY jog with the motors off moved Z"
 echo "ok: a click on the right arrow moves X by one step"
 # The right arrow key held on the focused arrow: on past the step until the release.
