@@ -49,7 +49,7 @@ void PlanWindow::push(const PlannedMove& mv, std::uint64_t tag) {
     const double before = moves_.empty() ? 0 : moves_.back().endLength;
     if (!moves_.empty()) {
         const PlannedMove& b = moves_.back().move;
-        const double j = JunctionRate(start_, b.dx, b.dy, mv.dx, mv.dy);
+        const double j = std::min(JunctionRate(start_, b.dx, b.dy, mv.dx, mv.dy), spreadRate(mv));
         if (j < kInf) {
             const double key = j * j + twoAccel_ * before;
             while (!bounds_.empty() && bounds_.back().key >= key) bounds_.pop_back();
@@ -66,6 +66,33 @@ void PlanWindow::pop() {
     ++frontSerial_;
     while (!bounds_.empty() && bounds_.front().serial < frontSerial_) bounds_.pop_front();
     if (moves_.empty()) clear();
+}
+
+double PlanWindow::spreadRate(const PlannedMove& mv) const {
+    const double accel = kSpreadShare * twoAccel_ / 2;
+    const double junction = moves_.back().endLength;
+    const double first = moves_.front().endLength - moves_.front().move.length;
+    const double ux = mv.dx / mv.length;
+    const double uy = mv.dy / mv.length;
+    double best = kInf;
+    std::size_t last = moves_.size() - 1;  // the move before the junction: JunctionRate's
+    for (int k = 0; k < 64; ++k) {
+        const double back = std::ldexp(1.0, k);
+        if (!(junction - back > first)) break;
+        // The move that the point `back` half-steps before the junction lies on.
+        const auto it = std::upper_bound(moves_.begin(), moves_.end(), junction - back,
+                                         [](double at, const Entry& e) { return at < e.endLength; });
+        const auto i = static_cast<std::size_t>(it - moves_.begin());
+        if (i >= last) continue;
+        last = i;
+        const PlannedMove& a = moves_[i].move;
+        const double jump = std::max(std::fabs(ux - a.dx / a.length), std::fabs(uy - a.dy / a.length));
+        if (!(jump > 1e-12)) continue;
+        // v * jump <= start rate + accel * between / v, the largest v.
+        const double between = junction - moves_[i].endLength;
+        best = std::min(best, (start_ + std::sqrt(start_ * start_ + 4 * jump * accel * between)) / (2 * jump));
+    }
+    return std::max(best, start_);
 }
 
 double PlanWindow::lengthAfterFront() const {

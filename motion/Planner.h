@@ -46,7 +46,8 @@ double JunctionRate(double startRate, double ax, double ay, double bx, double by
 
 // The moves a job has read ahead of the one it walks, in order: the front
 // is the move the walk is on. Each junction between two of them gets its
-// rate (JunctionRate); the front may end no faster than the rate from which
+// rate (JunctionRate, and spreadRate for the changes that add up over short
+// moves before it); the front may end no faster than the rate from which
 // the walk can still slow down, at the acceleration, to every junction's
 // rate after it and to the start rate after the last move known. Pushing at
 // the back and popping at the front cost O(1) (amortized): the smallest
@@ -72,6 +73,9 @@ public:
     double exitRate(const MachineSettings& m) const;
 
 private:
+    // The share of the acceleration a junction's speed changes may take over
+    // the moves before it; the rest is left to the changes of the rate.
+    static constexpr double kSpreadShare = 0.8;
     struct Entry {
         PlannedMove move;
         std::uint64_t tag = 0;
@@ -81,6 +85,12 @@ private:
         std::uint64_t serial = 0;  // of the move before the junction
         double key = 0;            // junction rate^2 + 2a x half-steps to the junction
     };
+    // The highest rate of the junction between the back move and mv at which
+    // every axis' speed change from a point before it (1, 2, 4, ... half-steps
+    // back, within the window) is no more than the start rate plus what
+    // kSpreadShare of the acceleration adds over the moves between; never
+    // below the start rate. O(log^2 n).
+    double spreadRate(const PlannedMove& mv) const;
     std::deque<Entry> moves_;
     std::deque<Bound> bounds_;
     std::uint64_t serial_ = 0;      // of the next move pushed

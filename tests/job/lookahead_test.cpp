@@ -70,8 +70,12 @@ struct JobTrace {
 
 // The job on `path` with these settings, motors on, preview scale 1.
 JobTrace TracedJob(const std::string& path, const MachineSettings& m, int speed,
-           const std::function<void(Rig&)>& script = {}) {
+           const std::function<void(Rig&)>& script = {}, bool stalls = false) {
     Rig r;
+    if (stalls) {  // motors that start and accelerate as the settings say, no better
+        r.sim.setMotorLimits(m.startRate, m.accel);
+        r.sim.setTimeSource([&r] { return r.clock.nowNs(); });
+    }
     r.st.Settings = m;
     r.run.motorsOn = true;
     r.run.previewScale = 1;
@@ -213,6 +217,19 @@ TEST_P(LookAheadPolyline, KeepsTheConstraintsAndThePath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, LookAheadPolyline, ::testing::Range(1u, 19u));
+
+// Junctions add up on gentle curves of short chords: motors no better than
+// the settings lose no step.
+TEST(LookAhead, StallingMotorsMissNoStep) {
+    const double pairs[][2] = {{400, 20000}, {300, 10000}, {150, 2000}};
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const std::string path = WritePlotFile(PlotText(RandomPolyline(seed)));
+        for (const auto& p : pairs) {
+            EXPECT_EQ(TracedJob(path, Ramps(p[1], p[0]), 1, {}, true).missed, 0)
+                << "seed " << seed << ", start rate " << p[0] << ", accel " << p[1];
+        }
+    }
+}
 
 // The operator's changes mid-job: a slower speed and back, and a pause.
 TEST(LookAhead, SpeedChangeAndPauseKeepTheConstraints) {
