@@ -57,6 +57,15 @@ menu=$(((wh - 536) / 3))
 # A click at (x, y) pixels of the controls' area, or of the menu bar.
 click() { xdotool mousemove --sync $((wx + $1)) $((wy + menu + $2)) click 1; }
 click_menu() { xdotool mousemove --sync $((wx + $1)) $((wy + menu / 2)) click 1; }
+# "Abrir", then the file's name typed into the dialog and Return.
+open_file() {
+  click_menu "$abrir"
+  timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
+    fail "the open dialog did not show for $1"
+  sleep 0.3
+  xdotool type --delay 5 "$1"
+  xdotool key Return
+}
 
 # Centres of the controls, from their places in the window (twips / 15).
 command8=(760 448)  # Z up
@@ -150,12 +159,7 @@ expect_z "$mark" "11 ${up}11 " "Tab from Z down to Z up, then a key"
 # (the menu's items are the settings' list).
 svg=$work/casa.svg
 echo "<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='10mm' viewBox='0 0 10 10'><line x1='0' y1='0' x2='10' y2='10' stroke='black'/></svg>" >"$svg"
-click_menu "$abrir"
-timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
-  fail "the open dialog did not show"
-sleep 0.3
-xdotool type --delay 5 "$svg"
-xdotool key Return
+open_file "$svg"
 box=$(timeout 20 xdotool search --sync --onlyvisible --name '^portmill$' | head -1) ||
   fail "no message at the end of the SVG's conversion"
 xdotool windowactivate --sync "$box" 2>/dev/null || true
@@ -172,12 +176,7 @@ drawing=$work/long.red
   for _ in $(seq 1 200); do echo "PA4000,0;PA4000,4000;PA0,4000;PA0,0;"; done
   echo "PU;"
 } >"$drawing"
-click_menu "$abrir"
-dialog=$(timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' | head -1) ||
-  fail "the open dialog did not show"
-sleep 0.3
-xdotool type --delay 5 "$drawing"
-xdotool key Return
+open_file "$drawing"
 for _ in $(seq 1 50); do
   title=$(xprop -id "$win" _NET_WM_NAME 2>/dev/null || true)
   [[ $title == *"$drawing"* ]] && break
@@ -229,12 +228,7 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 [ "$(writes 888 0 | wc -w)" -ge 20 ] || fail "the job did not mill"
-click_menu "$abrir"
-timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
-  fail "the open dialog did not show the second time"
-sleep 0.3
-xdotool type --delay 5 "$slow"
-xdotool key Return
+open_file "$slow"
 timeout 10 xdotool search --sync --onlyvisible --name 'Convertendo' >/dev/null ||
   fail "the conversion showed no progress"
 echo "ok: the conversion shows its progress"
@@ -314,12 +308,7 @@ sleep 0.3
 xdotool mousemove --sync $((wx + text3[0])) $((wy + menu + text3[1])) click --repeat 3 1
 xdotool key ctrl+a
 xdotool type --delay 5 "1"
-click_menu "$abrir"
-timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
-  fail "the open dialog did not show"
-sleep 0.3
-xdotool type --delay 5 "$line"
-xdotool key Return
+open_file "$line"
 sleep 0.8
 mark=$(lines)
 click "${command1[@]}"
@@ -378,12 +367,7 @@ sleep 0.3
 geometry=$(xwininfo -id "$win")
 wx=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
 wy=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
-click_menu "$abrir"
-timeout 10 xdotool search --sync --onlyvisible --name 'Abrir|Open|Arquivo|Selecionar' >/dev/null ||
-  fail "the open dialog did not show"
-sleep 0.3
-xdotool type --delay 5 "$line"
-xdotool key Return
+open_file "$line"
 sleep 0.8
 click_menu "$trabalho"
 sleep 0.4
